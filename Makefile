@@ -1,0 +1,47 @@
+# Thin wrapper over CMake. `make run` and `make test` set everything up.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+PREFIX ?= /usr/local
+JOBS ?= $(shell nproc)
+EXAMPLE ?= examples/showcase.dv
+
+.PHONY: all setup configure build run test test-sanitize bench install clean format
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+configure: setup $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/drevel $(EXAMPLE)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: setup
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDREVEL_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	python3 bench/run
+
+install: build
+	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
+	install -m 755 $(BUILD)/drevel $(DESTDIR)$(PREFIX)/bin/drevel
+	install -m 644 docs/drevel.1 $(DESTDIR)$(PREFIX)/share/man/man1/drevel.1
+
+format:
+	clang-format -i $$(find src tests -name '*.cpp' -o -name '*.h')
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

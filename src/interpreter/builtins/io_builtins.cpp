@@ -1,0 +1,62 @@
+// print, input and the type tests.
+#include <string>
+
+#include "interpreter/builtins/core.h"
+#include "interpreter/input_reader.h"
+#include "interpreter/output.h"
+#include "lexer/unicode.h"
+
+namespace drevel::builtins {
+
+Value print(const Value* args, size_t count, GraphicsContext&) {
+    for (size_t i = 0; i < count; ++i) {
+        if (args[i].kind() == ValueKind::String) {
+            output::write(args[i].text());
+        } else {
+            std::string text;
+            append_display_text(text, args[i]);
+            output::write(text);
+        }
+        output::write_char('\n');
+    }
+    return Value();
+}
+
+
+Value input(const Value* args, size_t count, GraphicsContext&) {
+    if (count == 0) return Value();
+    output::write(display_text(args[0]));
+    output::flush();
+    std::string line;
+    read_input_line(line);
+    return Value::string(std::string(trim_white_space(utf8_lossy(line))));
+}
+
+Value type_of(const Value* args, size_t count, GraphicsContext&) {
+    if (count == 0) return Value();
+    switch (args[0].kind()) {
+    case ValueKind::Number: return Value::string("number");
+    case ValueKind::Float: return Value::string("float");
+    case ValueKind::String: return Value::string("string");
+    case ValueKind::Boolean: return Value::string("boolean");
+    case ValueKind::Array: return Value::string("array");
+    case ValueKind::Dict: return Value::string("dict");
+    case ValueKind::Null: return Value::string("null");
+    default: return Value::string("unknown");
+    }
+}
+
+Value is_number(const Value* args, size_t count, GraphicsContext&) {
+    return Value::boolean(count > 0 && args[0].is_numeric());
+}
+Value is_string(const Value* args, size_t count, GraphicsContext&) {
+    return Value::boolean(count > 0 && args[0].kind() == ValueKind::String);
+}
+Value is_array(const Value* args, size_t count, GraphicsContext&) {
+    return Value::boolean(count > 0 && args[0].kind() == ValueKind::Array);
+}
+Value is_dict(const Value* args, size_t count, GraphicsContext&) {
+    return Value::boolean(count > 0 && args[0].kind() == ValueKind::Dict);
+}
+
+} // namespace drevel::builtins

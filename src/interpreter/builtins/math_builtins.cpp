@@ -1,0 +1,122 @@
+// Maths and random numbers.
+#include <cmath>
+#include <sys/random.h>
+
+#include "interpreter/builtins/core.h"
+
+namespace drevel::builtins {
+
+namespace {
+
+bool numeric_argument(const Value* args, size_t count) { return count > 0 && args[0].is_numeric(); }
+
+// xoshiro256**, seeded from the operating system once per thread.
+class RandomGenerator {
+public:
+    RandomGenerator() {
+        if (getrandom(state_, sizeof state_, 0) != sizeof state_) {
+            uint64_t seed = uint64_t(reinterpret_cast<uintptr_t>(this)) ^ 0x9e3779b97f4a7c15ULL;
+            for (uint64_t& s : state_) s = seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        }
+        if ((state_[0] | state_[1] | state_[2] | state_[3]) == 0) state_[0] = 1;
+    }
+    uint64_t next() {
+        uint64_t result = rotl(state_[1] * 5, 7) * 9;
+        uint64_t t = state_[1] << 17;
+        state_[2] ^= state_[0];
+        state_[3] ^= state_[1];
+        state_[1] ^= state_[2];
+        state_[0] ^= state_[3];
+        state_[2] ^= t;
+        state_[3] = rotl(state_[3], 45);
+        return result;
+    }
+
+private:
+    static uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    uint64_t state_[4];
+};
+
+RandomGenerator& generator() {
+    thread_local RandomGenerator instance;
+    return instance;
+}
+
+} // namespace
+
+Value abs(const Value* args, size_t count, GraphicsContext&) {
+    if (!numeric_argument(args, count)) return Value();
+    if (args[0].kind() == ValueKind::Number) {
+        int64_t n = args[0].as_number();
+        return Value::number(n < 0 ? int64_t(0 - uint64_t(n)) : n);
+    }
+    return Value::floating(std::fabs(args[0].as_float()));
+}
+
+Value sqrt(const Value* args, size_t count, GraphicsContext&) {
+    if (!numeric_argument(args, count)) return Value();
+    return Value::floating(std::sqrt(numeric_to_float(args[0])));
+}
+
+Value pow(const Value* args, size_t count, GraphicsContext&) {
+    if (count < 2 || !args[0].is_numeric() || !args[1].is_numeric()) return Value();
+    return Value::floating(std::pow(numeric_to_float(args[0]), numeric_to_float(args[1])));
+}
+
+namespace {
+// The running value starts at the first numeric argument; replaces says when
+// a later value takes its place.
+template <typename Replaces> Value extreme(const Value* args, size_t count, Replaces replaces) {
+    if (count < 2) return Value();
+    bool found = false;
+    double best = 0.0;
+    for (size_t i = 0; i < count; ++i) {
+        if (!args[i].is_numeric()) continue;
+        double v = numeric_to_float(args[i]);
+        if (!found || replaces(best, v)) best = v;
+        found = true;
+    }
+    return found ? Value::floating(best) : Value();
+}
+} // namespace
+
+Value min(const Value* args, size_t count, GraphicsContext&) {
+    return extreme(args, count, [](double running, double v) { return running > v; });
+}
+
+Value max(const Value* args, size_t count, GraphicsContext&) {
+    return extreme(args, count, [](double running, double v) { return !(running > v); });
+}
+
+Value floor(const Value* args, size_t count, GraphicsContext&) {
+    if (!numeric_argument(args, count)) return Value();
+    return Value::number(saturating_to_int(std::floor(numeric_to_float(args[0]))));
+}
+
+Value ceil(const Value* args, size_t count, GraphicsContext&) {
+    if (!numeric_argument(args, count)) return Value();
+    return Value::number(saturating_to_int(std::ceil(numeric_to_float(args[0]))));
+}
+
+Value round(const Value* args, size_t count, GraphicsContext&) {
+    if (!numeric_argument(args, count)) return Value();
+    return Value::number(saturating_to_int(std::round(numeric_to_float(args[0]))));
+}
+
+Value random(const Value*, size_t, GraphicsContext&) {
+    return Value::floating(double(generator().next() >> 11) * 0x1.0p-53);
+}
+
+// min + (R rem (max - min)), wrapping; equal bounds give that bound.
+Value random_range(const Value* args, size_t count, GraphicsContext&) {
+    if (count < 2 || !args[0].is_numeric() || !args[1].is_numeric()) return Value();
+    int64_t low = numeric_to_int(args[0]);
+    int64_t high = numeric_to_int(args[1]);
+    int64_t span = int64_t(uint64_t(high) - uint64_t(low));
+    int64_t r = int64_t(generator().next());
+    if (span == 0) return Value::number(low);
+    int64_t remainder = span == -1 ? 0 : r % span;
+    return Value::number(int64_t(uint64_t(low) + uint64_t(remainder)));
+}
+
+} // namespace drevel::builtins

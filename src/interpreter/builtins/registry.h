@@ -1,0 +1,35 @@
+// The builtin registry: plain names to native functions. It is a fixed table,
+// the same for every interpreter, so call sites can be bound to their builtin
+// once, when the program is prepared.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "interpreter/value.h"
+
+namespace drevel {
+
+class GraphicsContext;
+
+// A native function: the evaluated argument values, their count and the
+// interpreter's graphics context; it always yields one value.
+using NativeFn = Value (*)(const Value* args, size_t count, GraphicsContext& graphics);
+
+struct BuiltinEntry {
+    std::string_view name;
+    NativeFn function;
+};
+
+// The registered builtin of that name, or nullptr.
+const BuiltinEntry* find_builtin(std::string_view name);
+
+// The tables the registry is made of, one per group of builtins.
+struct BuiltinTable {
+    const BuiltinEntry* entries;
+    size_t count;
+};
+BuiltinTable core_builtins();
+BuiltinTable graphics_builtins();
+
+} // namespace drevel

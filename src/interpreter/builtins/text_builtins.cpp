@@ -1,0 +1,88 @@
+// Builtins on texts. Those that take any value work on its display text.
+#include "interpreter/builtins/core.h"
+#include "lexer/unicode.h"
+
+namespace drevel::builtins {
+
+Value upper(const Value* args, size_t count, GraphicsContext&) {
+    if (count == 0 || args[0].kind() != ValueKind::String) return Value();
+    return Value::string(to_upper(args[0].text()));
+}
+
+Value lower(const Value* args, size_t count, GraphicsContext&) {
+    if (count == 0 || args[0].kind() != ValueKind::String) return Value();
+    return Value::string(to_lower(args[0].text()));
+}
+
+// Indices count characters. A negative start skips everything (it is read as
+// an unsigned count), an end below start copies to the end of the text.
+Value slice(const Value* args, size_t count, GraphicsContext&) {
+    if (count < 3 || args[0].kind() != ValueKind::String || !args[1].is_numeric() || !args[2].is_numeric())
+        return Value();
+    int64_t start = numeric_to_int(args[1]);
+    int64_t end = numeric_to_int(args[2]);
+    if (start == end) return Value::string("");
+    const std::string& text = args[0].text();
+    uint64_t skip = uint64_t(start);
+    uint64_t take = uint64_t(end) - uint64_t(start);
+    size_t pos = 0;
+    while (skip > 0 && pos < text.size()) {
+        next_code_point(text, pos);
+        --skip;
+    }
+    size_t from = pos;
+    while (take > 0 && pos < text.size()) {
+        next_code_point(text, pos);
+        --take;
+    }
+    return Value::string(text.substr(from, pos - from));
+}
+
+Value contains(const Value* args, size_t count, GraphicsContext&) {
+    if (count < 2) return Value();
+    std::string haystack = display_text(args[0]);
+    std::string needle = display_text(args[1]);
+    return Value::boolean(haystack.find(needle) != std::string::npos);
+}
+
+Value split(const Value* args, size_t count, GraphicsContext&) {
+    if (count < 2) return Value();
+    std::string text = display_text(args[0]);
+    std::string separator = display_text(args[1]);
+    std::vector<Value> pieces;
+    if (separator.empty()) {
+        // Matches before every character and at the end.
+        pieces.push_back(Value::string(""));
+        size_t pos = 0;
+        while (pos < text.size()) {
+            size_t from = pos;
+            next_code_point(text, pos);
+            pieces.push_back(Value::string(text.substr(from, pos - from)));
+        }
+        pieces.push_back(Value::string(""));
+        return Value::array(std::move(pieces));
+    }
+    size_t from = 0;
+    while (true) {
+        size_t at = text.find(separator, from);
+        if (at == std::string::npos) break;
+        pieces.push_back(Value::string(text.substr(from, at - from)));
+        from = at + separator.size();
+    }
+    pieces.push_back(Value::string(text.substr(from)));
+    return Value::array(std::move(pieces));
+}
+
+Value concat(const Value* args, size_t count, GraphicsContext&) {
+    if (count == 0) return Value::string("");
+    // The first argument's buffer is reused when nothing else holds it
+    // (s = concat(s, t) in a loop stays linear). The arguments belong to this
+    // call and are discarded after it.
+    Value& first = const_cast<Value&>(args[0]);
+    Value result = first.kind() == ValueKind::String ? std::move(first) : Value::string(display_text(first));
+    std::string& text = result.mutable_text();
+    for (size_t i = 1; i < count; ++i) append_display_text(text, args[i]);
+    return result;
+}
+
+} // namespace drevel::builtins

@@ -1,0 +1,130 @@
+// Function calls: builtins first, then user functions held in variables, or,
+// for a dotted name, a native module or the exports of a script module.
+#include "interpreter/builtins/registry.h"
+#include "interpreter/interpreter.h"
+#include "interpreter/log.h"
+#include "modules/files/files.h"
+#include "modules/http/http.h"
+#include "modules/sdl2/sdl2_module.h"
+
+namespace drevel {
+
+namespace {
+
+Value fail(std::string message) {
+    report_error(message);
+    return Value::error(std::move(message));
+}
+
+// Argument values of one call; small calls need no heap allocation.
+class Arguments {
+public:
+    explicit Arguments(size_t count) : count_(count) {
+        if (count > kInline) heap_.resize(count);
+    }
+    Value* data() { return count_ > kInline ? heap_.data() : inline_; }
+    size_t size() const { return count_; }
+
+private:
+    static constexpr size_t kInline = 6;
+    size_t count_;
+    Value inline_[kInline];
+    std::vector<Value> heap_;
+};
+
+} // namespace
+
+Value Interpreter::call_function(const CallExpr& call) {
+    if (extra_debug) trace_log("Calling function: " + call.name);
+    Arguments arguments(call.args.size());
+    Value* args = arguments.data();
+    for (size_t i = 0; i < call.args.size(); ++i) {
+        args[i] = evaluate(*call.args[i]);
+        if (args[i].is_error()) return std::move(args[i]);
+    }
+    if (call.qualified) return call_qualified(call, args, arguments.size());
+    if (call.builtin) {
+        release_pending_target(call);
+        Value result = call.builtin->function(args, arguments.size(), *graphics_);
+        if (extra_debug) trace_log(call.name + " is a builtin");
+        return result;
+    }
+    return call_plain(call, args, arguments.size());
+}
+
+Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
+    if (extra_debug) trace_log(call.name + " is not a builtin, looking for user function");
+    const Value* found = find(call.symbol);
+    if (extra_debug) {
+        trace_log("get_variable(" + call.name + ") returned: " + debug_text(found ? *found : Value()));
+    }
+    if (found && found->kind() == ValueKind::Function) {
+        // Hold the function while it runs: the body may rebind its name.
+        Value function = *found;
+        size_t params = function.function_body().params.size();
+        if (extra_debug) trace_log("Found function with " + std::to_string(params) + " params, calling");
+        if (params != count) {
+            return fail("Function '" + call.name + "' expects " + std::to_string(params) +
+                        " arguments but got " + std::to_string(count));
+        }
+        return call_user_function(function, args, count);
+    }
+    if (found && found->kind() == ValueKind::BuiltinFunction) {
+        std::string qualified = found->text();
+        return call_builtin_value(qualified, args, count);
+    }
+    return fail("Function '" + call.name + "' does not exist");
+}
+
+// A native-module function imported by item.
+Value Interpreter::call_builtin_value(const std::string& qualified, Value* args, size_t count) {
+    Value result;
+    if (sdl2_dispatch(qualified, args, count, *graphics_, result)) return result;
+    if (http_dispatch(qualified, args, count, result)) return result;
+    if (files_dispatch(qualified, args, count, result)) return result;
+    return Value();
+}
+
+Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t count) {
+    const std::string& m = call.module_word;
+    const std::string& f = call.function_word;
+    auto it = modules_.find(m);
+    if (it == modules_.end()) {
+        return fail("Module '" + m + "' is not imported. Use 'use " + m + ";' to import it");
+    }
+    Value result;
+    if (m == "sdl2") {
+        if (sdl2_dispatch(call.name, args, count, *graphics_, result)) return result;
+        return fail("SDL2 module has no function '" + f + "'");
+    }
+    if (m == "http") {
+        if (http_dispatch(call.name, args, count, result)) return result;
+        return fail("HTTP module has no function '" + f + "'");
+    }
+    if (m == "files") {
+        if (files_dispatch(call.name, args, count, result)) return result;
+        return fail("Files module has no function '" + f + "'");
+    }
+    const ExportMap& exports = *it->second;
+    auto export_it = exports.find(f);
+    if (export_it == exports.end() || export_it->second.kind() != ValueKind::Function) {
+        return fail("Module '" + m + "' has no function '" + f + "'");
+    }
+    // Keep the exports alive while the function runs: the body may re-import.
+    Exports holder = it->second;
+    return call_user_function(export_it->second, args, count);
+}
+
+Value Interpreter::call_user_function(const Value& function, Value* args, size_t count) {
+    if (depth_ >= kMaxCallDepth) return fail("Maximum call depth exceeded");
+    const FunctionBody& body = function.function_body();
+    push_scope();
+    size_t bound = std::min(count, body.param_symbols.size());
+    for (size_t i = 0; i < bound; ++i) set_variable(body.param_symbols[i], std::move(args[i]));
+    execute_block(body.body);
+    Value result = has_return_ ? take_return_value() : Value();
+    pop_scope();
+    return result;
+}
+
+} // namespace drevel

@@ -1,0 +1,223 @@
+// Expression evaluation. Every failure becomes an Error value, reported once
+// by the operation that detects it and passed outward silently.
+#include <cmath>
+
+#include "interpreter/interpreter.h"
+#include "interpreter/log.h"
+
+namespace drevel {
+
+namespace {
+
+Value fail(std::string message) {
+    report_error(message);
+    return Value::error(std::move(message));
+}
+
+// A Float range bound truncates toward zero and saturates; NaN gives 0.
+bool range_bound(const Value& v, int64_t& out) {
+    if (v.kind() == ValueKind::Number) out = v.as_number();
+    else if (v.kind() == ValueKind::Float) out = saturating_to_int(v.as_float());
+    else return false;
+    return true;
+}
+
+constexpr uint64_t kMaxRangeLength = 100000000;
+
+} // namespace
+
+Value Interpreter::evaluate(const Expr& expr) {
+    switch (expr.kind) {
+    case ExprKind::Number: return static_cast<const NumberExpr&>(expr).constant;
+    case ExprKind::Float: return static_cast<const FloatExpr&>(expr).constant;
+    case ExprKind::String: return static_cast<const StringExpr&>(expr).constant;
+    case ExprKind::Boolean: return static_cast<const BooleanExpr&>(expr).constant;
+    case ExprKind::Identifier: return evaluate_identifier(static_cast<const IdentifierExpr&>(expr));
+    case ExprKind::BinaryOp: return evaluate_binary(static_cast<const BinaryOpExpr&>(expr));
+    case ExprKind::UnaryOp: return evaluate_unary(static_cast<const UnaryOpExpr&>(expr));
+    case ExprKind::Call: return call_function(static_cast<const CallExpr&>(expr));
+    case ExprKind::Array: return evaluate_array(static_cast<const ArrayExpr&>(expr));
+    case ExprKind::Dict: return evaluate_dict(static_cast<const DictExpr&>(expr));
+    case ExprKind::Index: return evaluate_index(static_cast<const IndexExpr&>(expr));
+    case ExprKind::Range: return evaluate_range(static_cast<const RangeExpr&>(expr));
+    }
+    return Value();
+}
+
+Value Interpreter::evaluate_identifier(const IdentifierExpr& expr) {
+    if (const Value* v = find(expr.symbol)) return *v;
+    return fail("Undefined variable '" + expr.name + "'");
+}
+
+Value Interpreter::evaluate_binary(const BinaryOpExpr& expr) {
+    // Literal and variable operands are read in place. The left one only when
+    // the right one runs no code that could rebind it.
+    Value left_value, right_value;
+    const Value* left = runs_no_code(*expr.right) ? in_place(*expr.left) : nullptr;
+    if (!left) {
+        left_value = evaluate(*expr.left);
+        if (left_value.is_error()) return left_value;
+        left = &left_value;
+    }
+    const Value* right = in_place(*expr.right);
+    if (!right) {
+        right_value = evaluate(*expr.right);
+        if (right_value.is_error()) return right_value;
+        right = &right_value;
+    }
+    // Integer and float rows without failures are the common case.
+    if (left->kind() == ValueKind::Number && right->kind() == ValueKind::Number) {
+        int64_t a = left->as_number(), b = right->as_number();
+        switch (expr.op) {
+        case TokenKind::Plus: return Value::number(int64_t(uint64_t(a) + uint64_t(b)));
+        case TokenKind::Minus: return Value::number(int64_t(uint64_t(a) - uint64_t(b)));
+        case TokenKind::Star: return Value::number(int64_t(uint64_t(a) * uint64_t(b)));
+        case TokenKind::Slash:
+            if (b != 0 && b != -1) return Value::number(a / b);
+            break;
+        case TokenKind::Percent:
+            if (b != 0 && b != -1) return Value::number(a % b);
+            break;
+        case TokenKind::Less: return Value::boolean(a < b);
+        case TokenKind::Greater: return Value::boolean(a > b);
+        case TokenKind::LessEqual: return Value::boolean(a <= b);
+        case TokenKind::GreaterEqual: return Value::boolean(a >= b);
+        case TokenKind::Equal: return Value::boolean(a == b);
+        case TokenKind::NotEqual: return Value::boolean(a != b);
+        default: break;
+        }
+    } else if (left->kind() == ValueKind::Float && right->kind() == ValueKind::Float) {
+        double a = left->as_float(), b = right->as_float();
+        switch (expr.op) {
+        case TokenKind::Plus: return Value::floating(a + b);
+        case TokenKind::Minus: return Value::floating(a - b);
+        case TokenKind::Star: return Value::floating(a * b);
+        case TokenKind::Slash:
+            if (b != 0.0) return Value::floating(a / b);
+            break;
+        case TokenKind::Less: return Value::boolean(a < b);
+        case TokenKind::Greater: return Value::boolean(a > b);
+        case TokenKind::LessEqual: return Value::boolean(a <= b);
+        case TokenKind::GreaterEqual: return Value::boolean(a >= b);
+        default: break;
+        }
+    }
+    if (releasing_operation_ == &expr) {
+        // The target's binding is let go below; operands read in place from
+        // it must be copies first.
+        if (right != &right_value) {
+            right_value = *right;
+            right = &right_value;
+        }
+        if (left != &left_value) left_value = *left;
+        release_pending_target(expr);
+        return binary_operation(std::move(left_value), expr.op, *right);
+    }
+    return binary_operation(left == &left_value ? std::move(left_value) : *left, expr.op, *right);
+}
+
+Value Interpreter::evaluate_unary(const UnaryOpExpr& expr) {
+    Value operand = evaluate(*expr.operand);
+    if (operand.is_error()) return operand;
+    if (expr.op == TokenKind::Not) return Value::boolean(!is_truthy(operand));
+    if (expr.op == TokenKind::Minus) {
+        if (operand.kind() == ValueKind::Number) return Value::number(int64_t(0 - uint64_t(operand.as_number())));
+        if (operand.kind() == ValueKind::Float) return Value::floating(-operand.as_float());
+        return fail("Cannot negate " + std::string(type_name(operand)));
+    }
+    return fail("Unsupported unary operation: " + std::string(token_kind_name(expr.op)));
+}
+
+Value Interpreter::evaluate_array(const ArrayExpr& expr) {
+    std::vector<Value> items;
+    items.reserve(expr.elements.size());
+    for (const ExprPtr& element : expr.elements) {
+        Value v = evaluate(*element);
+        if (v.is_error()) return v;
+        items.push_back(std::move(v));
+    }
+    return Value::array(std::move(items));
+}
+
+Value Interpreter::evaluate_dict(const DictExpr& expr) {
+    DictMap map = make_dict_map(expr.entries.size());
+    for (const auto& [key, value_expr] : expr.entries) {
+        Value v = evaluate(*value_expr);
+        if (v.is_error()) return v;
+        map.insert_or_assign(key, std::move(v));
+    }
+    return Value::dict(std::move(map));
+}
+
+Value Interpreter::evaluate_index(const IndexExpr& expr) {
+    if (expr.object->kind == ExprKind::Identifier) {
+        auto& name = static_cast<const IdentifierExpr&>(*expr.object);
+        const Value* object = find(name.symbol);
+        if (!object) {
+            // m.x on an imported module reads its export x.
+            if (expr.index->kind == ExprKind::String && modules_.count(name.name)) {
+                return get_variable(name.name + "." + static_cast<const StringExpr&>(*expr.index).value);
+            }
+            return fail("Undefined variable '" + name.name + "'");
+        }
+        // Literal indexes cannot run code, so the variable can be read in
+        // place instead of copied.
+        ExprKind index_kind = expr.index->kind;
+        if (index_kind == ExprKind::String) return index_value(*object, static_cast<const StringExpr&>(*expr.index).constant);
+        if (index_kind == ExprKind::Number)
+            return index_value(*object, Value::number(static_cast<const NumberExpr&>(*expr.index).value));
+        if (index_kind == ExprKind::Identifier) {
+            auto& index_name = static_cast<const IdentifierExpr&>(*expr.index);
+            if (const Value* index = find(index_name.symbol)) return index_value(*object, *index);
+            return fail("Undefined variable '" + index_name.name + "'");
+        }
+    }
+    Value object = evaluate(*expr.object);
+    if (object.is_error()) return object;
+    Value index = evaluate(*expr.index);
+    if (index.is_error()) return index;
+    return index_value(object, index);
+}
+
+Value Interpreter::index_value(const Value& object, const Value& index) {
+    if (object.kind() == ValueKind::Array) {
+        if (index.kind() != ValueKind::Number) {
+            return fail("Array index must be a number, got " + std::string(type_name(index)));
+        }
+        const std::vector<Value>& items = object.items();
+        int64_t i = index.as_number();
+        if (i < 0 || uint64_t(i) >= items.size()) {
+            return fail("Array index out of bounds: " + std::to_string(i) + " (length: " +
+                        std::to_string(items.size()) + ")");
+        }
+        return items[size_t(i)];
+    }
+    if (object.kind() == ValueKind::Dict) {
+        if (index.kind() != ValueKind::String) {
+            return fail("Dictionary key must be a string, got " + std::string(type_name(index)));
+        }
+        const DictMap& map = object.entries();
+        auto it = map.find(std::string_view(index.text()));
+        if (it == map.end()) return fail("Dictionary key '" + index.text() + "' not found");
+        return it->second;
+    }
+    return fail("Cannot index " + std::string(type_name(object)) + " with " + std::string(type_name(index)));
+}
+
+Value Interpreter::evaluate_range(const RangeExpr& expr) {
+    Value start_value = evaluate(*expr.start);
+    Value end_value = evaluate(*expr.end);
+    int64_t start = 0, end = 0;
+    if (!range_bound(start_value, start) || !range_bound(end_value, end)) {
+        return fail("Range start and end must be numbers");
+    }
+    if (start >= end) return Value::array({});
+    uint64_t length = uint64_t(end) - uint64_t(start);
+    if (length > kMaxRangeLength) return fail("Range too large: " + std::to_string(length));
+    std::vector<Value> items;
+    items.reserve(length);
+    for (int64_t i = start; i < end; ++i) items.push_back(Value::number(i));
+    return Value::array(std::move(items));
+}
+
+} // namespace drevel

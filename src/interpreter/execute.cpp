@@ -1,0 +1,182 @@
+// Statement execution. A statement never stops the program: a failure inside
+// it is reported with the statement's context and execution goes on.
+#include <cmath>
+
+#include "interpreter/interpreter.h"
+#include "interpreter/log.h"
+
+namespace drevel {
+
+namespace {
+
+// Match arms compare without conversions: a Number never matches a Float.
+bool pattern_equal(const Value& scrutinee, const Value& pattern) {
+    if (scrutinee.kind() != pattern.kind()) return false;
+    switch (scrutinee.kind()) {
+    case ValueKind::Number: return scrutinee.as_number() == pattern.as_number();
+    case ValueKind::Float: return std::fabs(scrutinee.as_float() - pattern.as_float()) < 2.220446049250313e-16;
+    case ValueKind::String: return scrutinee.text() == pattern.text();
+    case ValueKind::Boolean: return scrutinee.as_boolean() == pattern.as_boolean();
+    case ValueKind::Null: return true;
+    default: return false;
+    }
+}
+
+void report_with(std::string_view context, const Value& error) {
+    std::string message(context);
+    message += error.text();
+    report_error(message);
+}
+
+} // namespace
+
+void Interpreter::execute_block(const Block& block) {
+    for (const StmtPtr& stmt : block) {
+        execute_statement(*stmt);
+        if (has_return_ || break_pending_ || continue_pending_) return;
+    }
+}
+
+void Interpreter::execute_statement(const Stmt& stmt) {
+    switch (stmt.kind) {
+    case StmtKind::Let:
+    case StmtKind::Assign:
+    case StmtKind::CompoundAssign: execute_assign(static_cast<const AssignStmt&>(stmt)); break;
+    case StmtKind::Function: {
+        auto& s = static_cast<const FunctionStmt&>(stmt);
+        retain_function(s.function);
+        set_variable(s.symbol, Value::function(s.function));
+        break;
+    }
+    case StmtKind::If: {
+        auto& s = static_cast<const IfStmt&>(stmt);
+        Value condition = evaluate(*s.condition);
+        if (condition.is_error()) {
+            report_with("Error in if condition: ", condition);
+        } else if (is_truthy(condition)) {
+            execute_block(s.then_body);
+        } else if (s.else_body) {
+            execute_block(*s.else_body);
+        }
+        break;
+    }
+    case StmtKind::While: execute_while(static_cast<const WhileStmt&>(stmt)); break;
+    case StmtKind::For: execute_for(static_cast<const ForStmt&>(stmt)); break;
+    case StmtKind::Match: execute_match(static_cast<const MatchStmt&>(stmt)); break;
+    case StmtKind::Try: execute_try(static_cast<const TryStmt&>(stmt)); break;
+    case StmtKind::Return: {
+        auto& s = static_cast<const ReturnStmt&>(stmt);
+        return_value_ = s.value ? evaluate(*s.value) : Value();
+        has_return_ = true;
+        break;
+    }
+    case StmtKind::Break: break_pending_ = true; break;
+    case StmtKind::Continue: continue_pending_ = true; break;
+    case StmtKind::Global: declare_global(static_cast<const GlobalStmt&>(stmt).symbol); break;
+    case StmtKind::Use: execute_use(static_cast<const UseStmt&>(stmt)); break;
+    case StmtKind::Expr: {
+        Value result = evaluate(*static_cast<const ExprStmt&>(stmt).expr);
+        if (result.is_error()) report_with("Error in expression: ", result);
+        break;
+    }
+    }
+}
+
+void Interpreter::execute_assign(const AssignStmt& stmt) {
+    if (stmt.kind == StmtKind::CompoundAssign) {
+        Value current = get_variable(stmt.symbol);
+        Value operand = evaluate(*stmt.value);
+        if (operand.is_error()) report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
+        if (stmt.releasing_operation) {
+            if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
+        }
+        TokenKind op = stmt.op == TokenKind::PlusAssign    ? TokenKind::Plus
+                       : stmt.op == TokenKind::MinusAssign ? TokenKind::Minus
+                       : stmt.op == TokenKind::StarAssign  ? TokenKind::Star
+                                                           : TokenKind::Slash;
+        set_variable(stmt.symbol, binary_operation(std::move(current), op, operand));
+        return;
+    }
+    releasing_operation_ = stmt.releasing_operation;
+    releasing_symbol_ = stmt.symbol;
+    Value result = evaluate(*stmt.value);
+    releasing_operation_ = nullptr;
+    if (result.is_error()) {
+        report_with(stmt.kind == StmtKind::Let ? "Error in let statement for '" + stmt.name + "': "
+                                               : "Error in assignment to '" + stmt.name + "': ",
+                    result);
+    }
+    set_variable(stmt.symbol, std::move(result));
+}
+
+void Interpreter::execute_while(const WhileStmt& stmt) {
+    while (true) {
+        Value condition = evaluate(*stmt.condition);
+        if (condition.is_error()) {
+            report_with("Error in while condition: ", condition);
+            break;
+        }
+        if (!is_truthy(condition)) break;
+        execute_block(stmt.body);
+        if (has_return_ || break_pending_) break;
+        continue_pending_ = false;
+    }
+    break_pending_ = false;
+}
+
+void Interpreter::execute_for(const ForStmt& stmt) {
+    Value iterable = evaluate(*stmt.iter);
+    if (iterable.kind() == ValueKind::Array) {
+        // The loop walks its own reference to the elements, so assignments in
+        // the body cannot change what it iterates.
+        const std::vector<Value>& items = iterable.items();
+        for (const Value& item : items) {
+            set_variable(stmt.symbol, item);
+            execute_block(stmt.body);
+            if (has_return_ || break_pending_) break;
+            continue_pending_ = false;
+        }
+        break_pending_ = false;
+        return;
+    }
+    if (iterable.is_error()) {
+        report_with("Error in for loop iteration: ", iterable);
+        return;
+    }
+    std::string message = "Cannot iterate over ";
+    message += type_name(iterable);
+    message += " in for loop. Expected an array.";
+    report_error(message);
+}
+
+void Interpreter::execute_match(const MatchStmt& stmt) {
+    Value scrutinee = evaluate(*stmt.expr);
+    if (scrutinee.is_error()) {
+        report_with("Error in match expression: ", scrutinee);
+        return;
+    }
+    for (const MatchArm& arm : stmt.arms) {
+        if (arm.pattern) {
+            Value pattern = evaluate(*arm.pattern);
+            if (pattern.is_error()) {
+                report_with("Error in match pattern: ", pattern);
+                continue;
+            }
+            if (!pattern_equal(scrutinee, pattern)) continue;
+        }
+        execute_block(arm.body);
+        return;
+    }
+    if (extra_debug) debug_log("No match patterns matched in match statement");
+}
+
+void Interpreter::execute_try(const TryStmt& stmt) {
+    execute_block(stmt.body);
+    if (has_return_ && return_value_.is_error()) {
+        Value caught = take_return_value();
+        set_variable(stmt.symbol, Value::string(caught.text()));
+        execute_block(stmt.catch_body);
+    }
+}
+
+} // namespace drevel

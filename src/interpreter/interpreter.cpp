@@ -1,0 +1,82 @@
+#include "interpreter/interpreter.h"
+
+#include "interpreter/log.h"
+#include "modules/sdl2/graphics_context.h"
+
+namespace drevel {
+
+Interpreter::Interpreter() : slots_(symbol_count() + 64), graphics_(std::make_unique<GraphicsContext>()) {}
+
+Interpreter::~Interpreter() = default;
+
+Value Interpreter::get_variable(Symbol name) const {
+    const Value* v = find(name);
+    return v ? *v : Value();
+}
+
+Value Interpreter::get_variable(std::string_view name) const {
+    size_t dot = name.find('.');
+    if (dot == std::string_view::npos) return get_variable(intern(name));
+    std::string module(name.substr(0, dot));
+    std::string member(name.substr(dot + 1));
+    auto it = modules_.find(module);
+    if (it == modules_.end()) {
+        std::string message = "Module '" + module + "' is not imported. Use 'use " + module + ";' to import it";
+        report_error(message);
+        return Value::error(std::move(message));
+    }
+    auto export_it = it->second->find(member);
+    if (export_it != it->second->end()) return export_it->second;
+    std::string message = "Module '" + module + "' has no export named '" + member + "'";
+    report_error(message);
+    return Value::error(std::move(message));
+}
+
+bool Interpreter::variable_exists(Symbol name) const { return find(name) != nullptr; }
+
+void Interpreter::set_variable(Symbol name, Value value) {
+    Slot& s = slot(name);
+    if (s.declared_global || depth_ == 0) {
+        s.global = std::move(value);
+        s.has_global = true;
+        return;
+    }
+    if (!s.locals.empty() && s.locals.back().depth == depth_) {
+        s.locals.back().value = std::move(value);
+        return;
+    }
+    s.locals.push_back(LocalBinding{std::move(value), depth_});
+    scope_bindings_.push_back(name);
+}
+
+Value* Interpreter::binding_to_overwrite(Symbol name) {
+    Slot& s = slot(name);
+    if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
+    if (!s.locals.empty() && s.locals.back().depth == depth_) return &s.locals.back().value;
+    return nullptr;
+}
+
+void Interpreter::declare_global(Symbol name) { slot(name).declared_global = true; }
+
+void Interpreter::push_scope() {
+    scope_starts_.push_back(uint32_t(scope_bindings_.size()));
+    ++depth_;
+}
+
+void Interpreter::pop_scope() {
+    size_t start = scope_starts_.back();
+    scope_starts_.pop_back();
+    for (size_t i = scope_bindings_.size(); i > start; --i) slots_[scope_bindings_[i - 1]].locals.pop_back();
+    scope_bindings_.resize(start);
+    --depth_;
+}
+
+ExportMap Interpreter::globals() const {
+    ExportMap out;
+    for (Symbol s = 0; s < slots_.size(); ++s) {
+        if (slots_[s].has_global) out.emplace(symbol_name(s), slots_[s].global);
+    }
+    return out;
+}
+
+} // namespace drevel

@@ -1,0 +1,162 @@
+// The state of one running program and the walk over its syntax tree.
+//
+// Scopes are dynamic: one scope per active user-function call, searched
+// innermost first, then the globals. Each interned name keeps the stack of
+// its live bindings (shallow binding), so a read or write costs the same at
+// any call depth.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "interpreter/value.h"
+#include "parser/ast.h"
+
+namespace drevel {
+
+class GraphicsContext;
+
+// A module's exports: its top-level names and their values. Shared between
+// the cache and the places that bound them; never changed once built.
+using ExportMap = std::unordered_map<std::string, Value>;
+using Exports = std::shared_ptr<const ExportMap>;
+
+// How deep user-function calls may nest before a call is refused.
+inline constexpr uint32_t kMaxCallDepth = 200000;
+
+class Interpreter {
+public:
+    Interpreter();
+    ~Interpreter();
+    Interpreter(const Interpreter&) = delete;
+    Interpreter& operator=(const Interpreter&) = delete;
+
+    // ---- environment ----
+    // A copy of the variable's value, or Null when no scope or global holds it.
+    Value get_variable(Symbol name) const;
+    // Also reads module exports by a dotted name (m.x), reporting the two
+    // module messages.
+    Value get_variable(std::string_view name) const;
+    bool variable_exists(Symbol name) const;
+    void set_variable(Symbol name, Value value);
+    void declare_global(Symbol name);
+    void push_scope();
+    void pop_scope();
+    // The top-level names and their values.
+    ExportMap globals() const;
+
+    // ---- execution ----
+    void execute_statement(const Stmt& stmt);
+    void execute_block(const Block& block);
+    Value evaluate(const Expr& expr);
+    Value call_function(const CallExpr& call);
+    Value call_user_function(const Value& function, Value* args, size_t count);
+    Value binary_operation(Value left, TokenKind op, const Value& right);
+    Exports import_module(const std::string& name);
+
+    // ---- pending signals ----
+    bool has_return_value() const { return has_return_; }
+    Value take_return_value() {
+        has_return_ = false;
+        return std::move(return_value_);
+    }
+
+    GraphicsContext& graphics() { return *graphics_; }
+
+private:
+    struct LocalBinding {
+        Value value;
+        uint32_t depth;
+    };
+    struct Slot {
+        std::vector<LocalBinding> locals; // innermost last
+        Value global;
+        bool has_global = false;
+        bool declared_global = false;
+    };
+
+    const Value* find(Symbol name) const {
+        if (name >= slots_.size()) return nullptr;
+        const Slot& slot = slots_[name];
+        if (!slot.locals.empty()) return &slot.locals.back().value;
+        return slot.has_global ? &slot.global : nullptr;
+    }
+    Slot& slot(Symbol name) {
+        if (name >= slots_.size()) slots_.resize(symbol_count() + 64);
+        return slots_[name];
+    }
+    // The binding set_variable would overwrite, if one exists.
+    Value* binding_to_overwrite(Symbol name);
+
+    // Statements.
+    void execute_assign(const AssignStmt& stmt);
+    void execute_while(const WhileStmt& stmt);
+    void execute_for(const ForStmt& stmt);
+    void execute_match(const MatchStmt& stmt);
+    void execute_try(const TryStmt& stmt);
+    void execute_use(const UseStmt& stmt);
+
+    // Expressions.
+    // A literal's value or a defined variable's binding, read without a copy;
+    // nullptr for anything that has to be evaluated.
+    const Value* in_place(const Expr& expr) const {
+        switch (expr.kind) {
+        case ExprKind::Number: return &static_cast<const NumberExpr&>(expr).constant;
+        case ExprKind::Float: return &static_cast<const FloatExpr&>(expr).constant;
+        case ExprKind::String: return &static_cast<const StringExpr&>(expr).constant;
+        case ExprKind::Boolean: return &static_cast<const BooleanExpr&>(expr).constant;
+        case ExprKind::Identifier: return find(static_cast<const IdentifierExpr&>(expr).symbol);
+        default: return nullptr;
+        }
+    }
+    static bool runs_no_code(const Expr& expr) {
+        return expr.kind <= ExprKind::Identifier; // literals and names
+    }
+    Value evaluate_identifier(const IdentifierExpr& expr);
+    Value evaluate_binary(const BinaryOpExpr& expr);
+    Value evaluate_unary(const UnaryOpExpr& expr);
+    Value evaluate_array(const ArrayExpr& expr);
+    Value evaluate_dict(const DictExpr& expr);
+    Value evaluate_index(const IndexExpr& expr);
+    Value evaluate_range(const RangeExpr& expr);
+    Value index_value(const Value& object, const Value& index);
+
+    // Calls.
+    Value call_qualified(const CallExpr& call, Value* args, size_t count);
+    Value call_plain(const CallExpr& call, Value* args, size_t count);
+    Value call_builtin_value(const std::string& qualified, Value* args, size_t count);
+
+    // Releases the target's old binding when the operation marked by its
+    // assignment is about to run, so the operand's buffer is not shared.
+    void release_pending_target(const Expr& operation) {
+        if (releasing_operation_ == &operation) {
+            releasing_operation_ = nullptr;
+            if (Value* old = binding_to_overwrite(releasing_symbol_)) *old = Value();
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::vector<Symbol> scope_bindings_;   // names bound in open scopes, in order
+    std::vector<uint32_t> scope_starts_;   // where each open scope's names begin
+    uint32_t depth_ = 0;                   // open scopes
+
+    std::unordered_map<std::string, Exports> modules_;
+    std::unordered_map<std::string, Exports> module_cache_;
+
+    Value return_value_;
+    bool has_return_ = false;
+    bool break_pending_ = false;
+    bool continue_pending_ = false;
+
+    const Expr* releasing_operation_ = nullptr;
+    Symbol releasing_symbol_ = 0;
+
+    std::unique_ptr<GraphicsContext> graphics_;
+};
+
+} // namespace drevel

@@ -1,0 +1,121 @@
+// The use statement and the loading of modules: the three native modules by
+// their fixed export lists, script modules from the working directory or from
+// .drevel/modules, each run once per importing interpreter.
+#include <array>
+
+#include "interpreter/interpreter.h"
+#include "interpreter/log.h"
+#include "interpreter/source_file.h"
+#include "lexer/lexer.h"
+#include "parser/parser.h"
+
+namespace drevel {
+
+namespace {
+
+struct NativeModule {
+    std::string_view name;
+    std::vector<std::string_view> exports;
+};
+
+const std::array<NativeModule, 3>& native_modules() {
+    static const std::array<NativeModule, 3> modules = {{
+        {"files",
+         {"read", "write", "append", "delete", "exists", "create_folder", "delete_folder", "list", "is_file",
+          "is_folder"}},
+        {"http", {"page", "serve", "template", "json", "status", "send", "get", "post"}},
+        {"sdl2",
+         {"init", "create_window", "destroy_window", "set_window_title", "set_window_mode", "get_window_mode",
+          "clear_screen", "render_present", "set_draw_color", "set_max_fps", "delta_time", "draw_point",
+          "draw_line", "draw_rect", "fill_rect", "draw_circle", "fill_circle", "draw_triangle", "fill_triangle",
+          "get_window_width", "get_window_height", "is_window_open", "get_input_pressed", "get_input_released",
+          "get_input_held"}},
+    }};
+    return modules;
+}
+
+// Where a module's source may be, in search order. An installed module is
+// named author.module and lives in .drevel/modules/author/module.
+std::vector<std::string> module_paths(const std::string& name) {
+    size_t dot = name.find('.');
+    if (dot != std::string::npos) {
+        return {".drevel/modules/" + name.substr(0, dot) + "/" + name.substr(dot + 1) + "/index.dv"};
+    }
+    return {name + ".dv", ".drevel/modules/" + name + "/index.dv"};
+}
+
+} // namespace
+
+Exports Interpreter::import_module(const std::string& name) {
+    if (auto cached = module_cache_.find(name); cached != module_cache_.end()) return cached->second;
+    for (const NativeModule& native : native_modules()) {
+        if (native.name != name) continue;
+        auto exports = std::make_shared<ExportMap>();
+        for (std::string_view f : native.exports) {
+            exports->emplace(std::string(f), Value::builtin_function(name + "." + std::string(f)));
+        }
+        return exports;
+    }
+
+    std::optional<std::string> source;
+    for (const std::string& path : module_paths(name)) {
+        std::string error;
+        source = read_text_file(path, error);
+        if (source) break;
+    }
+    if (!source) {
+        report_error("Failed to load module '" + name + "': " + name +
+                     ".dv not found in current directory or .drevel/modules/");
+        return nullptr;
+    }
+    TokenList tokens = tokenize(*source);
+    ParseResult parsed = parse_program(tokens);
+    if (parsed.refusal) {
+        report_error("Failed to load module '" + name + "': " + *parsed.refusal);
+        return nullptr;
+    }
+
+    auto module = std::make_unique<Interpreter>();
+    if (extra_debug) debug_log("Parsed " + std::to_string(parsed.program.size()) + " statements");
+    for (const StmtPtr& stmt : parsed.program) module->execute_statement(*stmt);
+    auto exports = std::make_shared<ExportMap>(module->globals());
+    if (extra_debug) {
+        for (const auto& [export_name, value] : *exports) {
+            debug_log("Exporting: " + export_name + " = " +
+                      (value.kind() == ValueKind::Function ? "\"Function\"" : "\"Other\""));
+        }
+        debug_log("Module " + name + " has " + std::to_string(exports->size()) + " exports");
+    }
+    module_cache_[name] = exports;
+    return exports;
+}
+
+void Interpreter::execute_use(const UseStmt& stmt) {
+    Exports exports = import_module(stmt.module);
+    if (!exports) {
+        report_error("Failed to import module '" + stmt.module + "'");
+        return;
+    }
+    if (stmt.items) {
+        for (const std::string& item : *stmt.items) {
+            auto it = exports->find(item);
+            if (it == exports->end()) {
+                report_error("Module '" + stmt.module + "' does not export '" + item + "'");
+                continue;
+            }
+            Slot& s = slot(intern(item));
+            s.global = it->second;
+            s.has_global = true;
+        }
+        return;
+    }
+    if (stmt.alias) {
+        modules_[*stmt.alias] = exports;
+        return;
+    }
+    // author.module is bound under its second name.
+    size_t dot = stmt.module.find('.');
+    modules_[dot == std::string::npos ? stmt.module : stmt.module.substr(dot + 1)] = exports;
+}
+
+} // namespace drevel

@@ -1,0 +1,20 @@
+// Standard output is buffered for speed and flushed before anything that can
+// block or run long (reading input, serving, frame pacing, child processes)
+// and at exit. Diagnostics go to standard error one whole line at a time,
+// after pending output, so the two streams keep their order on a terminal.
+#pragma once
+
+#include <string_view>
+
+namespace drevel::output {
+
+void write(std::string_view text);
+void write_char(char c);
+// Writes everything buffered so far. A reader that went away (EPIPE) ends the
+// process quietly with status 0, as command-line tools do.
+void flush();
+// Flushes standard output, then writes the line (which must end in "\n") to
+// standard error in one call.
+void error_line(std::string_view line);
+
+} // namespace drevel::output

@@ -1,0 +1,458 @@
+#include "interpreter/value.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "parser/ast.h"
+
+namespace drevel {
+
+// ---- dict hashing ----
+
+size_t SeededHash::operator()(std::string_view key) const noexcept {
+    // FNV-1a over the bytes, started from the map's seed, then mixed.
+    uint64_t h = seed ^ 0xcbf29ce484222325ULL;
+    for (unsigned char c : key) {
+        h ^= c;
+        h *= 0x100000001b3ULL;
+    }
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ULL;
+    h ^= h >> 32;
+    return size_t(h);
+}
+
+DictMap make_dict_map(size_t expected) {
+    static uint64_t state = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                            uint64_t(reinterpret_cast<uintptr_t>(&state));
+    state += 0x9e3779b97f4a7c15ULL;
+    uint64_t z = state;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return DictMap(expected, SeededHash{z ^ (z >> 31)}, KeyEqual{});
+}
+
+// ---- construction and sharing ----
+
+Value Value::string(std::string text) {
+    Value v;
+    v.kind_ = ValueKind::String;
+    v.payload_.object = new TextObject(ValueKind::String, std::move(text));
+    return v;
+}
+
+Value Value::error(std::string message) {
+    Value v;
+    v.kind_ = ValueKind::Error;
+    v.payload_.object = new TextObject(ValueKind::Error, std::move(message));
+    return v;
+}
+
+Value Value::builtin_function(std::string qualified_name) {
+    Value v;
+    v.kind_ = ValueKind::BuiltinFunction;
+    v.payload_.object = new TextObject(ValueKind::BuiltinFunction, std::move(qualified_name));
+    return v;
+}
+
+Value Value::array(std::vector<Value> items) {
+    Value v;
+    v.kind_ = ValueKind::Array;
+    v.payload_.object = new ArrayObject(std::move(items));
+    return v;
+}
+
+Value Value::dict(DictMap entries) {
+    Value v;
+    v.kind_ = ValueKind::Dict;
+    v.payload_.object = new DictObject(std::move(entries));
+    return v;
+}
+
+Value Value::function(FunctionBody* body) {
+    Value v;
+    v.kind_ = ValueKind::Function;
+    v.payload_.function = body;
+    return v;
+}
+
+Value Value::shape(ValueKind kind, ShapeFields fields) {
+    Value v;
+    v.kind_ = kind;
+    v.payload_.object = new ShapeObject(kind, fields);
+    return v;
+}
+
+Value Value::rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
+    return shape(ValueKind::Rect, ShapeFields{{x, y, int32_t(w), int32_t(h), 0, 0}});
+}
+
+Value Value::circle(int32_t x, int32_t y, uint32_t radius) {
+    return shape(ValueKind::Circle, ShapeFields{{x, y, int32_t(radius), 0, 0, 0}});
+}
+
+Value Value::triangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3) {
+    return shape(ValueKind::Triangle, ShapeFields{{x1, y1, x2, y2, x3, y3}});
+}
+
+
+
+void Value::release_heap() noexcept {
+    if (kind_ == ValueKind::Function) {
+        release_function(payload_.function);
+        return;
+    }
+    HeapObject* object = payload_.object;
+    if (--object->refs != 0) return;
+    switch (kind_) {
+    case ValueKind::String:
+    case ValueKind::Error:
+    case ValueKind::BuiltinFunction: delete static_cast<TextObject*>(object); break;
+    case ValueKind::Array: delete static_cast<ArrayObject*>(object); break;
+    case ValueKind::Dict: delete static_cast<DictObject*>(object); break;
+    default: delete static_cast<ShapeObject*>(object); break;
+    }
+}
+
+std::string& Value::mutable_text() {
+    auto* object = static_cast<TextObject*>(payload_.object);
+    if (object->refs != 1) {
+        auto* copy = new TextObject(kind_, object->text);
+        --object->refs;
+        payload_.object = object = copy;
+    }
+    return object->text;
+}
+
+std::vector<Value>& Value::mutable_items() {
+    auto* object = static_cast<ArrayObject*>(payload_.object);
+    if (object->refs != 1) {
+        auto* copy = new ArrayObject(object->items);
+        --object->refs;
+        payload_.object = object = copy;
+    }
+    return object->items;
+}
+
+DictMap& Value::mutable_entries() {
+    auto* object = static_cast<DictObject*>(payload_.object);
+    if (object->refs != 1) {
+        auto* copy = new DictObject(object->map);
+        --object->refs;
+        payload_.object = object = copy;
+    }
+    return object->map;
+}
+
+// ---- the texts of values ----
+
+std::string_view type_name(ValueKind kind) {
+    static constexpr std::string_view kNames[] = {
+        "number", "float",  "string", "boolean",  "array", "dict",  "function",
+        "builtin function", "rect",   "color",    "circle", "triangle", "null", "error",
+    };
+    return kNames[int(kind)];
+}
+
+void append_float_display(std::string& out, double d) {
+    if (std::isnan(d)) {
+        out += "NaN";
+        return;
+    }
+    if (std::isinf(d)) {
+        out += d < 0 ? "-inf" : "inf";
+        return;
+    }
+    char buffer[400];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+    out.append(buffer, result.ptr);
+}
+
+void append_float_debug(std::string& out, double d) {
+    if (std::isnan(d)) {
+        out += "NaN";
+        return;
+    }
+    if (std::isinf(d)) {
+        out += d < 0 ? "-inf" : "inf";
+        return;
+    }
+    char buffer[400];
+    double magnitude = std::fabs(d);
+    if (magnitude != 0.0 && (magnitude >= 1e16 || magnitude < 1e-4)) {
+        auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
+        // 1.5e+16 is written 1.5e16, 1e-05 is written 1e-5.
+        std::string_view text(buffer, size_t(result.ptr - buffer));
+        size_t e = text.find('e');
+        out.append(text.substr(0, e + 1));
+        size_t i = e + 1;
+        if (text[i] == '-') out += text[i++];
+        else if (text[i] == '+') ++i;
+        while (i + 1 < text.size() && text[i] == '0') ++i;
+        out.append(text.substr(i));
+        return;
+    }
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+    std::string_view text(buffer, size_t(result.ptr - buffer));
+    out.append(text);
+    if (text.find('.') == std::string_view::npos) out += ".0";
+}
+
+void append_quoted(std::string& out, std::string_view text) {
+    static const char* kHex = "0123456789abcdef";
+    out += '"';
+    for (unsigned char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\0': out += "\\0"; break;
+        default:
+            if (c < 0x20 || c == 0x7f) {
+                out += "\\u{";
+                if (c >= 0x10) out += kHex[c >> 4];
+                out += kHex[c & 15];
+                out += '}';
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    out += '"';
+}
+
+namespace {
+
+void append_int(std::string& out, int64_t n) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
+    out.append(buffer, result.ptr);
+}
+
+} // namespace
+
+void append_display_text(std::string& out, const Value& v) {
+    switch (v.kind()) {
+    case ValueKind::Number: append_int(out, v.as_number()); break;
+    case ValueKind::Float: append_float_display(out, v.as_float()); break;
+    case ValueKind::String: out += v.text(); break;
+    case ValueKind::Boolean: out += v.as_boolean() ? "true" : "false"; break;
+    case ValueKind::Array: {
+        out += '[';
+        bool first = true;
+        for (const Value& item : v.items()) {
+            if (!first) out += ", ";
+            first = false;
+            append_display_text(out, item);
+        }
+        out += ']';
+        break;
+    }
+    case ValueKind::Dict: {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, item] : v.entries()) {
+            if (!first) out += ", ";
+            first = false;
+            out += key;
+            out += ": ";
+            append_display_text(out, item);
+        }
+        out += '}';
+        break;
+    }
+    case ValueKind::Function: out += "<function>"; break;
+    case ValueKind::BuiltinFunction:
+        out += "<builtin: ";
+        out += v.text();
+        out += '>';
+        break;
+    case ValueKind::Rect: {
+        const auto& s = v.shape().v;
+        out += "Rect(";
+        append_int(out, s[0]);
+        out += ", ";
+        append_int(out, s[1]);
+        out += ", ";
+        append_int(out, uint32_t(s[2]));
+        out += ", ";
+        append_int(out, uint32_t(s[3]));
+        out += ')';
+        break;
+    }
+    case ValueKind::Color:
+        out += "Color(";
+        append_int(out, v.color_r());
+        out += ", ";
+        append_int(out, v.color_g());
+        out += ", ";
+        append_int(out, v.color_b());
+        out += ')';
+        break;
+    case ValueKind::Circle: {
+        const auto& s = v.shape().v;
+        out += "Circle(";
+        append_int(out, s[0]);
+        out += ", ";
+        append_int(out, s[1]);
+        out += ", ";
+        append_int(out, uint32_t(s[2]));
+        out += ')';
+        break;
+    }
+    case ValueKind::Triangle: {
+        const auto& s = v.shape().v;
+        out += "Triangle(";
+        for (int i = 0; i < 6; ++i) {
+            if (i) out += ", ";
+            append_int(out, s[i]);
+        }
+        out += ')';
+        break;
+    }
+    case ValueKind::Null: out += "null"; break;
+    case ValueKind::Error:
+        out += "Error: ";
+        out += v.text();
+        break;
+    }
+}
+
+std::string display_text(const Value& v) {
+    if (v.kind() == ValueKind::String) return v.text();
+    std::string out;
+    append_display_text(out, v);
+    return out;
+}
+
+namespace {
+
+void append_debug(std::string& out, const Value& v) {
+    auto named = [&out](const char* name, std::initializer_list<std::pair<const char*, int64_t>> fields) {
+        out += name;
+        out += " { ";
+        bool first = true;
+        for (const auto& [field, value] : fields) {
+            if (!first) out += ", ";
+            first = false;
+            out += field;
+            out += ": ";
+            append_int(out, value);
+        }
+        out += " }";
+    };
+    switch (v.kind()) {
+    case ValueKind::Number:
+        out += "Number(";
+        append_int(out, v.as_number());
+        out += ')';
+        break;
+    case ValueKind::Float:
+        out += "Float(";
+        append_float_debug(out, v.as_float());
+        out += ')';
+        break;
+    case ValueKind::String:
+        out += "String(";
+        append_quoted(out, v.text());
+        out += ')';
+        break;
+    case ValueKind::Boolean: out += v.as_boolean() ? "Boolean(true)" : "Boolean(false)"; break;
+    case ValueKind::Array: {
+        out += "Array([";
+        bool first = true;
+        for (const Value& item : v.items()) {
+            if (!first) out += ", ";
+            first = false;
+            append_debug(out, item);
+        }
+        out += "])";
+        break;
+    }
+    case ValueKind::Dict: {
+        out += "Dict({";
+        bool first = true;
+        for (const auto& [key, item] : v.entries()) {
+            if (!first) out += ", ";
+            first = false;
+            append_quoted(out, key);
+            out += ": ";
+            append_debug(out, item);
+        }
+        out += "})";
+        break;
+    }
+    case ValueKind::Function: {
+        const FunctionBody& f = v.function_body();
+        out += "Function { params: [";
+        for (size_t i = 0; i < f.params.size(); ++i) {
+            if (i) out += ", ";
+            append_quoted(out, f.params[i]);
+        }
+        out += "], body: ";
+        append_debug_form(out, f.body);
+        out += " }";
+        break;
+    }
+    case ValueKind::BuiltinFunction:
+        out += "BuiltinFunction { name: ";
+        append_quoted(out, v.text());
+        out += " }";
+        break;
+    case ValueKind::Rect: {
+        const auto& s = v.shape().v;
+        named("Rect", {{"x", s[0]}, {"y", s[1]}, {"w", uint32_t(s[2])}, {"h", uint32_t(s[3])}});
+        break;
+    }
+    case ValueKind::Color:
+        named("Color", {{"r", v.color_r()}, {"g", v.color_g()}, {"b", v.color_b()}});
+        break;
+    case ValueKind::Circle: {
+        const auto& s = v.shape().v;
+        named("Circle", {{"x", s[0]}, {"y", s[1]}, {"radius", uint32_t(s[2])}});
+        break;
+    }
+    case ValueKind::Triangle: {
+        const auto& s = v.shape().v;
+        named("Triangle", {{"x1", s[0]}, {"y1", s[1]}, {"x2", s[2]}, {"y2", s[3]}, {"x3", s[4]}, {"y3", s[5]}});
+        break;
+    }
+    case ValueKind::Null: out += "Null"; break;
+    case ValueKind::Error:
+        out += "Error(";
+        append_quoted(out, v.text());
+        out += ')';
+        break;
+    }
+}
+
+} // namespace
+
+std::string debug_text(const Value& v) {
+    std::string out;
+    append_debug(out, v);
+    return out;
+}
+
+// ---- numeric conversions ----
+
+int64_t saturating_to_int(double d) noexcept {
+    if (std::isnan(d)) return 0;
+    if (d >= 9223372036854775808.0) return std::numeric_limits<int64_t>::max();
+    if (d < -9223372036854775808.0) return std::numeric_limits<int64_t>::min();
+    return int64_t(d);
+}
+
+int64_t numeric_to_int(const Value& v) noexcept {
+    return v.kind() == ValueKind::Number ? v.as_number() : saturating_to_int(v.as_float());
+}
+
+double numeric_to_float(const Value& v) noexcept {
+    return v.kind() == ValueKind::Number ? double(v.as_number()) : v.as_float();
+}
+
+} // namespace drevel

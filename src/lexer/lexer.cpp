@@ -1,0 +1,231 @@
+#include "lexer/lexer.h"
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+#include "lexer/unicode.h"
+
+namespace drevel {
+
+namespace {
+
+struct Keyword {
+    std::string_view text;
+    TokenKind kind;
+};
+
+constexpr std::array<Keyword, 21> kKeywords = {{
+    {"let", TokenKind::Let},       {"def", TokenKind::Def},
+    {"return", TokenKind::Return}, {"if", TokenKind::If},
+    {"else", TokenKind::Else},     {"while", TokenKind::While},
+    {"for", TokenKind::For},       {"in", TokenKind::In},
+    {"break", TokenKind::Break},   {"continue", TokenKind::Continue},
+    {"true", TokenKind::True},     {"false", TokenKind::False},
+    {"and", TokenKind::And},       {"or", TokenKind::Or},
+    {"not", TokenKind::Not},       {"match", TokenKind::Match},
+    {"try", TokenKind::Try},       {"catch", TokenKind::Catch},
+    {"global", TokenKind::Global}, {"use", TokenKind::Use},
+    {"as", TokenKind::As},
+}};
+
+bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
+bool is_ascii_letter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+class Lexer {
+public:
+    explicit Lexer(std::string_view source) : source_(source) {}
+
+    TokenList run() {
+        TokenList tokens;
+        tokens.reserve(source_.size() / 3 + 1);
+        while (true) {
+            if (at_end()) break;
+            char32_t c = peek();
+            size_t start = pos_;
+            advance();
+            switch (c) {
+            case ' ': case '\t': case '\n': case '\r': break;
+            case '(': emit(tokens, TokenKind::LParen); break;
+            case ')': emit(tokens, TokenKind::RParen); break;
+            case '{': emit(tokens, TokenKind::LBrace); break;
+            case '}': emit(tokens, TokenKind::RBrace); break;
+            case '[': emit(tokens, TokenKind::LBracket); break;
+            case ']': emit(tokens, TokenKind::RBracket); break;
+            case ',': emit(tokens, TokenKind::Comma); break;
+            case ':': emit(tokens, TokenKind::Colon); break;
+            case ';': emit(tokens, TokenKind::Semicolon); break;
+            case '%': emit(tokens, TokenKind::Percent); break;
+            case '?': emit(tokens, TokenKind::Question); break;
+            case '.': emit(tokens, TokenKind::Dot); break;
+            case '!': emit(tokens, take('=') ? TokenKind::NotEqual : TokenKind::Not); break;
+            case '=':
+                if (take('>')) emit(tokens, TokenKind::FatArrow);
+                else if (take('=')) emit(tokens, TokenKind::Equal);
+                else emit(tokens, TokenKind::Assign);
+                break;
+            case '<': emit(tokens, take('=') ? TokenKind::LessEqual : TokenKind::Less); break;
+            case '>': emit(tokens, take('=') ? TokenKind::GreaterEqual : TokenKind::Greater); break;
+            case '+': emit(tokens, take('=') ? TokenKind::PlusAssign : TokenKind::Plus); break;
+            case '-':
+                if (take('=')) emit(tokens, TokenKind::MinusAssign);
+                else if (take('>')) emit(tokens, TokenKind::Arrow);
+                else emit(tokens, TokenKind::Minus);
+                break;
+            case '*':
+                if (take('=')) emit(tokens, TokenKind::StarAssign);
+                else if (take('*')) emit(tokens, TokenKind::Power);
+                else emit(tokens, TokenKind::Star);
+                break;
+            case '/':
+                if (take('*')) skip_block_comment();
+                else if (take('=')) emit(tokens, TokenKind::SlashAssign);
+                else emit(tokens, TokenKind::Slash);
+                break;
+            case '#': skip_line_comment(); break;
+            case '"': lex_string(tokens); break;
+            default:
+                if (is_ascii_digit(c)) lex_number(tokens, start);
+                else if (is_ascii_letter(c) || c == '_') lex_name(tokens, start);
+                // Anything else is dropped and separates tokens.
+                break;
+            }
+        }
+        tokens.push_back(Token{});
+        return tokens;
+    }
+
+private:
+    bool at_end() const { return pos_ >= source_.size(); }
+    char32_t peek() const {
+        size_t p = pos_;
+        return next_code_point(source_, p);
+    }
+    void advance() { next_code_point(source_, pos_); }
+    bool take(char expected) {
+        if (!at_end() && source_[pos_] == expected) {
+            ++pos_;
+            return true;
+        }
+        return false;
+    }
+    static void emit(TokenList& tokens, TokenKind kind) {
+        Token t;
+        t.kind = kind;
+        tokens.push_back(std::move(t));
+    }
+
+    void skip_line_comment() {
+        while (!at_end()) {
+            if (source_[pos_++] == '\n') return;
+        }
+    }
+
+    // The star of the opening "/*" does not count towards the closing "*/".
+    void skip_block_comment() {
+        bool star = false;
+        while (!at_end()) {
+            char c = source_[pos_++];
+            if (star && c == '/') return;
+            star = c == '*';
+        }
+    }
+
+    void lex_string(TokenList& tokens) {
+        Token t;
+        t.kind = TokenKind::String;
+        while (!at_end()) {
+            char c = source_[pos_++];
+            if (c == '"') break;
+            if (c != '\\') {
+                t.text += c;
+                continue;
+            }
+            if (at_end()) break; // a final backslash is dropped
+            char e = source_[pos_];
+            switch (e) {
+            case 'n': t.text += '\n'; ++pos_; break;
+            case 't': t.text += '\t'; ++pos_; break;
+            case 'r': t.text += '\r'; ++pos_; break;
+            case '\\': t.text += '\\'; ++pos_; break;
+            case '"': t.text += '"'; ++pos_; break;
+            default: t.text += '\\'; break; // the character is copied next
+            }
+        }
+        tokens.push_back(std::move(t));
+    }
+
+    void lex_number(TokenList& tokens, size_t start) {
+        bool is_float = false;
+        while (!at_end()) {
+            char c = source_[pos_];
+            if (c >= '0' && c <= '9') {
+                ++pos_;
+            } else if (c == '.' && !is_float && pos_ + 1 < source_.size() &&
+                       source_[pos_ + 1] >= '0' && source_[pos_ + 1] <= '9') {
+                is_float = true;
+                ++pos_;
+            } else {
+                break;
+            }
+        }
+        std::string digits(source_.substr(start, pos_ - start));
+        Token t;
+        if (is_float) {
+            t.kind = TokenKind::Float;
+            t.real = std::strtod(digits.c_str(), nullptr);
+        } else {
+            // Literals beyond the 64-bit range become the nearest double.
+            errno = 0;
+            char* end = nullptr;
+            long long n = std::strtoll(digits.c_str(), &end, 10);
+            if (errno == ERANGE) {
+                t.kind = TokenKind::Float;
+                t.real = std::strtod(digits.c_str(), nullptr);
+            } else {
+                t.kind = TokenKind::Number;
+                t.integer = n;
+            }
+        }
+        tokens.push_back(std::move(t));
+    }
+
+    void lex_name(TokenList& tokens, size_t start) {
+        while (!at_end()) {
+            unsigned char b = uint8_t(source_[pos_]);
+            if (b < 0x80) {
+                if (is_ascii_letter(b) || is_ascii_digit(b) || b == '_') {
+                    ++pos_;
+                    continue;
+                }
+                break;
+            }
+            size_t p = pos_;
+            char32_t c = next_code_point(source_, p);
+            if (!is_identifier_tail(c)) break;
+            pos_ = p;
+        }
+        std::string_view name = source_.substr(start, pos_ - start);
+        Token t;
+        t.kind = TokenKind::Identifier;
+        if (name.size() >= 2 && name.size() <= 8) {
+            for (const Keyword& k : kKeywords) {
+                if (k.text == name) {
+                    t.kind = k.kind;
+                    break;
+                }
+            }
+        }
+        if (t.kind == TokenKind::Identifier) t.text = std::string(name);
+        tokens.push_back(std::move(t));
+    }
+
+    std::string_view source_;
+    size_t pos_ = 0;
+};
+
+} // namespace
+
+TokenList tokenize(std::string_view source) { return Lexer(source).run(); }
+
+} // namespace drevel

@@ -1,0 +1,48 @@
+// The command line: the argument list becomes exactly one command.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace drevel {
+
+namespace command {
+struct Help {};
+struct Version {};
+struct Repl {};
+struct Run {
+    std::string file;
+    bool debug = false;
+    bool extra_debug = false;
+};
+struct Build {
+    std::string file;
+    std::string output;
+};
+struct Install {
+    std::string module;
+};
+struct Upgrade {
+    std::string module;
+};
+struct Uninstall {
+    std::string module;
+};
+struct ListModules {};
+struct UsageError {
+    std::string message;
+};
+} // namespace command
+
+using Command = std::variant<command::Help, command::Version, command::Repl, command::Run, command::Build,
+                             command::Install, command::Upgrade, command::Uninstall, command::ListModules,
+                             command::UsageError>;
+
+// Looks at the arguments after the program's own name; prints nothing.
+Command parse_command_line(const std::vector<std::string>& args);
+
+extern const char* const kHelpText;
+extern const char* const kVersionText;
+
+} // namespace drevel

@@ -1,0 +1,112 @@
+// Start-up: an embedded script runs by itself; otherwise the command line
+// chooses one command. Everything runs on a thread with a large stack, so
+// deep recursion in scripts is refused by the interpreter's own limit and
+// never by the host stack.
+#include <csignal>
+#include <pthread.h>
+#include <type_traits>
+
+#include "building/module_manager.h"
+#include "building/standalone_build.h"
+#include "interpreter/output.h"
+#include "lexer/unicode.h"
+#include "main/command_line.h"
+#include "main/embedded_script.h"
+#include "main/run_pipeline.h"
+#include "repl/repl.h"
+
+namespace drevel {
+
+namespace {
+
+[[noreturn]] void report_fatal_error(const std::string& message) {
+    output::error_line("\x1b[31mError: " + message + "\x1b[0m\n");
+    output::flush();
+    std::exit(1);
+}
+
+int finish_module_command(std::optional<std::string> failure) {
+    if (failure) report_fatal_error(*failure);
+    return 0;
+}
+
+template <class... Ts> struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+
+int dispatch(const Command& command) {
+    return std::visit(
+        Overloaded{
+            [](const command::Help&) {
+                output::write(kHelpText);
+                return 0;
+            },
+            [](const command::Version&) {
+                output::write(kVersionText);
+                return 0;
+            },
+            [](const command::Repl&) {
+                run_repl();
+                return 0;
+            },
+            [](const command::Run& run) { return run_file(run.file, run.debug, run.extra_debug); },
+            [](const command::Build& build) { return build_standalone(build.file, build.output); },
+            [](const command::Install& c) { return finish_module_command(install_module(c.module)); },
+            [](const command::Upgrade& c) { return finish_module_command(upgrade_module(c.module)); },
+            [](const command::Uninstall& c) { return finish_module_command(uninstall_module(c.module)); },
+            [](const command::ListModules&) { return finish_module_command(list_modules()); },
+            [](const command::UsageError& e) -> int { report_fatal_error(e.message); },
+        },
+        command);
+}
+
+struct Start {
+    int argc;
+    char** argv;
+    int status = 0;
+};
+
+void* run_program(void* data) {
+    Start& start = *static_cast<Start*>(data);
+    if (std::optional<std::string> script = load_embedded_script()) {
+        run_script(*script, false, false);
+        start.status = 0;
+        return nullptr;
+    }
+    std::vector<std::string> args;
+    for (int i = 1; i < start.argc; ++i) {
+        args.emplace_back(start.argv[i]);
+        if (!is_valid_utf8(args.back())) {
+            output::error_line("Error: argument " + std::to_string(i) + " is not valid UTF-8\n");
+            start.status = 2;
+            return nullptr;
+        }
+    }
+    start.status = dispatch(parse_command_line(args));
+    return nullptr;
+}
+
+// Room for the interpreter's deepest call chain.
+constexpr size_t kStackSize = size_t(4) << 30;
+
+} // namespace
+
+} // namespace drevel
+
+int main(int argc, char** argv) {
+    using namespace drevel;
+    // Writes to a closed pipe or socket fail with EPIPE instead of killing
+    // the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    Start start{argc, argv};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_t thread;
+    bool started = pthread_attr_setstacksize(&attributes, kStackSize) == 0 &&
+                   pthread_create(&thread, &attributes, run_program, &start) == 0;
+    pthread_attr_destroy(&attributes);
+    if (started) pthread_join(thread, nullptr);
+    else run_program(&start);
+    output::flush();
+    return start.status;
+}

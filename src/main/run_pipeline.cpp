@@ -1,0 +1,145 @@
+#include "main/run_pipeline.h"
+
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+#include "interpreter/interpreter.h"
+#include "interpreter/log.h"
+#include "interpreter/output.h"
+#include "lexer/lexer.h"
+#include "parser/parser.h"
+
+namespace drevel {
+
+namespace {
+
+const std::string kSeparator = [] {
+    std::string s;
+    for (int i = 0; i < 33; ++i) s += "\u2500";
+    return s;
+}();
+
+void driver_log(std::string_view text) {
+    std::string line = "\x1b[33m[\x1b[93mDREVEL\x1b[33m]\x1b[0m ";
+    line += text;
+    line += '\n';
+    output::error_line(line);
+}
+
+using Clock = std::chrono::steady_clock;
+
+double milliseconds_since(Clock::time_point start) {
+    auto elapsed = Clock::now() - start;
+    if (elapsed.count() < 0) return 0.0;
+    return std::chrono::duration<double, std::milli>(elapsed).count();
+}
+
+std::string three_decimals(double ms) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3f", ms);
+    return buffer;
+}
+
+void fail_file(const std::string& message) {
+    output::error_line(message + "\n");
+    output::flush();
+}
+
+} // namespace
+
+bool check_script_path(std::string_view path) {
+    // The last component, as a path library would name it: "." and ".." and
+    // roots have no file name.
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    size_t slash = path.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return false;
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return false;
+    return name.substr(dot + 1) == "dv";
+}
+
+int run_file(const std::string& path, bool debug, bool extra) {
+    if (!check_script_path(path)) {
+        fail_file("Error: Only .dv files are allowed.");
+        return 1;
+    }
+    std::string error;
+    std::optional<std::string> source = read_text_file(path, error);
+    if (!source) {
+        fail_file("Error: Failed to read the file: " + error);
+        return 1;
+    }
+    if (debug) driver_log("File read successfully (" + std::to_string(source->size()) + " bytes)");
+    if (!run_script(*source, debug, extra)) return 1;
+    return 0;
+}
+
+bool run_script(const std::string& source, bool debug, bool extra) {
+    if (debug) {
+        driver_log(kSeparator);
+        driver_log("Starting Drevel interpreter...");
+    }
+    auto start = Clock::now();
+    TokenList tokens = tokenize(source);
+    double tokenize_ms = milliseconds_since(start);
+    if (debug) driver_log("Tokenization completed in " + three_decimals(tokenize_ms) + "ms");
+
+    start = Clock::now();
+    ParseResult parsed = parse_program(tokens);
+    double parse_ms = milliseconds_since(start);
+    if (parsed.refusal) {
+        output::error_line("Error: " + *parsed.refusal + "\n");
+        return false;
+    }
+    if (debug) {
+        driver_log("Parsing completed in " + three_decimals(parse_ms) + "ms");
+        driver_log("Starting execution...");
+        driver_log(kSeparator);
+    }
+
+    start = Clock::now();
+    {
+        Interpreter interpreter;
+        extra_debug = extra;
+        // First pass: globals, functions and imports, so that main sees them.
+        for (const StmtPtr& stmt : parsed.program) {
+            switch (stmt->kind) {
+            case StmtKind::Let: {
+                auto& let = static_cast<const AssignStmt&>(*stmt);
+                Value value = interpreter.evaluate(*let.value);
+                if (value.is_error()) {
+                    report_error("Error in global let statement for '" + let.name + "': " + value.text());
+                }
+                interpreter.set_variable(let.symbol, std::move(value));
+                break;
+            }
+            case StmtKind::Function:
+            case StmtKind::Use: interpreter.execute_statement(*stmt); break;
+            default: break;
+            }
+        }
+        Value main_function = interpreter.get_variable(intern("main"));
+        if (main_function.kind() == ValueKind::Function) {
+            interpreter.call_user_function(main_function, nullptr, 0);
+        } else {
+            for (const StmtPtr& stmt : parsed.program) {
+                interpreter.execute_statement(*stmt);
+                if (interpreter.has_return_value()) break;
+            }
+        }
+    }
+    double execute_ms = milliseconds_since(start);
+    if (debug) {
+        driver_log(kSeparator);
+        driver_log("Tokenization : " + three_decimals(tokenize_ms) + "ms");
+        driver_log("Parsing      : " + three_decimals(parse_ms) + "ms");
+        driver_log("Execution    : " + three_decimals(execute_ms) + "ms");
+        driver_log(kSeparator);
+    }
+    output::flush();
+    return true;
+}
+
+} // namespace drevel

@@ -1,0 +1,25 @@
+// Running one script from its text to its end.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "interpreter/source_file.h"
+
+namespace drevel {
+
+// True when the path's last component is a normal file name with a dot after
+// its first character and exactly "dv" after its last dot.
+bool check_script_path(std::string_view path);
+
+// The Run command: checks the path, reads the file (both failures end the
+// process with status 1) and runs it. Returns the exit status.
+int run_file(const std::string& path, bool debug, bool extra_debug);
+
+// Runs a program to its end; errors inside it are reported where they arise.
+// Returns false only when the source was refused before execution (nesting
+// too deep).
+bool run_script(const std::string& source, bool debug, bool extra_debug);
+
+} // namespace drevel

@@ -1,0 +1,247 @@
+#include "modules/files/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "lexer/unicode.h"
+
+namespace drevel::file_system {
+
+namespace {
+
+bool has_nul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+bool fail(std::string& error, int code) {
+    error = os_error_text(code);
+    return false;
+}
+
+bool fail_nul(std::string& error) {
+    error = kNulInPath;
+    return false;
+}
+
+// Writes all of text, going on after partial writes and interrupted calls.
+// Returns 0, the errno of the failed write, or -1 for a write that made no
+// progress.
+int write_all(int fd, std::string_view text) {
+    const char* p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return -1;
+        p += n;
+        left -= size_t(n);
+    }
+    return 0;
+}
+
+bool write_failed(int result, std::string& error) {
+    if (result == -1) {
+        error = kWriteZero;
+        return false;
+    }
+    return fail(error, result);
+}
+
+bool is_folder_at(const char* path) {
+    struct stat st;
+    return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The path without its last component, or "" when it has a single one.
+std::string_view parent_of(std::string_view path) {
+    size_t end = path.size();
+    while (end > 1 && path[end - 1] == '/') --end;
+    const size_t slash = path.rfind('/', end - 1);
+    if (slash == std::string_view::npos || end == 0) return {};
+    size_t parent_end = slash;
+    while (parent_end > 0 && path[parent_end - 1] == '/') --parent_end;
+    if (parent_end == 0) return path.substr(0, 1); // the root
+    return path.substr(0, parent_end);
+}
+
+int make_folders(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    int code = errno;
+    if (code == ENOENT) {
+        const std::string_view parent = parent_of(path);
+        if (!parent.empty() && parent.size() < path.size()) {
+            const int parent_code = make_folders(std::string(parent));
+            if (parent_code != 0) return parent_code;
+            if (::mkdir(path.c_str(), 0777) == 0) return 0;
+            code = errno;
+        }
+    }
+    // Made meanwhile, or there already: either way the folder is in place.
+    if (is_folder_at(path.c_str())) return 0;
+    return code;
+}
+
+// Empties and removes the folder name inside the open folder parent_fd,
+// without following symbolic links. Returns 0 or an errno.
+int remove_tree_at(int parent_fd, const char* name) {
+    const int fd = ::openat(parent_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        const int code = errno;
+        ::close(fd);
+        return code;
+    }
+    int code = 0;
+    while (code == 0) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            code = errno;
+            break;
+        }
+        const char* child = entry->d_name;
+        if (std::strcmp(child, ".") == 0 || std::strcmp(child, "..") == 0) continue;
+        bool folder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(fd, child, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                code = errno;
+                break;
+            }
+            folder = S_ISDIR(st.st_mode);
+        }
+        if (folder) {
+            code = remove_tree_at(fd, child);
+        } else if (::unlinkat(fd, child, 0) != 0) {
+            code = errno;
+        }
+    }
+    ::closedir(dir);
+    if (code != 0) return code;
+    return ::unlinkat(parent_fd, name, AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+std::string os_error_text(int code) {
+    std::string text = std::strerror(code);
+    text += " (os error ";
+    text += std::to_string(code);
+    text += ')';
+    return text;
+}
+
+bool read_text_file(const std::string& path, std::string& content, std::string& error) {
+    if (has_nul(path)) return fail_nul(error);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(error, errno);
+    // A regular file's size is known: one read fills it, a second sees the end.
+    struct stat st;
+    size_t size = 65536;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) size = size_t(st.st_size) + 1;
+    std::string data(size, '\0');
+    size_t used = 0;
+    for (;;) {
+        if (used == data.size()) data.resize(data.size() * 2);
+        const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int code = errno;
+            ::close(fd);
+            return fail(error, code);
+        }
+        if (n == 0) break;
+        used += size_t(n);
+    }
+    ::close(fd);
+    data.resize(used);
+    if (!is_valid_utf8(data)) {
+        error = kNotUtf8;
+        return false;
+    }
+    content = std::move(data);
+    return true;
+}
+
+bool write_file(const std::string& path, std::string_view content, std::string& error) {
+    if (has_nul(path)) return fail_nul(error);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return fail(error, errno);
+    const int result = write_all(fd, content);
+    ::close(fd);
+    return result == 0 || write_failed(result, error);
+}
+
+AppendFailure append_file(const std::string& path, std::string_view content, std::string& error) {
+    if (has_nul(path)) {
+        fail_nul(error);
+        return AppendFailure::Open;
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        fail(error, errno);
+        return AppendFailure::Open;
+    }
+    const int result = write_all(fd, content);
+    ::close(fd);
+    if (result == 0) return AppendFailure::None;
+    write_failed(result, error);
+    return AppendFailure::Write;
+}
+
+bool remove_file(const std::string& path, std::string& error) {
+    if (has_nul(path)) return fail_nul(error);
+    return ::unlink(path.c_str()) == 0 || fail(error, errno);
+}
+
+PathKind path_kind(const std::string& path) {
+    struct stat st;
+    if (has_nul(path) || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (S_ISREG(st.st_mode)) return PathKind::File;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    return PathKind::Other;
+}
+
+bool create_folders(const std::string& path, std::string& error) {
+    if (has_nul(path)) return fail_nul(error);
+    const int code = make_folders(path);
+    return code == 0 || fail(error, code);
+}
+
+bool remove_folder(const std::string& path, bool recursive, std::string& error) {
+    if (has_nul(path)) return fail_nul(error);
+    if (!recursive) return ::rmdir(path.c_str()) == 0 || fail(error, errno);
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return fail(error, errno);
+    if (!S_ISDIR(st.st_mode)) return fail(error, ENOTDIR);
+    const int code = remove_tree_at(AT_FDCWD, path.c_str());
+    return code == 0 || fail(error, code);
+}
+
+bool list_folder(const std::string& path, std::vector<std::string>& names, std::string& error) {
+    if (has_nul(path)) return fail_nul(error);
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return fail(error, errno);
+    std::vector<std::string> found;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) break; // the end, or an entry that cannot be read
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (!is_valid_utf8(name)) continue;
+        found.emplace_back(name);
+    }
+    ::closedir(dir);
+    names = std::move(found);
+    return true;
+}
+
+} // namespace drevel::file_system

@@ -1,0 +1,269 @@
+#include "modules/sdl2/graphics_context.h"
+
+#include <SDL.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "interpreter/output.h"
+#include "modules/sdl2/conversions.h"
+#include "modules/sdl2/sdl_library.h"
+
+namespace drevel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t pack_color(uint8_t r, uint8_t g, uint8_t b) {
+    return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | 0xFF000000u;
+}
+
+// Seconds as whole seconds plus nanoseconds / 1e9; a negative span counts as 0.
+double to_seconds(Clock::duration span) {
+    int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(span).count();
+    if (ns < 0) ns = 0;
+    return double(ns / 1000000000) + double(ns % 1000000000) / 1e9;
+}
+
+// Sleeps the whole span, resuming after signal interruptions.
+void sleep_for(std::chrono::nanoseconds span) {
+    int64_t ns = span.count();
+    timespec request{time_t(ns / 1000000000), long(ns % 1000000000)};
+    timespec remaining{};
+    while (nanosleep(&request, &remaining) == -1 && errno == EINTR)
+        request = remaining;
+}
+
+// A renderer that cannot set its colour or clear is broken beyond repair.
+[[noreturn]] void renderer_failed() {
+    output::error_line(std::string("SDL error: ") + SDL_GetError() + "\n");
+    std::exit(1);
+}
+
+// Clips the axis-aligned segment [a, b] (in either order) to [0, limit - 1].
+// False when nothing of it is inside.
+bool clip_span(int32_t& a, int32_t& b, int limit) {
+    int32_t lo = a < b ? a : b, hi = a < b ? b : a;
+    if (hi < 0 || lo >= limit) return false;
+    a = lo < 0 ? 0 : lo;
+    b = hi >= limit ? limit - 1 : hi;
+    return true;
+}
+
+} // namespace
+
+GraphicsContext::GraphicsContext() : last_frame_(Clock::now()) {}
+
+GraphicsContext::~GraphicsContext() {
+    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+    if (window_ != nullptr) {
+        SDL_DestroyWindow(window_);
+        sdl_library::release_subsystem(SDL_INIT_VIDEO);
+    }
+    if (event_queue_) {
+        sdl_library::release_subsystem(SDL_INIT_EVENTS);
+        sdl_library::release_event_queue();
+    }
+    if (sdl_ready_) sdl_library::release();
+}
+
+void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t height) {
+    if (sdl_ready_) return;
+    if (!sdl_library::acquire()) return;
+    if (!sdl_library::acquire_subsystem(SDL_INIT_VIDEO)) {
+        sdl_library::release();
+        return;
+    }
+    auto abandon = [](SDL_Window* window, SDL_Renderer* renderer) {
+        if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+        if (window != nullptr) SDL_DestroyWindow(window);
+        sdl_library::release_subsystem(SDL_INIT_VIDEO);
+        sdl_library::release();
+    };
+    if (title.find('\0') != std::string_view::npos || width < 0 || height < 0) {
+        abandon(nullptr, nullptr);
+        return;
+    }
+    std::string c_title(title);
+    SDL_Window* window = SDL_CreateWindow(c_title.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                          SDL_WINDOWPOS_UNDEFINED, width, height, 0);
+    if (window == nullptr) {
+        abandon(nullptr, nullptr);
+        return;
+    }
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    if (renderer == nullptr) {
+        abandon(window, nullptr);
+        return;
+    }
+    uint32_t format = SDL_GetWindowPixelFormat(window);
+    if (!sdl_library::try_claim_event_queue()) {
+        abandon(window, renderer);
+        return;
+    }
+    if (!sdl_library::acquire_subsystem(SDL_INIT_EVENTS)) {
+        sdl_library::release_event_queue();
+        abandon(window, renderer);
+        return;
+    }
+    sdl_ready_ = true;
+    window_ = window;
+    renderer_ = renderer;
+    pixel_format_ = format;
+    event_queue_ = true;
+    is_open_ = true;
+    last_frame_ = Clock::now();
+    delta_time_ = 0.0;
+    draw_color_.reset();
+    refresh_visible_area();
+}
+
+void GraphicsContext::set_title(std::string_view title) {
+    if (window_ == nullptr || title.find('\0') != std::string_view::npos) return;
+    SDL_SetWindowTitle(window_, std::string(title).c_str());
+}
+
+void GraphicsContext::apply_window_mode(std::string_view mode) {
+    window_mode_.assign(mode);
+    if (window_ == nullptr) return;
+    uint32_t flags;
+    if (mode == "windowed")
+        flags = 0;
+    else if (mode == "fullscreen")
+        flags = SDL_WINDOW_FULLSCREEN;
+    else if (mode == "windowed_fullscreen")
+        flags = SDL_WINDOW_FULLSCREEN_DESKTOP;
+    else
+        return;
+    SDL_SetWindowFullscreen(window_, flags);
+    refresh_visible_area();
+}
+
+void GraphicsContext::set_color(uint8_t r, uint8_t g, uint8_t b) {
+    uint32_t packed = pack_color(r, g, b);
+    if (draw_color_ == packed) return;
+    if (renderer_ != nullptr && SDL_SetRenderDrawColor(renderer_, r, g, b, 255) != 0)
+        renderer_failed();
+    draw_color_ = packed;
+}
+
+void GraphicsContext::clear_frame() {
+    if (renderer_ == nullptr) return;
+    if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0)
+        renderer_failed();
+    draw_color_ = pack_color(0, 0, 0);
+}
+
+void GraphicsContext::present_frame() {
+    if (renderer_ != nullptr) SDL_RenderPresent(renderer_);
+    Clock::time_point now = Clock::now();
+    Clock::duration elapsed = now - last_frame_;
+    if (elapsed < Clock::duration::zero()) elapsed = Clock::duration::zero();
+    delta_time_ = to_seconds(elapsed);
+    if (max_fps_) {
+        auto target = std::chrono::nanoseconds(std::llround(1.0 / double(*max_fps_) * 1e9));
+        if (elapsed < target) {
+            // The script's output must not wait behind the sleep.
+            output::flush();
+            sleep_for(target - std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed));
+            delta_time_ = to_seconds(Clock::now() - last_frame_);
+        }
+    }
+    last_frame_ = Clock::now();
+    pressed_keys_ = 0;
+    released_keys_ = 0;
+    if (event_queue_) read_events();
+    if (window_ != nullptr) refresh_visible_area();
+}
+
+void GraphicsContext::read_events() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        switch (event.type) {
+        case SDL_QUIT: is_open_ = false; break;
+        case SDL_KEYDOWN:
+            if (event.key.keysym.sym == 0 || event.key.repeat != 0) break;
+            keys::insert(pressed_keys_, keys::slot_of_code(event.key.keysym.sym));
+            keys::insert(held_keys_, keys::slot_of_code(event.key.keysym.sym));
+            break;
+        case SDL_KEYUP:
+            if (event.key.keysym.sym == 0) break;
+            keys::insert(released_keys_, keys::slot_of_code(event.key.keysym.sym));
+            keys::erase(held_keys_, keys::slot_of_code(event.key.keysym.sym));
+            break;
+        default: break;
+        }
+    }
+}
+
+void GraphicsContext::refresh_visible_area() {
+    SDL_GetWindowSize(window_, &visible_width_, &visible_height_);
+}
+
+void GraphicsContext::plot_point(int32_t x, int32_t y) {
+    if (renderer_ == nullptr) return;
+    SDL_RenderDrawPoint(renderer_, graphics::clamp_coordinate(x), graphics::clamp_coordinate(y));
+}
+
+void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (renderer_ == nullptr) return;
+    x1 = graphics::clamp_coordinate(x1);
+    y1 = graphics::clamp_coordinate(y1);
+    x2 = graphics::clamp_coordinate(x2);
+    y2 = graphics::clamp_coordinate(y2);
+    // SDL overflows on rows and columns longer than 2^31 pixels and draws
+    // nothing; cutting them to the window first draws the same pixels.
+    if (y1 == y2) {
+        if (y1 < 0 || y1 >= visible_height_ || !clip_span(x1, x2, visible_width_)) return;
+    } else if (x1 == x2) {
+        if (x1 < 0 || x1 >= visible_width_ || !clip_span(y1, y2, visible_height_)) return;
+    }
+    SDL_RenderDrawLine(renderer_, x1, y1, x2, y2);
+}
+
+void GraphicsContext::plot_rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
+    if (renderer_ == nullptr) return;
+    SDL_Rect rect{graphics::clamp_coordinate(x), graphics::clamp_coordinate(y),
+                  graphics::clamp_size(w), graphics::clamp_size(h)};
+    SDL_RenderDrawRect(renderer_, &rect);
+}
+
+void GraphicsContext::plot_filled_rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
+    if (renderer_ == nullptr) return;
+    SDL_Rect rect{graphics::clamp_coordinate(x), graphics::clamp_coordinate(y),
+                  graphics::clamp_size(w), graphics::clamp_size(h)};
+    SDL_RenderFillRect(renderer_, &rect);
+}
+
+std::optional<std::pair<int, int>> GraphicsContext::window_size() const {
+    if (window_ == nullptr) return std::nullopt;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    return std::pair{w, h};
+}
+
+bool GraphicsContext::key_pressed(std::string_view name) const noexcept {
+    return keys::contains(pressed_keys_, keys::slot_of_name(name));
+}
+
+bool GraphicsContext::key_released(std::string_view name) const noexcept {
+    return keys::contains(released_keys_, keys::slot_of_name(name));
+}
+
+bool GraphicsContext::key_held(std::string_view name) const noexcept {
+    return keys::contains(held_keys_, keys::slot_of_name(name));
+}
+
+bool GraphicsContext::read_pixels(std::vector<uint32_t>& pixels, int& width, int& height) const {
+    if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &width, &height) != 0)
+        return false;
+    pixels.assign(size_t(width) * size_t(height), 0);
+    return SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                                width * int(sizeof(uint32_t))) == 0;
+}
+
+} // namespace drevel

@@ -1,0 +1,100 @@
+// The state behind every graphics call of one interpreter: at most one SDL2
+// window with its renderer, the event queue, key sets, remembered draw colour
+// and the frame clock. Nothing touches SDL until a script opens the window.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "modules/sdl2/key_names.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+
+namespace drevel {
+
+class GraphicsContext {
+  public:
+    GraphicsContext();
+    ~GraphicsContext();
+    GraphicsContext(const GraphicsContext&) = delete;
+    GraphicsContext& operator=(const GraphicsContext&) = delete;
+
+    // Opens the one window of this context. A second call, or any failure
+    // (SDL, a title with a zero byte, a negative size, the event queue taken
+    // by another context), changes nothing and says nothing.
+    void open_window(std::string_view title, int32_t width, int32_t height);
+    // Changes the title of an open window (a title with a zero byte is
+    // ignored).
+    void set_title(std::string_view title);
+    // Stores the mode text; applies "windowed", "fullscreen" and
+    // "windowed_fullscreen" to an open window.
+    void apply_window_mode(std::string_view mode);
+
+    // Opaque draw colour; skips the renderer when it is already current.
+    void set_color(uint8_t r, uint8_t g, uint8_t b);
+    // Clears to opaque black; the draw colour is black afterwards.
+    void clear_frame();
+    // Shows the frame, paces it to max_fps, then reads the events into the
+    // key sets.
+    void present_frame();
+
+    // The drawing primitives, in the current draw colour. Coordinates are
+    // clamped to the coordinate range and sizes to the size range; nothing
+    // happens without a window.
+    void plot_point(int32_t x, int32_t y);
+    void plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+    void plot_rect(int32_t x, int32_t y, uint32_t w, uint32_t h);
+    void plot_filled_rect(int32_t x, int32_t y, uint32_t w, uint32_t h);
+
+    bool has_window() const noexcept { return renderer_ != nullptr; }
+    // The window's size from SDL; nullopt without a window.
+    std::optional<std::pair<int, int>> window_size() const;
+    // The pixel area that drawing can change, as of the last present (or
+    // window creation); the raster code leaves out work beyond it.
+    int visible_width() const noexcept { return visible_width_; }
+    int visible_height() const noexcept { return visible_height_; }
+
+    bool key_pressed(std::string_view name) const noexcept;
+    bool key_released(std::string_view name) const noexcept;
+    bool key_held(std::string_view name) const noexcept;
+
+    double delta_time() const noexcept { return delta_time_; }
+    bool is_open() const noexcept { return is_open_; }
+    void set_open(bool open) noexcept { is_open_ = open; }
+    const std::string& window_mode() const noexcept { return window_mode_; }
+    void set_max_fps(uint32_t fps) noexcept { max_fps_ = fps; }
+
+    // For tests: the renderer's pixels as 0xAARRGGBB, row by row. False
+    // without a window or when SDL cannot read them.
+    bool read_pixels(std::vector<uint32_t>& pixels, int& width, int& height) const;
+
+  private:
+    void refresh_visible_area();
+    void read_events();
+
+    std::string window_mode_ = "windowed";
+    std::optional<uint32_t> max_fps_;
+    std::chrono::steady_clock::time_point last_frame_;
+    // The canvas: present exactly while a window exists.
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    uint32_t pixel_format_ = 0;
+    keys::KeySet pressed_keys_ = 0;
+    keys::KeySet released_keys_ = 0;
+    keys::KeySet held_keys_ = 0;
+    bool event_queue_ = false;
+    double delta_time_ = 0.0;
+    // Packed 0xAABBGGRR of the colour last sent to the renderer.
+    std::optional<uint32_t> draw_color_ = 0xFFFFFFFFu;
+    bool sdl_ready_ = false;
+    bool is_open_ = false;
+    int visible_width_ = 0;
+    int visible_height_ = 0;
+};
+
+} // namespace drevel

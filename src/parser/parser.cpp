@@ -1,0 +1,523 @@
+#include "parser/parser.h"
+
+namespace drevel {
+
+namespace {
+
+using TK = TokenKind;
+
+// Binary precedence levels, loosest first; each parses its operands with the
+// next level. Range and unary have rules of their own.
+struct BinaryLevel {
+    TK ops[4];
+    int count;
+};
+constexpr BinaryLevel kOr{{TK::Or}, 1};
+constexpr BinaryLevel kAnd{{TK::And}, 1};
+constexpr BinaryLevel kEquality{{TK::Equal, TK::NotEqual}, 2};
+constexpr BinaryLevel kComparison{{TK::Less, TK::Greater, TK::LessEqual, TK::GreaterEqual}, 4};
+constexpr BinaryLevel kTerm{{TK::Plus, TK::Minus}, 2};
+constexpr BinaryLevel kFactor{{TK::Star, TK::Slash, TK::Percent}, 3};
+constexpr BinaryLevel kPower{{TK::Power}, 1};
+
+bool level_has(const BinaryLevel& level, TK kind) {
+    for (int i = 0; i < level.count; ++i)
+        if (level.ops[i] == kind) return true;
+    return false;
+}
+
+class Parser {
+public:
+    explicit Parser(const TokenList& tokens) : tokens_(tokens) {}
+
+  public:
+    bool too_deep() const { return too_deep_; }
+
+    Block program() {
+        Block out;
+        while (!at(TK::EOF_)) {
+            size_t before = pos_;
+            StmtPtr s = statement();
+            // A token that starts nothing is dropped, so the loop always moves.
+            if (pos_ == before) ++pos_;
+            else if (s) out.push_back(std::move(s));
+        }
+        return out;
+    }
+
+private:
+    // ---- token access ----
+    const Token& current() const { return pos_ < tokens_.size() ? tokens_[pos_] : eof_; }
+    const Token& ahead(size_t n) const { return pos_ + n < tokens_.size() ? tokens_[pos_ + n] : eof_; }
+    bool at(TK kind) const { return current().kind == kind; }
+    void advance() {
+        if (pos_ < tokens_.size()) ++pos_;
+    }
+    bool consume_if(TK kind) {
+        if (at(kind)) {
+            advance();
+            return true;
+        }
+        return false;
+    }
+    void skip_semicolon() { consume_if(TK::Semicolon); }
+
+    // Beyond the nesting limit the parse is abandoned: the position jumps to
+    // the end, so every loop sees the end of input and unwinds at once.
+    void refuse() {
+        too_deep_ = true;
+        pos_ = tokens_.size();
+    }
+    struct DepthGuard {
+        Parser& p;
+        explicit DepthGuard(Parser& parser) : p(parser) {
+            if (++p.depth_ > kMaxNestingDepth) p.refuse();
+        }
+        ~DepthGuard() { --p.depth_; }
+    };
+    // Operator chains build nested nodes without recursing here, but they are
+    // walked recursively when evaluated, so each link counts as a level.
+    void chain_link(int& links) {
+        if (++links + depth_ > kMaxNestingDepth) refuse();
+    }
+
+    // ---- statements ----
+    Block block_body() {
+        Block out;
+        while (!at(TK::RBrace) && !at(TK::EOF_)) {
+            size_t before = pos_;
+            StmtPtr s = statement();
+            if (pos_ == before) ++pos_;
+            else if (s) out.push_back(std::move(s));
+        }
+        return out;
+    }
+
+    // "{" statements "}"; the closing brace may be missing at the end.
+    std::optional<Block> braced_block() {
+        if (!consume_if(TK::LBrace)) return std::nullopt;
+        Block body = block_body();
+        consume_if(TK::RBrace);
+        return body;
+    }
+
+    StmtPtr statement() {
+        DepthGuard guard(*this);
+        switch (current().kind) {
+        case TK::Let: return let_statement();
+        case TK::Def: return def_statement();
+        case TK::Return: {
+            advance();
+            ExprPtr value;
+            if (!at(TK::RBrace) && !at(TK::Semicolon) && !at(TK::EOF_)) value = expression();
+            skip_semicolon();
+            return std::make_unique<ReturnStmt>(std::move(value));
+        }
+        case TK::If: return if_statement();
+        case TK::While: {
+            advance();
+            ExprPtr condition = expression();
+            auto body = braced_block();
+            if (!body) return nullptr;
+            return std::make_unique<WhileStmt>(std::move(condition), std::move(*body));
+        }
+        case TK::For: return for_statement();
+        case TK::Break:
+        case TK::Continue: {
+            StmtKind kind = at(TK::Break) ? StmtKind::Break : StmtKind::Continue;
+            advance();
+            skip_semicolon();
+            return std::make_unique<SignalStmt>(kind);
+        }
+        case TK::Match: return match_statement();
+        case TK::Try: return try_statement();
+        case TK::Global: {
+            advance();
+            if (!at(TK::Identifier)) return nullptr;
+            std::string name = current().text;
+            advance();
+            skip_semicolon();
+            return std::make_unique<GlobalStmt>(std::move(name));
+        }
+        case TK::Use: return use_statement();
+        case TK::Identifier: {
+            TK next = ahead(1).kind;
+            if (next == TK::Assign) {
+                std::string name = current().text;
+                pos_ += 2;
+                ExprPtr value = expression();
+                skip_semicolon();
+                return std::make_unique<AssignStmt>(StmtKind::Assign, std::move(name), TK::Assign,
+                                                    std::move(value));
+            }
+            if (next == TK::PlusAssign || next == TK::MinusAssign || next == TK::StarAssign ||
+                next == TK::SlashAssign) {
+                std::string name = current().text;
+                pos_ += 2;
+                ExprPtr value = expression();
+                skip_semicolon();
+                return std::make_unique<AssignStmt>(StmtKind::CompoundAssign, std::move(name), next,
+                                                    std::move(value));
+            }
+            break;
+        }
+        default: break;
+        }
+        ExprPtr e = expression();
+        skip_semicolon();
+        return std::make_unique<ExprStmt>(std::move(e));
+    }
+
+    StmtPtr let_statement() {
+        advance();
+        if (!at(TK::Identifier)) return nullptr;
+        std::string name = current().text;
+        advance();
+        if (!consume_if(TK::Assign)) return nullptr;
+        ExprPtr value = expression();
+        skip_semicolon();
+        return std::make_unique<AssignStmt>(StmtKind::Let, std::move(name), TK::Assign, std::move(value));
+    }
+
+    StmtPtr def_statement() {
+        advance();
+        if (!at(TK::Identifier)) return nullptr;
+        std::string name = current().text;
+        advance();
+        if (!consume_if(TK::LParen)) return nullptr;
+        std::vector<std::string> params;
+        while (at(TK::Identifier)) {
+            params.push_back(current().text);
+            advance();
+            consume_if(TK::Comma);
+        }
+        consume_if(TK::RParen);
+        auto body = braced_block();
+        if (!body) return nullptr;
+        return std::make_unique<FunctionStmt>(std::move(name), std::move(params), std::move(*body));
+    }
+
+    StmtPtr if_statement() {
+        advance();
+        ExprPtr condition = expression();
+        auto then_body = braced_block();
+        if (!then_body) return nullptr;
+        std::optional<Block> else_body;
+        if (consume_if(TK::Else)) else_body = braced_block();
+        return std::make_unique<IfStmt>(std::move(condition), std::move(*then_body), std::move(else_body));
+    }
+
+    StmtPtr for_statement() {
+        advance();
+        if (!at(TK::Identifier)) return nullptr;
+        std::string var = current().text;
+        advance();
+        consume_if(TK::In);
+        ExprPtr iter = expression();
+        auto body = braced_block();
+        if (!body) return nullptr;
+        return std::make_unique<ForStmt>(std::move(var), std::move(iter), std::move(*body));
+    }
+
+    StmtPtr match_statement() {
+        advance();
+        ExprPtr scrutinee = expression();
+        if (!consume_if(TK::LBrace)) return nullptr;
+        std::vector<MatchArm> arms;
+        while (true) {
+            size_t before = pos_;
+            ExprPtr pattern;
+            if (at(TK::Identifier) && current().text == "_") {
+                advance();
+            } else if (at(TK::RBrace) || at(TK::EOF_)) {
+                consume_if(TK::RBrace);
+                break;
+            } else {
+                pattern = expression();
+            }
+            if (!consume_if(TK::FatArrow)) {
+                // Not an arm: drop what was read, and at least one token.
+                if (pos_ == before) advance();
+                continue;
+            }
+            Block body;
+            if (consume_if(TK::LBrace)) {
+                body = block_body();
+                consume_if(TK::RBrace);
+            } else {
+                body.push_back(std::make_unique<ExprStmt>(expression()));
+            }
+            skip_semicolon();
+            arms.push_back(MatchArm{std::move(pattern), std::move(body)});
+        }
+        return std::make_unique<MatchStmt>(std::move(scrutinee), std::move(arms));
+    }
+
+    StmtPtr try_statement() {
+        advance();
+        consume_if(TK::LBrace);
+        Block body = block_body();
+        consume_if(TK::RBrace);
+        if (!consume_if(TK::Catch)) return nullptr;
+        if (!at(TK::Identifier)) return nullptr;
+        std::string var = current().text;
+        advance();
+        auto handler = braced_block();
+        if (!handler) return nullptr;
+        return std::make_unique<TryStmt>(std::move(body), std::move(var), std::move(*handler));
+    }
+
+    StmtPtr use_statement() {
+        advance();
+        if (!at(TK::Identifier)) return nullptr;
+        std::string module = current().text;
+        advance();
+        // An installed module is written author.module.
+        if (at(TK::Dot) && ahead(1).kind == TK::Identifier) {
+            module += '.';
+            module += ahead(1).text;
+            pos_ += 2;
+        }
+        std::optional<std::string> alias;
+        std::optional<std::vector<std::string>> items;
+        if (consume_if(TK::LBrace)) {
+            std::vector<std::string> names;
+            while (!at(TK::RBrace) && !at(TK::EOF_)) {
+                if (at(TK::Identifier)) {
+                    names.push_back(current().text);
+                    advance();
+                    consume_if(TK::Comma);
+                } else {
+                    advance(); // anything but a name or comma is dropped
+                }
+            }
+            consume_if(TK::RBrace);
+            skip_semicolon();
+            items = std::move(names);
+        } else if (consume_if(TK::Semicolon)) {
+        } else if (consume_if(TK::As)) {
+            if (at(TK::Identifier)) {
+                alias = current().text;
+                advance();
+            }
+            skip_semicolon();
+        }
+        return std::make_unique<UseStmt>(std::move(module), std::move(alias), std::move(items));
+    }
+
+    // ---- expressions ----
+    ExprPtr expression() {
+        DepthGuard guard(*this);
+        return binary(kOr);
+    }
+
+    ExprPtr next_level(const BinaryLevel& level) {
+        if (&level == &kOr) return binary(kAnd);
+        if (&level == &kAnd) return binary(kEquality);
+        if (&level == &kEquality) return binary(kComparison);
+        if (&level == &kComparison) return range();
+        if (&level == &kTerm) return binary(kFactor);
+        if (&level == &kFactor) return binary(kPower);
+        return unary();
+    }
+
+    ExprPtr binary(const BinaryLevel& level) {
+        ExprPtr left = next_level(level);
+        int links = 0;
+        while (level_has(level, current().kind)) {
+            chain_link(links);
+            TK op = current().kind;
+            advance();
+            ExprPtr right = next_level(level);
+            left = std::make_unique<BinaryOpExpr>(std::move(left), op, std::move(right));
+        }
+        return left;
+    }
+
+    ExprPtr range() {
+        ExprPtr start = binary(kTerm);
+        if (at(TK::Dot) && ahead(1).kind == TK::Dot) {
+            pos_ += 2;
+            ExprPtr end = binary(kTerm);
+            return std::make_unique<RangeExpr>(std::move(start), std::move(end));
+        }
+        return start;
+    }
+
+    ExprPtr unary() {
+        if (at(TK::Not) || at(TK::Minus)) {
+            DepthGuard guard(*this);
+            TK op = current().kind;
+            advance();
+            ExprPtr operand = unary();
+            return std::make_unique<UnaryOpExpr>(op, std::move(operand));
+        }
+        return postfix(primary());
+    }
+
+    // Elements of an array literal or arguments of a call, up to the closing
+    // bracket; a token that starts nothing is dropped.
+    std::vector<ExprPtr> element_list() {
+        std::vector<ExprPtr> out;
+        while (!at(TK::RParen) && !at(TK::RBrace) && !at(TK::RBracket) && !at(TK::EOF_)) {
+            size_t before = pos_;
+            ExprPtr e = expression();
+            if (pos_ == before) {
+                advance();
+                continue;
+            }
+            out.push_back(std::move(e));
+            consume_if(TK::Comma);
+        }
+        return out;
+    }
+
+    ExprPtr primary() {
+        const Token& t = current();
+        switch (t.kind) {
+        case TK::Number: {
+            auto e = std::make_unique<NumberExpr>(t.integer);
+            advance();
+            return e;
+        }
+        case TK::Float: {
+            auto e = std::make_unique<FloatExpr>(t.real);
+            advance();
+            return e;
+        }
+        case TK::String: {
+            auto e = std::make_unique<StringExpr>(t.text);
+            advance();
+            return e;
+        }
+        case TK::True:
+        case TK::False: {
+            auto e = std::make_unique<BooleanExpr>(t.kind == TK::True);
+            advance();
+            return e;
+        }
+        case TK::Identifier: {
+            auto e = std::make_unique<IdentifierExpr>(t.text);
+            advance();
+            return e;
+        }
+        case TK::LParen: {
+            advance();
+            ExprPtr inner = expression();
+            consume_if(TK::RParen);
+            return inner;
+        }
+        case TK::LBracket: {
+            DepthGuard guard(*this);
+            advance();
+            std::vector<ExprPtr> elements = element_list();
+            consume_if(TK::RBracket);
+            return std::make_unique<ArrayExpr>(std::move(elements));
+        }
+        case TK::LBrace: return dict_literal();
+        default: return std::make_unique<NumberExpr>(0);
+        }
+    }
+
+    ExprPtr dict_literal() {
+        DepthGuard guard(*this);
+        advance();
+        std::vector<std::pair<std::string, ExprPtr>> entries;
+        while (true) {
+            if (at(TK::RBrace) || at(TK::EOF_)) {
+                consume_if(TK::RBrace);
+                break;
+            }
+            if (!at(TK::Identifier)) {
+                advance(); // only bare names are keys
+                continue;
+            }
+            std::string key = current().text;
+            advance();
+            if (consume_if(TK::Colon)) {
+                ExprPtr value = expression();
+                entries.emplace_back(std::move(key), std::move(value));
+                consume_if(TK::Comma);
+            }
+        }
+        return std::make_unique<DictExpr>(std::move(entries));
+    }
+
+    ExprPtr postfix(ExprPtr expr) {
+        int links = 0;
+        while (true) {
+            if (at(TK::Dot)) {
+                TK next = ahead(1).kind;
+                if (next == TK::Dot) break;
+                chain_link(links);
+                if (next == TK::Identifier) {
+                    auto name = std::make_unique<StringExpr>(ahead(1).text);
+                    pos_ += 2;
+                    expr = std::make_unique<IndexExpr>(std::move(expr), std::move(name));
+                } else {
+                    advance();
+                }
+            } else if (at(TK::LBracket)) {
+                chain_link(links);
+                advance();
+                ExprPtr index = expression();
+                consume_if(TK::RBracket);
+                expr = std::make_unique<IndexExpr>(std::move(expr), std::move(index));
+            } else if (at(TK::LParen)) {
+                chain_link(links);
+                advance();
+                std::vector<ExprPtr> args = element_list();
+                consume_if(TK::RParen);
+                expr = make_call(std::move(expr), std::move(args));
+            } else {
+                break;
+            }
+        }
+        return expr;
+    }
+
+    static ExprPtr make_call(ExprPtr callee, std::vector<ExprPtr> args) {
+        if (callee->kind == ExprKind::Identifier) {
+            return std::make_unique<CallExpr>(static_cast<IdentifierExpr&>(*callee).name, std::move(args));
+        }
+        if (callee->kind == ExprKind::Index) {
+            auto& index = static_cast<IndexExpr&>(*callee);
+            if (index.index->kind == ExprKind::String) {
+                std::string member = static_cast<StringExpr&>(*index.index).value;
+                if (index.object->kind == ExprKind::Identifier) {
+                    return std::make_unique<CallExpr>(
+                        static_cast<IdentifierExpr&>(*index.object).name + "." + member, std::move(args));
+                }
+                args.insert(args.begin(), std::move(index.object));
+                return std::make_unique<CallExpr>(std::move(member), std::move(args));
+            }
+        }
+        args.insert(args.begin(), std::move(callee));
+        return std::make_unique<CallExpr>("call", std::move(args));
+    }
+
+    const TokenList& tokens_;
+    size_t pos_ = 0;
+    int depth_ = 0;
+    bool too_deep_ = false;
+    const Token eof_{};
+};
+
+} // namespace
+
+std::string nesting_refusal_message() {
+    return "Source nested too deeply (more than " + std::to_string(kMaxNestingDepth) + " levels)";
+}
+
+ParseResult parse_program(const TokenList& tokens) {
+    ParseResult result;
+    Parser parser(tokens);
+    result.program = parser.program();
+    if (parser.too_deep()) {
+        result.program.clear();
+        result.refusal = nesting_refusal_message();
+    }
+    return result;
+}
+
+} // namespace drevel

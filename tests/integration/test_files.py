@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""The files module on symbolic links and permissions, through drevel scripts.
+
+Usage: test_files.py DREVEL
+Each case builds a temporary directory with links and modes that a script
+folder cannot carry, then runs a script in it.
+"""
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+DREVEL = None
+ERROR = "\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m Error in expression: "
+
+
+class FilesTest(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory(prefix="drevel-files-")
+        self.dir = self.tmp.name
+
+    def tearDown(self):
+        for root, dirs, _ in os.walk(self.dir):
+            for d in dirs:
+                os.chmod(os.path.join(root, d), 0o755, follow_symlinks=False)
+        self.tmp.cleanup()
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def write(self, name, data):
+        with open(self.path(name), "w") as f:
+            f.write(data)
+
+    def run_script(self, body):
+        with open(self.path("s.dv"), "w") as f:
+            f.write("use files;\n\ndef main() {\n" + body + "\n}\n")
+        return subprocess.run([DREVEL, "s.dv"], cwd=self.dir, capture_output=True, timeout=30)
+
+    def test_symbolic_links(self):
+        os.makedirs(self.path("real", "nested"))
+        self.write("real/nested/f.txt", "inside")
+        os.symlink("real", self.path("to-dir"))
+        os.symlink("real/nested/f.txt", self.path("to-file"))
+        os.symlink("nowhere", self.path("dangling"))
+        result = self.run_script("""
+    print(files.exists("dangling"), files.is_file("dangling"), files.is_folder("dangling"));
+    print(files.exists("to-dir"), files.is_folder("to-dir"), files.is_file("to-dir"));
+    print(files.is_file("to-file"), files.read("to-file"));
+    print(files.list("to-dir"));
+    files.append("to-file", "+");
+    print(files.read("real/nested/f.txt"));
+    files.read("dangling");
+    files.delete_folder("to-dir", true);
+    files.delete("to-file");
+    print(files.exists("to-file"), files.exists("real/nested/f.txt"));
+""")
+        self.assertEqual(result.stdout.decode().split("\n"), [
+            "false", "false", "false", "true", "true", "false", "true", "inside", "[nested]",
+            "inside+", "false", "true", ""])
+        self.assertEqual(result.stderr.decode(),
+                         ERROR + "Failed to read file 'dangling': No such file or directory (os error 2)\n" +
+                         ERROR + "Failed to delete folder 'to-dir': Not a directory (os error 20)\n")
+        # The dangling link itself is an entry of its folder.
+        self.assertTrue(os.path.islink(self.path("dangling")))
+
+    def test_recursive_delete_keeps_link_targets(self):
+        os.makedirs(self.path("keep"))
+        self.write("keep/precious.txt", "data")
+        os.makedirs(self.path("tree", "a", "b"))
+        self.write("tree/a/b/leaf.txt", "x")
+        os.symlink(self.path("keep"), self.path("tree", "a", "link"))
+        os.symlink(self.path("keep", "precious.txt"), self.path("tree", "file-link"))
+        result = self.run_script('files.delete_folder("tree", 1);\nprint(files.exists("tree"));')
+        self.assertEqual(result.stderr, b"")
+        self.assertEqual(result.stdout, b"false\n")
+        with open(self.path("keep", "precious.txt")) as f:
+            self.assertEqual(f.read(), "data")
+
+    def test_permissions(self):
+        if os.geteuid() == 0:
+            self.skipTest("running as root: permission denials do not happen")
+        self.write("secret.txt", "x")
+        os.chmod(self.path("secret.txt"), 0)
+        os.makedirs(self.path("locked", "in"))
+        os.chmod(self.path("locked"), 0o500)
+        result = self.run_script("""
+    files.read("secret.txt");
+    files.write("secret.txt", "y");
+    files.append("secret.txt", "y");
+    files.create_folder("locked/new");
+    files.delete_folder("locked/in");
+    files.list("locked");
+    print(files.exists("secret.txt"));
+""")
+        self.assertEqual(result.stdout, b"true\n")
+        denied = "Permission denied (os error 13)"
+        self.assertEqual(result.stderr.decode(), "".join(ERROR + line + "\n" for line in [
+            f"Failed to read file 'secret.txt': {denied}",
+            f"Failed to write file 'secret.txt': {denied}",
+            f"Failed to open file 'secret.txt': {denied}",
+            f"Failed to create folder 'locked/new': {denied}",
+            f"Failed to delete folder 'locked/in': {denied}",
+        ]))
+
+
+def main():
+    global DREVEL
+    if len(sys.argv) < 2:
+        sys.exit("usage: test_files.py DREVEL")
+    DREVEL = os.path.abspath(sys.argv.pop(1))
+    signal.alarm(120)
+    unittest.main(verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
