@@ -14,7 +14,9 @@ PACKAGES=(
     curl              # the module manager downloads with curl
     xvfb xdotool imagemagick  # graphics tests under a virtual X server
     apache2-utils     # ab, for the server load tests
+    nginx-light       # peer server of the http benchmark
     lua5.4 hyperfine  # benchmark peers and timing
+    python3-pygame    # peer of the frame benchmark (bench/frame)
     clang libclang-rt-14-dev  # fuzzing and LeakSanitizer
 )
 

@@ -73,7 +73,8 @@ def run_case(drevel, folder, name):
 def main():
     drevel = os.path.abspath(sys.argv[1])
     folder = os.path.abspath(sys.argv[2])
-    names = sys.argv[3:] or sorted(f[:-3] for f in os.listdir(folder) if f.endswith(".dv"))
+    names = sys.argv[3:] or sorted(f[:-3] for f in os.listdir(folder)
+                                   if f.endswith(".dv") and os.path.isfile(os.path.join(folder, f)))
     failures = [n for n in names if not run_case(drevel, folder, n)]
     print(f"{len(names) - len(failures)}/{len(names)} script cases passed in {folder}")
     sys.exit(1 if failures else 0)

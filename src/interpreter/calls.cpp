@@ -1,5 +1,7 @@
 // Function calls: builtins first, then user functions held in variables, or,
 // for a dotted name, a native module or the exports of a script module.
+#include <new>
+
 #include "interpreter/builtins/registry.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
@@ -16,20 +18,28 @@ Value fail(std::string message) {
     return Value::error(std::move(message));
 }
 
-// Argument values of one call; small calls need no heap allocation.
+// Argument values of one call; small calls need no heap allocation and
+// construct only the values they use.
 class Arguments {
 public:
     explicit Arguments(size_t count) : count_(count) {
-        if (count > kInline) heap_.resize(count);
+        values_ = count <= kInline ? reinterpret_cast<Value*>(inline_) : static_cast<Value*>(::operator new(count * sizeof(Value)));
+        for (size_t i = 0; i < count; ++i) new (&values_[i]) Value();
     }
-    Value* data() { return count_ > kInline ? heap_.data() : inline_; }
+    ~Arguments() {
+        for (size_t i = 0; i < count_; ++i) values_[i].~Value();
+        if (count_ > kInline) ::operator delete(values_);
+    }
+    Arguments(const Arguments&) = delete;
+    Arguments& operator=(const Arguments&) = delete;
+    Value* data() { return values_; }
     size_t size() const { return count_; }
 
 private:
     static constexpr size_t kInline = 6;
     size_t count_;
-    Value inline_[kInline];
-    std::vector<Value> heap_;
+    Value* values_;
+    alignas(Value) unsigned char inline_[kInline * sizeof(Value)];
 };
 
 } // namespace

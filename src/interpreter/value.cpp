@@ -165,9 +165,38 @@ void append_float_display(std::string& out, double d) {
         out += d < 0 ? "-inf" : "inf";
         return;
     }
-    char buffer[400];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
-    out.append(buffer, result.ptr);
+    // The shortest round-trip digits come from the scientific form; they are
+    // then placed around the decimal point by hand, because the fixed form
+    // prints the exact binary value of large numbers (1e300 is not a 1 and
+    // 300 zeros there).
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
+    std::string_view text(buffer, size_t(result.ptr - buffer));
+    size_t e = text.find('e');
+    std::string_view mantissa = text.substr(0, e);
+    int exponent = 0;
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
+    if (!mantissa.empty() && mantissa[0] == '-') {
+        out += '-';
+        mantissa.remove_prefix(1);
+    }
+    char digits[32];
+    size_t count = 0;
+    for (char c : mantissa)
+        if (c != '.') digits[count++] = c;
+    int point = exponent + 1; // digits before the decimal point
+    if (point <= 0) {
+        out += "0.";
+        out.append(size_t(-point), '0');
+        out.append(digits, count);
+    } else if (size_t(point) >= count) {
+        out.append(digits, count);
+        out.append(size_t(point) - count, '0');
+    } else {
+        out.append(digits, size_t(point));
+        out += '.';
+        out.append(digits + point, count - size_t(point));
+    }
 }
 
 void append_float_debug(std::string& out, double d) {

@@ -71,7 +71,7 @@ class Registry:
 
     def __init__(self):
         self.root = tempfile.mkdtemp(prefix="drevel-registry-")
-        self.log_path = os.path.join(self.root, "..", os.path.basename(self.root) + ".log")
+        self.log_path = self.root + ".log"
         self.proc = None
         for _ in range(5):
             self.port = free_port()

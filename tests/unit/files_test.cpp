@@ -20,7 +20,7 @@ using namespace drevel;
 namespace {
 
 class FilesTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/drevel-files-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -54,7 +54,8 @@ protected:
         const Value list = call("files.list", at(folder));
         std::vector<std::string> names;
         if (!list.is(ValueKind::Array)) return {"<" + error_of(list) + ">"};
-        for (const Value& item : list.items()) names.push_back(item.text());
+        for (const Value& item : list.items())
+            names.push_back(item.text());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -77,7 +78,8 @@ TEST_F(FilesTest, UsageMessagesForTooFewArguments) {
         {"files.delete_folder", "delete_folder requires a folder path"},
         {"files.list", "list requires a folder path"},
     };
-    for (const auto& [name, message] : usage) EXPECT_EQ(error_of(call(name, std::vector<Value>{})), message);
+    for (const auto& [name, message] : usage)
+        EXPECT_EQ(error_of(call(name, std::vector<Value>{})), message);
     EXPECT_EQ(error_of(call("files.write", at("x"))), "write requires a filepath and content");
     EXPECT_EQ(error_of(call("files.append", at("x"))), "append requires a filepath and content");
 
@@ -189,7 +191,8 @@ TEST_F(FilesTest, PathTestsFollowSymbolicLinks) {
     EXPECT_EQ(call("files.read", at("link-to-file")).text(), "x");
     // Reading through a dangling link reports the missing target.
     EXPECT_EQ(error_of(call("files.read", at("dangling"))),
-              "Failed to read file '" + at("dangling") + "': No such file or directory (os error 2)");
+              "Failed to read file '" + at("dangling") +
+                  "': No such file or directory (os error 2)");
 }
 
 TEST_F(FilesTest, CreateFoldersWithParents) {
@@ -208,14 +211,14 @@ TEST_F(FilesTest, DeleteFolderTruthRule) {
         Value flag;
         bool recursive;
     } cases[] = {
-        {Value::boolean(true), true},    {Value::string(""), true},
-        {Value::string("no"), true},     {Value::number(-1), true},
-        {Value::floating(0.5), true},    {Value::floating(std::nan("")), true},
-        {Value::array({}), true},        {Value::dict(make_dict_map()), true},
-        {Value::color(0, 0, 0), true},   {Value::builtin_function("files.list"), true},
-        {Value::number(0), false},       {Value::floating(0.0), false},
-        {Value::floating(-0.0), false},  {Value::boolean(false), false},
-        {Value::null(), false},          {Value::error("e"), false},
+        {Value::boolean(true), true},   {Value::string(""), true},
+        {Value::string("no"), true},    {Value::number(-1), true},
+        {Value::floating(0.5), true},   {Value::floating(std::nan("")), true},
+        {Value::array({}), true},       {Value::dict(make_dict_map()), true},
+        {Value::color(0, 0, 0), true},  {Value::builtin_function("files.list"), true},
+        {Value::number(0), false},      {Value::floating(0.0), false},
+        {Value::floating(-0.0), false}, {Value::boolean(false), false},
+        {Value::null(), false},         {Value::error("e"), false},
     };
     int i = 0;
     for (const Case& c : cases) {
@@ -244,8 +247,8 @@ TEST_F(FilesTest, RecursiveDeleteNeverFollowsLinks) {
     ASSERT_EQ(::symlink(at("keep/precious").c_str(), at("tree/file-link").c_str()), 0);
     ASSERT_EQ(::symlink(at("nowhere").c_str(), at("tree/dangling").c_str()), 0);
 
-    EXPECT_TRUE(call("files.delete_folder", {Value::string(at("tree")), Value::boolean(true)})
-                    .is_null());
+    EXPECT_TRUE(
+        call("files.delete_folder", {Value::string(at("tree")), Value::boolean(true)}).is_null());
     EXPECT_FALSE(call("files.exists", at("tree")).as_boolean());
     EXPECT_EQ(call("files.read", at("keep/precious")).text(), "data");
 
@@ -258,8 +261,9 @@ TEST_F(FilesTest, RecursiveDeleteNeverFollowsLinks) {
     }
     EXPECT_EQ(call("files.read", at("keep/precious")).text(), "data");
     put("regular", "x");
-    EXPECT_EQ(error_of(call("files.delete_folder", {Value::string(at("regular")), Value::number(1)})),
-              "Failed to delete folder '" + at("regular") + "': Not a directory (os error 20)");
+    EXPECT_EQ(
+        error_of(call("files.delete_folder", {Value::string(at("regular")), Value::number(1)})),
+        "Failed to delete folder '" + at("regular") + "': Not a directory (os error 20)");
 }
 
 TEST_F(FilesTest, ListGivesBareNamesWithoutDotsOrBadNames) {
@@ -283,7 +287,8 @@ TEST_F(FilesTest, PermissionDenied) {
               "Failed to open file '" + at("secret") + "': Permission denied (os error 13)");
     ASSERT_TRUE(call("files.create_folder", at("locked/in")).is_null());
     ASSERT_EQ(::chmod(at("locked").c_str(), 0500), 0);
-    EXPECT_EQ(error_of(call("files.delete_folder", {Value::string(at("locked")), Value::number(1)})),
-              "Failed to delete folder '" + at("locked") + "': Permission denied (os error 13)");
+    EXPECT_EQ(
+        error_of(call("files.delete_folder", {Value::string(at("locked")), Value::number(1)})),
+        "Failed to delete folder '" + at("locked") + "': Permission denied (os error 13)");
     EXPECT_TRUE(call("files.exists", at("locked/in")).as_boolean());
 }

@@ -19,7 +19,8 @@ namespace {
 SDL_Window* find_window(const char* title) {
     for (uint32_t id = 1; id < 1000; ++id) {
         SDL_Window* window = SDL_GetWindowFromID(id);
-        if (window != nullptr && std::string_view(SDL_GetWindowTitle(window)) == title) return window;
+        if (window != nullptr && std::string_view(SDL_GetWindowTitle(window)) == title)
+            return window;
     }
     return nullptr;
 }
@@ -56,7 +57,8 @@ TEST(GraphicsContextLife, SubsystemsLiveAsLongAsTheWindow) {
         g.open_window("first", 64, 48);
         ASSERT_TRUE(g.has_window()) << SDL_GetError();
         EXPECT_TRUE(g.is_open());
-        EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS), uint32_t(SDL_INIT_VIDEO | SDL_INIT_EVENTS));
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS),
+                  uint32_t(SDL_INIT_VIDEO | SDL_INIT_EVENTS));
         // A second request changes nothing.
         g.open_window("second", 10, 10);
         EXPECT_EQ(g.window_size(), (std::pair{64, 48}));

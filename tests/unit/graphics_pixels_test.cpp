@@ -19,7 +19,7 @@ using PixelSet = std::set<std::pair<int, int>>;
 constexpr int kWidth = 40, kHeight = 30;
 
 class GraphicsPixels : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_RENDER_DRIVER", "software", 1);
@@ -54,7 +54,8 @@ protected:
 PixelSet rows(std::initializer_list<std::array<int, 3>> spans) {
     PixelSet set;
     for (auto [left, y, right] : spans)
-        for (int x = left; x <= right; ++x) set.emplace(x, y);
+        for (int x = left; x <= right; ++x)
+            set.emplace(x, y);
     return set;
 }
 
@@ -64,8 +65,18 @@ TEST_F(GraphicsPixels, SmallCircleOutlines) {
     g.clear_frame();
     g.set_color(255, 255, 255);
     draw_circle_outline(g, 10, 10, 3);
-    EXPECT_EQ(lit(), (PixelSet{{13, 10}, {7, 10}, {10, 13}, {10, 7}, {12, 11}, {8, 11}, {12, 9},
-                               {8, 9}, {11, 12}, {9, 12}, {11, 8}, {9, 8}}));
+    EXPECT_EQ(lit(), (PixelSet{{13, 10},
+                               {7, 10},
+                               {10, 13},
+                               {10, 7},
+                               {12, 11},
+                               {8, 11},
+                               {12, 9},
+                               {8, 9},
+                               {11, 12},
+                               {9, 12},
+                               {11, 8},
+                               {9, 8}}));
 }
 
 TEST_F(GraphicsPixels, SmallCircleFill) {
@@ -101,7 +112,8 @@ TEST_F(GraphicsPixels, RadiusTenOutlineAndDisc) {
         int left = 99, right = -1;
         for (auto [px, py] : outline)
             if (py == y) left = std::min(left, px), right = std::max(right, px);
-        for (int x = left; x <= right; ++x) disc.emplace(x, y);
+        for (int x = left; x <= right; ++x)
+            disc.emplace(x, y);
     }
     EXPECT_EQ(lit(), disc);
 }
@@ -125,14 +137,17 @@ TEST_F(GraphicsPixels, HugeCirclesStayExactAndEnd) {
     draw_circle_outline(g, 5 + 100000, 15, 100000);
     PixelSet edge = lit();
     EXPECT_TRUE(edge.count({5, 15}));
-    for (auto [x, y] : edge) EXPECT_LE(x, 6);
+    for (auto [x, y] : edge)
+        EXPECT_LE(x, 6);
 }
 
 TEST_F(GraphicsPixels, TrianglesFilledOnBothSidesOfTheLongEdge) {
     PixelSet expected_right, expected_left;
     for (int y = 0; y <= 16; ++y) {
-        for (int x = 2; x <= (y <= 8 ? 2 + 2 * y : 34 - 2 * y); ++x) expected_right.emplace(x, y);
-        for (int x = (y <= 8 ? 18 - 2 * y : 2 * y - 14); x <= 18; ++x) expected_left.emplace(x, y);
+        for (int x = 2; x <= (y <= 8 ? 2 + 2 * y : 34 - 2 * y); ++x)
+            expected_right.emplace(x, y);
+        for (int x = (y <= 8 ? 18 - 2 * y : 2 * y - 14); x <= 18; ++x)
+            expected_left.emplace(x, y);
     }
     draw_triangle_filled(g, 2, 0, 18, 8, 2, 16);
     EXPECT_EQ(lit(), expected_right);
@@ -146,14 +161,16 @@ TEST_F(GraphicsPixels, FlatTopAndFlatBottomTriangles) {
     draw_triangle_filled(g, 0, 0, 16, 0, 8, 8);
     PixelSet flat_top;
     for (int y = 0; y <= 8; ++y)
-        for (int x = y; x <= 16 - y; ++x) flat_top.emplace(x, y);
+        for (int x = y; x <= 16 - y; ++x)
+            flat_top.emplace(x, y);
     EXPECT_EQ(lit(), flat_top);
     g.clear_frame();
     g.set_color(255, 255, 255);
     draw_triangle_filled(g, 8, 0, 16, 8, 0, 8);
     PixelSet flat_bottom;
     for (int y = 0; y <= 8; ++y)
-        for (int x = 8 - y; x <= 8 + y; ++x) flat_bottom.emplace(x, y);
+        for (int x = 8 - y; x <= 8 + y; ++x)
+            flat_bottom.emplace(x, y);
     EXPECT_EQ(lit(), flat_bottom);
 }
 
@@ -169,8 +186,18 @@ TEST_F(GraphicsPixels, TriangleOutlineIsThreeLinesOfPoints) {
     g.set_color(255, 255, 255);
     // A shallow edge puts several points on one row: 8 across, 2 down.
     draw_triangle_outline(g, 0, 0, 8, 2, 0, 0);
-    EXPECT_EQ(lit(), (PixelSet{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 2},
-                               {8, 2}, {1, 0}, {2, 0}, {6, 2}}));
+    EXPECT_EQ(lit(), (PixelSet{{0, 0},
+                               {1, 0},
+                               {2, 1},
+                               {3, 1},
+                               {4, 1},
+                               {5, 1},
+                               {6, 1},
+                               {7, 2},
+                               {8, 2},
+                               {1, 0},
+                               {2, 0},
+                               {6, 2}}));
 }
 
 TEST_F(GraphicsPixels, DegenerateTriangles) {
@@ -182,7 +209,8 @@ TEST_F(GraphicsPixels, DegenerateTriangles) {
     g.set_color(255, 255, 255);
     draw_triangle_filled(g, 2, 2, 6, 6, 10, 10);
     PixelSet diagonal;
-    for (int i = 2; i <= 10; ++i) diagonal.emplace(i, i);
+    for (int i = 2; i <= 10; ++i)
+        diagonal.emplace(i, i);
     EXPECT_EQ(lit(), diagonal);
 }
 
@@ -207,7 +235,8 @@ TEST_F(GraphicsPixels, RectanglesAreClamped) {
     g.plot_filled_rect(INT32_MIN, 0, 0xFFFFFFFFu, 10);
     g.plot_rect(20, 20, 0xFFFFFFFFu, 0xFFFFFFFFu);
     PixelSet expected = rows({{20, 20, kWidth - 1}});
-    for (int y = 21; y < kHeight; ++y) expected.emplace(20, y);
+    for (int y = 21; y < kHeight; ++y)
+        expected.emplace(20, y);
     EXPECT_EQ(lit(), expected);
 }
 
@@ -215,7 +244,8 @@ TEST_F(GraphicsPixels, HugeAxisLinesAreDrawn) {
     g.plot_line(INT32_MIN, 7, INT32_MAX, 7);
     g.plot_line(9, INT32_MAX, 9, INT32_MIN);
     PixelSet expected = rows({{0, 7, kWidth - 1}});
-    for (int y = 0; y < kHeight; ++y) expected.emplace(9, y);
+    for (int y = 0; y < kHeight; ++y)
+        expected.emplace(9, y);
     EXPECT_EQ(lit(), expected);
 }
 

@@ -73,7 +73,8 @@ Points plain_line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int w, int h) 
 
 Points windowed_line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int w, int h) {
     Points out;
-    raster::line_points(x0, y0, x1, y1, w, h, [&](int32_t x, int32_t y) { out.emplace_back(x, y); });
+    raster::line_points(x0, y0, x1, y1, w, h,
+                        [&](int32_t x, int32_t y) { out.emplace_back(x, y); });
     return out;
 }
 
@@ -116,7 +117,9 @@ using Rows = std::vector<std::array<int, 3>>;
 Rows rows_of(std::array<int32_t, 6> v, int height) {
     Rows rows;
     raster::triangle_rows(v[0], v[1], v[2], v[3], v[4], v[5], height,
-                          [&](int32_t l, int32_t y, int32_t r) { rows.push_back({l, y, r}); });
+                          [&](int32_t l, int32_t y, int32_t r) {
+                              rows.push_back({l, y, r});
+                          });
     return rows;
 }
 
@@ -142,15 +145,18 @@ TEST(GraphicsRaster, TriangleRowsOnBothSidesOfTheLongEdge) {
 TEST(GraphicsRaster, FlatAndDegenerateTriangles) {
     Rows flat_top = rows_of({0, 0, 16, 0, 8, 8}, 100);
     ASSERT_EQ(flat_top.size(), 9u);
-    for (int y = 0; y <= 8; ++y) EXPECT_EQ(flat_top[y], (std::array{y, y, 16 - y}));
+    for (int y = 0; y <= 8; ++y)
+        EXPECT_EQ(flat_top[y], (std::array{y, y, 16 - y}));
     Rows flat_bottom = rows_of({8, 0, 0, 8, 16, 8}, 100);
     ASSERT_EQ(flat_bottom.size(), 9u);
-    for (int y = 0; y <= 8; ++y) EXPECT_EQ(flat_bottom[y], (std::array{8 - y, y, 8 + y}));
+    for (int y = 0; y <= 8; ++y)
+        EXPECT_EQ(flat_bottom[y], (std::array{8 - y, y, 8 + y}));
     // One row: nothing. A line of three points: one pixel per row.
     EXPECT_TRUE(rows_of({1, 4, 9, 4, 30, 4}, 100).empty());
     Rows line = rows_of({2, 2, 6, 6, 10, 10}, 100);
     ASSERT_EQ(line.size(), 9u);
-    for (int i = 0; i <= 8; ++i) EXPECT_EQ(line[i], (std::array{2 + i, 2 + i, 2 + i}));
+    for (int i = 0; i <= 8; ++i)
+        EXPECT_EQ(line[i], (std::array{2 + i, 2 + i, 2 + i}));
 }
 
 TEST(GraphicsRaster, TriangleRowsStayInsideTheWindowRows) {
@@ -158,7 +164,8 @@ TEST(GraphicsRaster, TriangleRowsStayInsideTheWindowRows) {
     ASSERT_EQ(rows.size(), 30u);
     EXPECT_EQ(rows.front()[1], 0);
     EXPECT_EQ(rows.back()[1], 29);
-    for (auto& row : rows) EXPECT_LE(row[0], row[2]);
+    for (auto& row : rows)
+        EXPECT_LE(row[0], row[2]);
     EXPECT_TRUE(rows_of({0, -50, 10, -40, 20, -1}, 30).empty());
 }
 

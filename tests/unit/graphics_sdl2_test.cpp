@@ -24,9 +24,13 @@ Value call(GraphicsContext& g, std::string_view name, std::vector<Value> args) {
     return result;
 }
 
-std::string error_of(const Value& v) { return v.is_error() ? v.text() : "<" + display_text(v) + ">"; }
+std::string error_of(const Value& v) {
+    return v.is_error() ? v.text() : "<" + display_text(v) + ">";
+}
 
-std::vector<Value> numbers(size_t n) { return std::vector<Value>(n, Value::number(1)); }
+std::vector<Value> numbers(size_t n) {
+    return std::vector<Value>(n, Value::number(1));
+}
 
 struct Checked {
     const char* name;
@@ -37,20 +41,28 @@ struct Checked {
 };
 
 const Checked kChecked[] = {
-    {"sdl2.create_window", 3, "create_window requires 3 arguments", "Invalid arguments for create_window", 1},
+    {"sdl2.create_window", 3, "create_window requires 3 arguments",
+     "Invalid arguments for create_window", 1},
     {"sdl2.set_window_title", 2, "set_window_title requires 2 arguments", nullptr, 0},
     {"sdl2.set_window_mode", 1, "set_window_mode requires a mode string",
      "Invalid window mode. Use 'windowed', 'fullscreen', or 'windowed_fullscreen'", 0},
-    {"sdl2.set_draw_color", 3, "set_draw_color requires 3 arguments", "Color values must be numbers", 2},
+    {"sdl2.set_draw_color", 3, "set_draw_color requires 3 arguments",
+     "Color values must be numbers", 2},
     {"sdl2.set_max_fps", 1, "set_max_fps requires an FPS value", "FPS must be a number", 0},
     {"sdl2.draw_point", 2, "draw_point requires 2 arguments", "Coordinates must be numbers", 1},
     {"sdl2.draw_line", 4, "draw_line requires 4 arguments", "Coordinates must be numbers", 3},
-    {"sdl2.draw_rect", 4, "draw_rect requires 4 arguments", "Rectangle parameters must be numbers", 2},
-    {"sdl2.fill_rect", 4, "fill_rect requires 4 arguments", "Rectangle parameters must be numbers", 0},
-    {"sdl2.draw_circle", 3, "draw_circle requires 3 arguments", "Circle parameters must be numbers", 2},
-    {"sdl2.fill_circle", 3, "fill_circle requires 3 arguments", "Circle parameters must be numbers", 1},
-    {"sdl2.draw_triangle", 6, "draw_triangle requires 6 arguments", "Triangle parameters must be numbers", 5},
-    {"sdl2.fill_triangle", 6, "fill_triangle requires 6 arguments", "Triangle parameters must be numbers", 4},
+    {"sdl2.draw_rect", 4, "draw_rect requires 4 arguments", "Rectangle parameters must be numbers",
+     2},
+    {"sdl2.fill_rect", 4, "fill_rect requires 4 arguments", "Rectangle parameters must be numbers",
+     0},
+    {"sdl2.draw_circle", 3, "draw_circle requires 3 arguments", "Circle parameters must be numbers",
+     2},
+    {"sdl2.fill_circle", 3, "fill_circle requires 3 arguments", "Circle parameters must be numbers",
+     1},
+    {"sdl2.draw_triangle", 6, "draw_triangle requires 6 arguments",
+     "Triangle parameters must be numbers", 5},
+    {"sdl2.fill_triangle", 6, "fill_triangle requires 6 arguments",
+     "Triangle parameters must be numbers", 4},
     {"sdl2.get_input_pressed", 1, "get_input_pressed requires a key name", nullptr, 0},
     {"sdl2.get_input_released", 1, "get_input_released requires a key name", nullptr, 0},
     {"sdl2.get_input_held", 1, "get_input_held requires a key name", nullptr, 0},
@@ -75,18 +87,21 @@ TEST(GraphicsSdl2Module, CountComesBeforeKind) {
 
 TEST(GraphicsSdl2Module, KindMessagesOfTheTextArguments) {
     GraphicsContext g;
-    EXPECT_EQ(error_of(call(g, "sdl2.create_window", {Value::number(5), Value::number(9), Value::number(9)})),
+    EXPECT_EQ(error_of(call(g, "sdl2.create_window",
+                            {Value::number(5), Value::number(9), Value::number(9)})),
               "Invalid arguments for create_window");
     // The window argument of set_window_title is not examined.
     EXPECT_EQ(error_of(call(g, "sdl2.set_window_title", {Value::null(), Value::number(3)})),
               "Title must be a string");
     EXPECT_TRUE(call(g, "sdl2.set_window_title", {Value::null(), Value::string("x")}).is_null());
     EXPECT_EQ(error_of(call(g, "sdl2.set_max_fps", {Value::string("60")})), "FPS must be a number");
-    for (Value fps : {Value::number(0), Value::number(-5), Value::floating(0.5), Value::floating(NAN)})
+    for (Value fps :
+         {Value::number(0), Value::number(-5), Value::floating(0.5), Value::floating(NAN)})
         EXPECT_EQ(error_of(call(g, "sdl2.set_max_fps", {fps})), "FPS must be greater than 0");
     EXPECT_TRUE(call(g, "sdl2.set_max_fps", {Value::number(int64_t(1) << 40)}).is_null());
     // Extra arguments are ignored.
-    EXPECT_TRUE(call(g, "sdl2.draw_point", {Value::number(1), Value::number(2), Value::string("x")}).is_null());
+    EXPECT_TRUE(call(g, "sdl2.draw_point", {Value::number(1), Value::number(2), Value::string("x")})
+                    .is_null());
 }
 
 TEST(GraphicsSdl2Module, WindowModeTexts) {
@@ -128,12 +143,14 @@ TEST(GraphicsSdl2Module, CreateWindowAlwaysGivesOne) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
     GraphicsContext g;
-    Value bad = call(g, "sdl2.create_window", {Value::string("t"), Value::number(-4), Value::number(5)});
+    Value bad =
+        call(g, "sdl2.create_window", {Value::string("t"), Value::number(-4), Value::number(5)});
     EXPECT_EQ(bad.kind(), ValueKind::Number);
     EXPECT_EQ(bad.as_number(), 1);
     EXPECT_FALSE(g.has_window());
-    Value good = call(g, "sdl2.create_window",
-                      {Value::string("t"), Value::floating(32.9), Value::number((int64_t(1) << 32) + 24)});
+    Value good =
+        call(g, "sdl2.create_window",
+             {Value::string("t"), Value::floating(32.9), Value::number((int64_t(1) << 32) + 24)});
     EXPECT_EQ(good.as_number(), 1);
     ASSERT_TRUE(g.has_window());
     EXPECT_EQ(call(g, "sdl2.get_window_width", {}).as_number(), 32);
@@ -166,25 +183,31 @@ Value run(GraphicsContext& g, std::string_view name, std::vector<Value> args) {
 
 TEST(GraphicsBuiltins, TwelveNames) {
     EXPECT_EQ(graphics_builtins().count, 12u);
-    for (auto name : {"window", "window_width", "window_height", "clear", "present", "is_open", "rect",
-                      "circle", "triangle", "color", "fill", "draw"})
+    for (auto name : {"window", "window_width", "window_height", "clear", "present", "is_open",
+                      "rect", "circle", "triangle", "color", "fill", "draw"})
         EXPECT_NE(builtin(name), nullptr) << name;
 }
 
 TEST(GraphicsBuiltins, ShapeConstructors) {
     GraphicsContext g;
-    EXPECT_EQ(display_text(run(g, "color", {Value::number(256), Value::number(0), Value::number(0)})),
-              "Color(0, 0, 0)");
-    EXPECT_EQ(display_text(run(g, "color", {Value::number(-1), Value::floating(7.9), Value::number(511)})),
+    EXPECT_EQ(
+        display_text(run(g, "color", {Value::number(256), Value::number(0), Value::number(0)})),
+        "Color(0, 0, 0)");
+    EXPECT_EQ(display_text(
+                  run(g, "color", {Value::number(-1), Value::floating(7.9), Value::number(511)})),
               "Color(255, 7, 255)");
-    EXPECT_EQ(display_text(run(g, "rect", {Value::number(-1), Value::number(2), Value::number(-1), Value::number(0)})),
-              "Rect(-1, 2, 4294967295, 0)");
-    EXPECT_EQ(display_text(run(g, "circle", {Value::number((int64_t(1) << 32) + 5), Value::floating(-2.5),
-                                             Value::floating(std::numeric_limits<double>::infinity())})),
+    EXPECT_EQ(
+        display_text(run(
+            g, "rect", {Value::number(-1), Value::number(2), Value::number(-1), Value::number(0)})),
+        "Rect(-1, 2, 4294967295, 0)");
+    EXPECT_EQ(display_text(run(g, "circle",
+                               {Value::number((int64_t(1) << 32) + 5), Value::floating(-2.5),
+                                Value::floating(std::numeric_limits<double>::infinity())})),
               "Circle(5, -2, 4294967295)");
     EXPECT_EQ(display_text(run(g, "triangle", numbers(6))), "Triangle(1, 1, 1, 1, 1, 1)");
     EXPECT_TRUE(run(g, "rect", numbers(3)).is_null());
-    EXPECT_TRUE(run(g, "circle", {Value::string("1"), Value::number(1), Value::number(1)}).is_null());
+    EXPECT_TRUE(
+        run(g, "circle", {Value::string("1"), Value::number(1), Value::number(1)}).is_null());
     EXPECT_TRUE(run(g, "triangle", numbers(5)).is_null());
     EXPECT_TRUE(run(g, "color", {Value::number(1), Value::null(), Value::number(1)}).is_null());
 }
@@ -214,7 +237,7 @@ TEST(GraphicsBuiltins, WindowAndPainters) {
     EXPECT_TRUE(run(g, "fill", {red, square}).is_null());
     EXPECT_TRUE(run(g, "draw", {square, Value::number(1)}).is_null());
     EXPECT_TRUE(run(g, "fill", {square}).is_null());
-    run(g, "fill", {Value::rect(0, 0, 0, 0), red});                  // one pixel
+    run(g, "fill", {Value::rect(0, 0, 0, 0), red});                     // one pixel
     run(g, "draw", {Value::rect(5, 5, 3, 3), Value::color(0, 0, 255)}); // outline
     run(g, "fill", {Value::circle(9, 2, 1), Value::color(0, 255, 0)});
     run(g, "draw", {Value::triangle(0, 9, 2, 9, 0, 9), red});
@@ -236,7 +259,8 @@ TEST(GraphicsBuiltins, WindowAndPainters) {
     EXPECT_EQ(at(2, 9), 0xFF0000u);
     EXPECT_EQ(at(9, 8), 0u);
     int lit = 0;
-    for (uint32_t p : pixels) lit += (p & 0xFFFFFF) != 0;
+    for (uint32_t p : pixels)
+        lit += (p & 0xFFFFFF) != 0;
     EXPECT_EQ(lit, 1 + 8 + 5 + 3);
 }
 

@@ -46,7 +46,9 @@ Value call(std::string_view name, std::vector<Value> args) {
     return result;
 }
 
-std::string error_of(const Value& v) { return v.is_error() ? v.text() : "<not an error>"; }
+std::string error_of(const Value& v) {
+    return v.is_error() ? v.text() : "<not an error>";
+}
 
 } // namespace
 
@@ -73,7 +75,9 @@ TEST(HttpRequestPath, UnicodeWhiteSpaceSeparates) {
 }
 
 TEST(HttpRequestPath, InvalidUtf8BecomesReplacementCharacters) {
-    EXPECT_EQ(path_of("GET /a\xFF" "b HTTP/1.1"), "/a\uFFFDb");
+    EXPECT_EQ(path_of("GET /a\xFF"
+                      "b HTTP/1.1"),
+              "/a\uFFFDb");
     // A truncated sequence at the end of the buffer, and one cut by a space.
     EXPECT_EQ(path_of("GET /end\xE2\x82"), "/end\uFFFD");
     EXPECT_EQ(path_of("GET /cut\xE2\x82 x"), "/cut\uFFFD");
@@ -92,15 +96,33 @@ TEST(HttpRequestPath, InvalidUtf8BecomesReplacementCharacters) {
 TEST(HttpRequestPath, AgreesWithFullDecodingOnRandomBytes) {
     // Bytes chosen to hit white space (ASCII and multi-byte), valid and broken
     // sequences; every buffer must split exactly as decoding it whole does.
-    const std::vector<std::string> atoms = {
-        " ",  "\t", "\r\n", "a", "/", "?", "\xC2\x85", "\xC2\xA0", "\xE3\x80\x80", "\xE2\x80\xA8",
-        "\xE2\x80\x8B", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xFF", "\x80", "\xC2", "\xE3\x80",
-        "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xEF\xBF\xBD", std::string(1, '\0')};
+    const std::vector<std::string> atoms = {" ",
+                                            "\t",
+                                            "\r\n",
+                                            "a",
+                                            "/",
+                                            "?",
+                                            "\xC2\x85",
+                                            "\xC2\xA0",
+                                            "\xE3\x80\x80",
+                                            "\xE2\x80\xA8",
+                                            "\xE2\x80\x8B",
+                                            "\xC3\xA9",
+                                            "\xF0\x9F\x98\x80",
+                                            "\xFF",
+                                            "\x80",
+                                            "\xC2",
+                                            "\xE3\x80",
+                                            "\xED\xA0\x80",
+                                            "\xF4\x90\x80\x80",
+                                            "\xEF\xBF\xBD",
+                                            std::string(1, '\0')};
     std::mt19937 random(12345);
     for (int round = 0; round < 20000; ++round) {
         std::string bytes;
         const int length = int(random() % 12);
-        for (int i = 0; i < length; ++i) bytes += atoms[random() % atoms.size()];
+        for (int i = 0; i < length; ++i)
+            bytes += atoms[random() % atoms.size()];
         if (bytes.size() > kRequestBufferSize) bytes.resize(kRequestBufferSize);
         ASSERT_EQ(path_of(bytes), reference_path(bytes)) << testing::PrintToString(bytes);
     }
@@ -108,8 +130,9 @@ TEST(HttpRequestPath, AgreesWithFullDecodingOnRandomBytes) {
 
 TEST(HttpResponses, ExactBytes) {
     EXPECT_EQ(kNotFoundResponse.size(), 80u);
-    EXPECT_EQ(page_response("<h1>hi</h1>"),
-              "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 11\r\n\r\n<h1>hi</h1>");
+    EXPECT_EQ(
+        page_response("<h1>hi</h1>"),
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 11\r\n\r\n<h1>hi</h1>");
     EXPECT_EQ(page_response(""),
               "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 0\r\n\r\n");
     // The length counts bytes, not characters.
@@ -145,7 +168,8 @@ TEST(HttpStatus, ReasonsAndLines) {
     EXPECT_EQ(call("http.status", {Value::floating(1e300)}).text(),
               "HTTP/1.1 9223372036854775807 Unknown");
     EXPECT_EQ(call("http.status", {Value::number(201), Value::number(7)}).text(), "HTTP/1.1 201 7");
-    EXPECT_EQ(error_of(call("http.status", {Value::string("200")})), "Status code must be a number");
+    EXPECT_EQ(error_of(call("http.status", {Value::string("200")})),
+              "Status code must be a number");
     EXPECT_EQ(error_of(call("http.status", {Value::null()})), "Status code must be a number");
 }
 
@@ -242,15 +266,17 @@ TEST(HttpDispatch, ArgumentMessagesAndUnknownNames) {
         {"http.post", "post requires a url and body"},
         {"http.send", "send requires url, method, and optionally body"},
     };
-    for (const auto& [name, message] : usage) EXPECT_EQ(error_of(call(name, {})), message);
-    EXPECT_EQ(error_of(call("http.page", {Value::string("/")})), "page requires a path and content");
+    for (const auto& [name, message] : usage)
+        EXPECT_EQ(error_of(call(name, {})), message);
+    EXPECT_EQ(error_of(call("http.page", {Value::string("/")})),
+              "page requires a path and content");
     EXPECT_EQ(error_of(call("http.post", {Value::string("x")})), "post requires a url and body");
     EXPECT_EQ(error_of(call("http.send", {Value::string("x"), Value::string("get")})),
               "send requires url, method, and optionally body");
 
     Value result;
-    for (const char* name : {"http.put", "http", "http.", "http.serve ", "HTTP.get", "files.read",
-                             "http.page.x"}) {
+    for (const char* name :
+         {"http.put", "http", "http.", "http.serve ", "HTTP.get", "files.read", "http.page.x"}) {
         EXPECT_FALSE(http_dispatch(name, nullptr, 0, result)) << name;
     }
 }
@@ -260,8 +286,8 @@ TEST(HttpDispatch, RefusalsWithoutNetworkActivity) {
     EXPECT_EQ(error_of(call("http.serve", {Value::boolean(true)})), "Port must be a number");
     EXPECT_EQ(error_of(call("http.get", {Value::string("https://example.org/")})),
               "HTTPS not supported, use HTTP");
-    EXPECT_EQ(error_of(call("http.send", {Value::string("https://x"), Value::string("put"),
-                                          Value::string("")})),
+    EXPECT_EQ(error_of(call("http.send",
+                            {Value::string("https://x"), Value::string("put"), Value::string("")})),
               "HTTPS not supported, use HTTP");
     EXPECT_EQ(error_of(call("http.template", {Value::string("/nonexistent/drevel/t.html")})),
               "Failed to read template: No such file or directory (os error 2)");

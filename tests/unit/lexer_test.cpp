@@ -210,7 +210,9 @@ TEST(Lexer, TokensCompareByKindAndPayload) {
     TokenList c = tokenize("y 2 2.5 \"t\" -");
     for (size_t i = 0; i < a.size(); ++i) {
         EXPECT_TRUE(a[i] == b[i]) << i;
-        if (i + 1 < a.size()) EXPECT_FALSE(a[i] == c[i]) << i;
+        if (i + 1 < a.size()) {
+            EXPECT_FALSE(a[i] == c[i]) << i;
+        }
     }
 }
 

@@ -14,7 +14,9 @@ namespace drevel::file_system {
 
 namespace {
 
-bool has_nul(const std::string& path) { return path.find('\0') != std::string::npos; }
+bool has_nul(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
 
 bool fail(std::string& error, int code) {
     error = os_error_text(code);
@@ -61,11 +63,13 @@ bool is_folder_at(const char* path) {
 // The path without its last component, or "" when it has a single one.
 std::string_view parent_of(std::string_view path) {
     size_t end = path.size();
-    while (end > 1 && path[end - 1] == '/') --end;
+    while (end > 1 && path[end - 1] == '/')
+        --end;
     const size_t slash = path.rfind('/', end - 1);
     if (slash == std::string_view::npos || end == 0) return {};
     size_t parent_end = slash;
-    while (parent_end > 0 && path[parent_end - 1] == '/') --parent_end;
+    while (parent_end > 0 && path[parent_end - 1] == '/')
+        --parent_end;
     if (parent_end == 0) return path.substr(0, 1); // the root
     return path.substr(0, parent_end);
 }
@@ -145,7 +149,8 @@ bool read_text_file(const std::string& path, std::string& content, std::string& 
     // A regular file's size is known: one read fills it, a second sees the end.
     struct stat st;
     size_t size = 65536;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) size = size_t(st.st_size) + 1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        size = size_t(st.st_size) + 1;
     std::string data(size, '\0');
     size_t used = 0;
     for (;;) {

@@ -15,7 +15,9 @@ namespace {
 namespace fs = file_system;
 
 // Path and content arguments are the display text of any value.
-std::string text_of(const Value& v) { return v.is(ValueKind::String) ? v.text() : display_text(v); }
+std::string text_of(const Value& v) {
+    return v.is(ValueKind::String) ? v.text() : display_text(v);
+}
 
 Value failure(const char* what, const std::string& path, const std::string& error) {
     std::string message = what;
@@ -43,7 +45,8 @@ bool recursive_flag(const Value& v) {
 Value read(const Value* args, size_t) {
     const std::string path = text_of(args[0]);
     std::string content, error;
-    if (!fs::read_text_file(path, content, error)) return failure("Failed to read file", path, error);
+    if (!fs::read_text_file(path, content, error))
+        return failure("Failed to read file", path, error);
     return Value::string(std::move(content));
 }
 
@@ -113,7 +116,8 @@ Value list(const Value* args, size_t) {
     if (!fs::list_folder(path, names, error)) return failure("Failed to list folder", path, error);
     std::vector<Value> items;
     items.reserve(names.size());
-    for (std::string& name : names) items.push_back(Value::string(std::move(name)));
+    for (std::string& name : names)
+        items.push_back(Value::string(std::move(name)));
     return Value::array(std::move(items));
 }
 

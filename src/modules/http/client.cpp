@@ -20,7 +20,7 @@ namespace {
 using file_system::os_error_text;
 
 class Connection {
-public:
+  public:
     Connection() = default;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

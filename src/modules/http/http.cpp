@@ -15,7 +15,9 @@ namespace drevel {
 namespace {
 
 // Paths, contents, URLs and bodies are the display text of any value.
-std::string text_of(const Value& v) { return v.is(ValueKind::String) ? v.text() : display_text(v); }
+std::string text_of(const Value& v) {
+    return v.is(ValueKind::String) ? v.text() : display_text(v);
+}
 
 Value serve(const Value* args, size_t) {
     if (!args[0].is_numeric()) return Value::error("Port must be a number");
@@ -50,7 +52,9 @@ Value status(const Value* args, size_t count) {
     return Value::string(http::status_line(code, http::reason_phrase(code)));
 }
 
-Value get(const Value* args, size_t) { return http::send_request(text_of(args[0]), "GET", ""); }
+Value get(const Value* args, size_t) {
+    return http::send_request(text_of(args[0]), "GET", "");
+}
 
 Value post(const Value* args, size_t) {
     return http::send_request(text_of(args[0]), "POST", text_of(args[1]));

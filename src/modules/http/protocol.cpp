@@ -82,7 +82,8 @@ std::string_view request_path_of(std::string_view received, char* scratch) {
 }
 
 std::string page_response(std::string_view content) {
-    constexpr std::string_view head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: ";
+    constexpr std::string_view head =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: ";
     std::string out;
     out.reserve(head.size() + 24 + content.size());
     out += head;

@@ -116,7 +116,8 @@ void answer(int fd) {
         return;
     }
     char scratch[3 * kRequestBufferSize];
-    const std::string_view path = request_path_of(std::string_view(request, size_t(received)), scratch);
+    const std::string_view path =
+        request_path_of(std::string_view(request, size_t(received)), scratch);
     {
         RouteTable& table = route_table();
         std::lock_guard guard(table.lock);

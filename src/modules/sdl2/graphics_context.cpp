@@ -215,12 +215,21 @@ void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) 
     y1 = graphics::clamp_coordinate(y1);
     x2 = graphics::clamp_coordinate(x2);
     y2 = graphics::clamp_coordinate(y2);
-    // SDL overflows on rows and columns longer than 2^31 pixels and draws
-    // nothing; cutting them to the window first draws the same pixels.
+    // Rows and columns (every span of a filled shape) are cut to the window
+    // and sent as one-pixel-thick rectangles: the same pixels, but SDL fills
+    // a rectangle in one go where it would walk a line point by point, and
+    // it overflows on lines longer than 2^31 pixels.
     if (y1 == y2) {
         if (y1 < 0 || y1 >= visible_height_ || !clip_span(x1, x2, visible_width_)) return;
-    } else if (x1 == x2) {
+        SDL_Rect row{x1, y1, x2 - x1 + 1, 1};
+        SDL_RenderFillRect(renderer_, &row);
+        return;
+    }
+    if (x1 == x2) {
         if (x1 < 0 || x1 >= visible_width_ || !clip_span(y1, y2, visible_height_)) return;
+        SDL_Rect column{x1, y1, 1, y2 - y1 + 1};
+        SDL_RenderFillRect(renderer_, &column);
+        return;
     }
     SDL_RenderDrawLine(renderer_, x1, y1, x2, y2);
 }

@@ -1,0 +1,75 @@
+// The SDL2 library is loaded when a script first asks for a window, not at
+// start-up: linking it directly would load some fifty shared libraries into
+// every run. These definitions stand in for the library's own entry points
+// and forward to it once it is loaded.
+#include <SDL.h>
+#include <dlfcn.h>
+
+namespace {
+
+void* library() {
+    static void* handle = [] {
+        void* h = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!h) h = dlopen("libSDL2.so", RTLD_NOW | RTLD_LOCAL);
+        return h;
+    }();
+    return handle;
+}
+
+template <typename Function> Function entry(const char* name) {
+    void* h = library();
+    return h ? reinterpret_cast<Function>(dlsym(h, name)) : nullptr;
+}
+
+} // namespace
+
+// Each entry forwards to the loaded library; without it, calls fail the way
+// SDL reports failure (a negative status, a null handle) or do nothing.
+#define FORWARD(ret, name, params, args, fallback)                                                 \
+    extern "C" ret name params {                                                                   \
+        using Function = ret(SDLCALL*) params;                                                     \
+        static Function function = entry<Function>(#name);                                         \
+        if (!function) return fallback;                                                            \
+        return function args;                                                                      \
+    }
+
+FORWARD(int, SDL_Init, (Uint32 flags), (flags), -1)
+FORWARD(int, SDL_InitSubSystem, (Uint32 flags), (flags), -1)
+FORWARD(void, SDL_QuitSubSystem, (Uint32 flags), (flags), void())
+FORWARD(void, SDL_Quit, (void), (), void())
+FORWARD(SDL_Window*, SDL_CreateWindow,
+        (const char* title, int x, int y, int w, int h, Uint32 flags), (title, x, y, w, h, flags),
+        nullptr)
+FORWARD(void, SDL_DestroyWindow, (SDL_Window * window), (window), void())
+FORWARD(SDL_Renderer*, SDL_CreateRenderer, (SDL_Window * window, int index, Uint32 flags),
+        (window, index, flags), nullptr)
+FORWARD(void, SDL_DestroyRenderer, (SDL_Renderer * renderer), (renderer), void())
+FORWARD(Uint32, SDL_GetWindowPixelFormat, (SDL_Window * window), (window), SDL_PIXELFORMAT_UNKNOWN)
+FORWARD(void, SDL_GetWindowSize, (SDL_Window * window, int* w, int* h), (window, w, h), void())
+FORWARD(int, SDL_SetWindowFullscreen, (SDL_Window * window, Uint32 flags), (window, flags), -1)
+FORWARD(void, SDL_SetWindowTitle, (SDL_Window * window, const char* title), (window, title), void())
+FORWARD(int, SDL_SetRenderDrawColor, (SDL_Renderer * renderer, Uint8 r, Uint8 g, Uint8 b, Uint8 a),
+        (renderer, r, g, b, a), -1)
+FORWARD(int, SDL_RenderClear, (SDL_Renderer * renderer), (renderer), -1)
+FORWARD(void, SDL_RenderPresent, (SDL_Renderer * renderer), (renderer), void())
+FORWARD(int, SDL_RenderDrawPoint, (SDL_Renderer * renderer, int x, int y), (renderer, x, y), -1)
+FORWARD(int, SDL_RenderDrawLine, (SDL_Renderer * renderer, int x1, int y1, int x2, int y2),
+        (renderer, x1, y1, x2, y2), -1)
+FORWARD(int, SDL_RenderDrawRect, (SDL_Renderer * renderer, const SDL_Rect* rect), (renderer, rect),
+        -1)
+FORWARD(int, SDL_RenderFillRect, (SDL_Renderer * renderer, const SDL_Rect* rect), (renderer, rect),
+        -1)
+FORWARD(int, SDL_PollEvent, (SDL_Event * event), (event), 0)
+FORWARD(int, SDL_GetRendererOutputSize, (SDL_Renderer * renderer, int* w, int* h), (renderer, w, h),
+        -1)
+FORWARD(int, SDL_RenderReadPixels,
+        (SDL_Renderer * renderer, const SDL_Rect* rect, Uint32 format, void* pixels, int pitch),
+        (renderer, rect, format, pixels, pitch), -1)
+FORWARD(void, SDL_free, (void* memory), (memory), void())
+
+extern "C" const char* SDL_GetError(void) {
+    using Function = const char*(SDLCALL*)(void);
+    static Function function = entry<Function>("SDL_GetError");
+    if (!function) return "the SDL2 library (libSDL2-2.0.so.0) could not be loaded";
+    return function();
+}
