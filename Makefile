@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/showcase.dv
 
-.PHONY: all setup configure build run test test-sanitize bench install clean format
+.PHONY: all setup configure build run test test-sanitize bench bench-smoke install clean format
 
 all: build
 
@@ -32,8 +32,13 @@ test-sanitize: setup
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
 
+# Benchmarks against python3 and lua5.4 (bench/README.md); not part of `make test`.
 bench: build
-	python3 bench/run
+	python3 bench/run --drevel $(BUILD)/drevel
+
+# One quick pass at reduced sizes that only checks the three outputs agree.
+bench-smoke: build
+	python3 bench/run --smoke --drevel $(BUILD)/drevel
 
 install: build
 	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1

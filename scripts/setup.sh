@@ -16,6 +16,7 @@ PACKAGES=(
     apache2-utils     # ab, for the server load tests
     nginx-light       # peer server of the http benchmark
     lua5.4 hyperfine  # benchmark peers and timing
+    time              # GNU time: peak memory of each benchmark run
     python3-pygame    # peer of the frame benchmark (bench/frame)
     clang libclang-rt-14-dev  # fuzzing and LeakSanitizer
 )

@@ -8,6 +8,7 @@ A case is NAME.dv with, beside it:
   NAME.args    command-line arguments, one per line; {script} stands for the
                script's file name (absent: just the script)
   NAME.in      standard input (absent: empty)
+The driver's timings in standard error are compared as "#.###ms".
 Each case runs in a fresh temporary copy of its folder, so scripts may write
 files and use modules that sit beside them.
 
@@ -15,12 +16,17 @@ Usage: run_scripts.py DREVEL FOLDER [NAME...]
 """
 import difflib
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
 TIMEOUT = 60
+
+# The driver's timing lines ("-d", "-D") vary from run to run: their numbers
+# are compared as "#.###ms".
+TIMING = re.compile(rb"(\x1b\[33m\[\x1b\[93mDREVEL\x1b\[33m\]\x1b\[0m [^\n]*?)\d+\.\d{3}ms")
 
 
 def read(path, default=b""):
@@ -60,9 +66,10 @@ def run_case(drevel, folder, name):
         print(f"FAIL {name}: standard output differs")
         show_diff("stdout", expected_out, proc.stdout)
         ok = False
-    if proc.stderr != expected_err:
+    actual_err = TIMING.sub(rb"\1#.###ms", proc.stderr)
+    if actual_err != expected_err:
         print(f"FAIL {name}: standard error differs")
-        show_diff("stderr", expected_err, proc.stderr)
+        show_diff("stderr", expected_err, actual_err)
         ok = False
     if proc.returncode != expected_status:
         print(f"FAIL {name}: exit status {proc.returncode}, expected {expected_status}")

@@ -1,5 +1,9 @@
-local function fib(n)
-    if n < 2 then return n end
-    return fib(n - 1) + fib(n - 2)
+-- Recursive calls: the naive Fibonacci function.
+local n = 33
+
+local function fib(k)
+    if k < 2 then return k end
+    return fib(k - 1) + fib(k - 2)
 end
-print(fib(30))
+
+print(fib(n))

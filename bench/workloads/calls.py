@@ -1,5 +1,11 @@
-def fib(n):
-    if n < 2:
-        return n
-    return fib(n - 1) + fib(n - 2)
-print(fib(30))
+# Recursive calls: the naive Fibonacci function.
+n = 33
+
+
+def fib(k):
+    if k < 2:
+        return k
+    return fib(k - 1) + fib(k - 2)
+
+
+print(fib(n))

@@ -1,6 +1,8 @@
+-- A while loop over integers with arithmetic and a modulo.
+local n = 5000000
 local i = 0
 local total = 0
-while i < 5000000 do
+while i < n do
     total = total + (i * 7 + 3) % 11
     i = i + 1
 end

@@ -81,18 +81,24 @@ int wait_for(pid_t pid) {
     return status;
 }
 
-// Reads both pipes until both are closed. Returns false when standard output
-// grew beyond the limit (the reading stops there).
-bool drain(int out_fd, int err_fd, std::string& out, std::string& err) {
+enum class Drained { Complete, TooLarge, Stalled };
+
+// Reads both pipes until both are closed. Stops early when standard output
+// grows beyond the limit, or when nothing arrives for curl_stall_seconds: a
+// registry that accepts the connection and then stops answering would
+// otherwise hold the command for ever.
+Drained drain(int out_fd, int err_fd, std::string& out, std::string& err) {
     pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
     std::string* sinks[2] = {&out, &err};
     const size_t limits[2] = {max_curl_response, max_error_output};
     int open_count = 2;
     char buffer[65536];
     while (open_count > 0) {
-        if (poll(fds, 2, -1) < 0) {
+        const int ready = poll(fds, 2, curl_stall_seconds * 1000);
+        if (ready == 0) return Drained::Stalled;
+        if (ready < 0) {
             if (errno == EINTR) continue;
-            return true;
+            return Drained::Complete;
         }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
@@ -105,14 +111,14 @@ bool drain(int out_fd, int err_fd, std::string& out, std::string& err) {
             }
             std::string& sink = *sinks[i];
             if (sink.size() + size_t(n) > limits[i]) {
-                if (i == 0) return false;
+                if (i == 0) return Drained::TooLarge;
                 sink.append(buffer, limits[i] - sink.size());
             } else {
                 sink.append(buffer, size_t(n));
             }
         }
     }
-    return true;
+    return Drained::Complete;
 }
 
 } // namespace
@@ -140,13 +146,14 @@ CurlResult run_curl(const std::string& url) {
         return {false, "Failed to execute curl: " + system_error_text(spawn_error)};
 
     std::string out, err;
-    bool within_limit = drain(out_pipe.read_end.get(), err_pipe.read_end.get(), out, err);
-    if (!within_limit) kill(pid, SIGKILL);
+    const Drained drained = drain(out_pipe.read_end.get(), err_pipe.read_end.get(), out, err);
+    if (drained != Drained::Complete) kill(pid, SIGKILL);
     out_pipe.read_end.reset();
     err_pipe.read_end.reset();
     int status = wait_for(pid);
 
-    if (!within_limit) return {false, "Response too large"};
+    if (drained == Drained::TooLarge) return {false, "Response too large"};
+    if (drained == Drained::Stalled) return {false, "Registry stopped answering"};
     if (status < 0) return {false, "Failed to execute curl: " + system_error_text(errno)};
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return {false, std::string(trim_white_space(utf8_lossy(err)))};

@@ -44,6 +44,8 @@ private:
 
 } // namespace
 
+bool native_io_enabled = true;
+
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
     Arguments arguments(call.args.size());
@@ -90,6 +92,7 @@ Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
 Value Interpreter::call_builtin_value(const std::string& qualified, Value* args, size_t count) {
     Value result;
     if (sdl2_dispatch(qualified, args, count, *graphics_, result)) return result;
+    if (!native_io_enabled) return Value();
     if (http_dispatch(qualified, args, count, result)) return result;
     if (files_dispatch(qualified, args, count, result)) return result;
     return Value();
@@ -107,6 +110,7 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
         if (sdl2_dispatch(call.name, args, count, *graphics_, result)) return result;
         return fail("SDL2 module has no function '" + f + "'");
     }
+    if ((m == "http" || m == "files") && !native_io_enabled) return fail("Module '" + m + "' is unavailable");
     if (m == "http") {
         if (http_dispatch(call.name, args, count, result)) return result;
         return fail("HTTP module has no function '" + f + "'");
@@ -127,6 +131,7 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
 
 Value Interpreter::call_user_function(const Value& function, Value* args, size_t count) {
     if (depth_ >= kMaxCallDepth) return fail("Maximum call depth exceeded");
+    if (out_of_steps()) return take_return_value();
     const FunctionBody& body = function.function_body();
     push_scope();
     size_t bound = std::min(count, body.param_symbols.size());

@@ -33,7 +33,17 @@ Value Interpreter::evaluate(const Expr& expr) {
     case ExprKind::String: return static_cast<const StringExpr&>(expr).constant;
     case ExprKind::Boolean: return static_cast<const BooleanExpr&>(expr).constant;
     case ExprKind::Identifier: return evaluate_identifier(static_cast<const IdentifierExpr&>(expr));
-    case ExprKind::BinaryOp: return evaluate_binary(static_cast<const BinaryOpExpr&>(expr));
+    case ExprKind::BinaryOp: {
+        auto& binary = static_cast<const BinaryOpExpr&>(expr);
+        if (!binary.numeric || numeric_failed_) return evaluate_binary(binary);
+        Value result;
+        if (try_numeric(binary, result)) return result;
+        // The subtree runs no code, so nothing else can see this flag.
+        numeric_failed_ = true;
+        result = evaluate_binary(binary);
+        numeric_failed_ = false;
+        return result;
+    }
     case ExprKind::UnaryOp: return evaluate_unary(static_cast<const UnaryOpExpr&>(expr));
     case ExprKind::Call: return call_function(static_cast<const CallExpr&>(expr));
     case ExprKind::Array: return evaluate_array(static_cast<const ArrayExpr&>(expr));

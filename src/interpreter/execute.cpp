@@ -110,7 +110,7 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
 }
 
 void Interpreter::execute_while(const WhileStmt& stmt) {
-    while (true) {
+    while (!out_of_steps()) {
         Value condition = evaluate(*stmt.condition);
         if (condition.is_error()) {
             report_with("Error in while condition: ", condition);
@@ -131,6 +131,7 @@ void Interpreter::execute_for(const ForStmt& stmt) {
         // the body cannot change what it iterates.
         const std::vector<Value>& items = iterable.items();
         for (const Value& item : items) {
+            if (out_of_steps()) break;
             set_variable(stmt.symbol, item);
             execute_block(stmt.body);
             if (has_return_ || break_pending_) break;

@@ -5,7 +5,7 @@
 
 namespace drevel {
 
-Interpreter::Interpreter() : slots_(symbol_count() + 64), graphics_(std::make_unique<GraphicsContext>()) {}
+Interpreter::Interpreter() : graphics_(std::make_unique<GraphicsContext>()) { grow_slots(); }
 
 Interpreter::~Interpreter() = default;
 

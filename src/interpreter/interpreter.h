@@ -26,6 +26,10 @@ class GraphicsContext;
 using ExportMap = std::unordered_map<std::string, Value>;
 using Exports = std::shared_ptr<const ExportMap>;
 
+// Process-wide; cleared by the fuzzing harness so that scripts cannot reach
+// the file system or the network (the files and http modules then fail).
+extern bool native_io_enabled;
+
 // How deep user-function calls may nest before a call is refused.
 inline constexpr uint32_t kMaxCallDepth = 200000;
 
@@ -37,6 +41,10 @@ public:
     Interpreter& operator=(const Interpreter&) = delete;
 
     // ---- environment ----
+    // Gives every name interned so far a slot; called after parsing.
+    void ensure_slots() {
+        if (slots_.size() < symbol_count()) grow_slots();
+    }
     // A copy of the variable's value, or Null when no scope or global holds it.
     Value get_variable(Symbol name) const;
     // Also reads module exports by a dotted name (m.x), reporting the two
@@ -68,6 +76,10 @@ public:
 
     GraphicsContext& graphics() { return *graphics_; }
 
+    // For fuzzing: after this many loop iterations and calls the program is
+    // wound down, as if every running function returned an Error value.
+    void set_step_budget(uint64_t steps) { steps_left_ = steps; }
+
 private:
     struct LocalBinding {
         Value value;
@@ -81,14 +93,18 @@ private:
     };
 
     const Value* find(Symbol name) const {
-        if (name >= slots_.size()) return nullptr;
+        if (name >= slot_count_) return nullptr; // a name no code here has bound
         const Slot& slot = slots_[name];
         if (!slot.locals.empty()) return &slot.locals.back().value;
         return slot.has_global ? &slot.global : nullptr;
     }
     Slot& slot(Symbol name) {
-        if (name >= slots_.size()) slots_.resize(symbol_count() + 64);
+        if (name >= slot_count_) grow_slots();
         return slots_[name];
+    }
+    void grow_slots() {
+        slots_.resize(symbol_count() + 64);
+        slot_count_ = uint32_t(slots_.size());
     }
     // The binding set_variable would overwrite, if one exists.
     Value* binding_to_overwrite(Symbol name);
@@ -114,6 +130,41 @@ private:
         default: return nullptr;
         }
     }
+    // Arithmetic in machine numbers (numeric_fast_path.cpp); false means the
+    // general path must evaluate the expression.
+    struct Numeric { // two words, returned in registers
+        enum Kind : uint8_t { None, Int, Float };
+        union {
+            int64_t i;
+            double f;
+        };
+        Kind kind = None;
+        static Numeric integer(int64_t v) {
+            Numeric n;
+            n.i = v;
+            n.kind = Int;
+            return n;
+        }
+        static Numeric real(double v) {
+            Numeric n;
+            n.f = v;
+            n.kind = Float;
+            return n;
+        }
+    };
+    Numeric numeric_value(const Expr& expr) const;
+    // Leaves are read here without a call.
+    Numeric numeric_operand(const Expr& expr) const {
+        if (expr.kind == ExprKind::Number) return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
+        if (expr.kind == ExprKind::Identifier) {
+            const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
+            if (v && v->kind() == ValueKind::Number) return Numeric::integer(v->as_number());
+        }
+        return numeric_value(expr);
+    }
+    bool try_numeric(const BinaryOpExpr& expr, Value& out) const;
+    bool numeric_failed_ = false; // set while the general path redoes a failed try
+
     static bool runs_no_code(const Expr& expr) {
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
@@ -141,6 +192,7 @@ private:
     }
 
     std::vector<Slot> slots_;
+    uint32_t slot_count_ = 0;
     std::vector<Symbol> scope_bindings_;   // names bound in open scopes, in order
     std::vector<uint32_t> scope_starts_;   // where each open scope's names begin
     uint32_t depth_ = 0;                   // open scopes
@@ -152,6 +204,19 @@ private:
     bool has_return_ = false;
     bool break_pending_ = false;
     bool continue_pending_ = false;
+
+    // Counts loop iterations and calls; true once the budget is spent, after
+    // leaving a pending Error return that unwinds everything.
+    bool out_of_steps() {
+        if (steps_left_ > 0) {
+            --steps_left_;
+            return false;
+        }
+        return_value_ = Value::error("Step budget exhausted");
+        has_return_ = true;
+        return true;
+    }
+    uint64_t steps_left_ = UINT64_MAX;
 
     const Expr* releasing_operation_ = nullptr;
     Symbol releasing_symbol_ = 0;

@@ -92,6 +92,7 @@ Exports Interpreter::import_module(const std::string& name) {
 
 void Interpreter::execute_use(const UseStmt& stmt) {
     Exports exports = import_module(stmt.module);
+    ensure_slots(); // the module's source may have brought new names
     if (!exports) {
         report_error("Failed to import module '" + stmt.module + "'");
         return;

@@ -20,6 +20,36 @@ bool is_identifier(const Expr* e, Symbol symbol) {
 
 } // namespace
 
+namespace {
+bool is_arithmetic(TokenKind op) {
+    return op == TokenKind::Plus || op == TokenKind::Minus || op == TokenKind::Star || op == TokenKind::Slash ||
+           op == TokenKind::Percent || op == TokenKind::Power;
+}
+bool is_comparison(TokenKind op) {
+    return op == TokenKind::Less || op == TokenKind::Greater || op == TokenKind::LessEqual ||
+           op == TokenKind::GreaterEqual || op == TokenKind::Equal || op == TokenKind::NotEqual;
+}
+} // namespace
+
+bool is_numeric_candidate(const Expr& expr) {
+    switch (expr.kind) {
+    case ExprKind::Number:
+    case ExprKind::Float:
+    case ExprKind::Identifier: return true;
+    case ExprKind::BinaryOp: {
+        auto& b = static_cast<const BinaryOpExpr&>(expr);
+        return b.numeric && is_arithmetic(b.op);
+    }
+    case ExprKind::UnaryOp: return static_cast<const UnaryOpExpr&>(expr).numeric;
+    default: return false;
+    }
+}
+
+BinaryOpExpr::BinaryOpExpr(ExprPtr l, TokenKind o, ExprPtr r)
+    : Expr(ExprKind::BinaryOp), left(std::move(l)), op(o), right(std::move(r)),
+      numeric((is_arithmetic(o) || is_comparison(o)) && is_numeric_candidate(*left) &&
+              is_numeric_candidate(*right)) {}
+
 CallExpr::CallExpr(std::string n, std::vector<ExprPtr> a)
     : Expr(ExprKind::Call), name(std::move(n)), args(std::move(a)) {
     size_t dot = name.find('.');

@@ -68,12 +68,16 @@ struct IdentifierExpr final : Expr {
     ExprPtr clone() const override { return std::make_unique<IdentifierExpr>(name); }
 };
 
+// True for expressions made only of number literals, names and arithmetic:
+// they run no code and can be tried in machine numbers first.
+bool is_numeric_candidate(const Expr& expr);
+
 struct BinaryOpExpr final : Expr {
     ExprPtr left;
     TokenKind op;
     ExprPtr right;
-    BinaryOpExpr(ExprPtr l, TokenKind o, ExprPtr r)
-        : Expr(ExprKind::BinaryOp), left(std::move(l)), op(o), right(std::move(r)) {}
+    bool numeric; // arithmetic or comparison over numeric candidates
+    BinaryOpExpr(ExprPtr l, TokenKind o, ExprPtr r);
     ExprPtr clone() const override {
         return std::make_unique<BinaryOpExpr>(left->clone(), op, right->clone());
     }
@@ -82,7 +86,10 @@ struct BinaryOpExpr final : Expr {
 struct UnaryOpExpr final : Expr {
     TokenKind op;
     ExprPtr operand;
-    UnaryOpExpr(TokenKind o, ExprPtr e) : Expr(ExprKind::UnaryOp), op(o), operand(std::move(e)) {}
+    bool numeric; // a minus over a numeric candidate
+    UnaryOpExpr(TokenKind o, ExprPtr e)
+        : Expr(ExprKind::UnaryOp), op(o), operand(std::move(e)),
+          numeric(o == TokenKind::Minus && is_numeric_candidate(*operand)) {}
     ExprPtr clone() const override { return std::make_unique<UnaryOpExpr>(op, operand->clone()); }
 };
 

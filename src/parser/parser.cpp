@@ -6,24 +6,29 @@ namespace {
 
 using TK = TokenKind;
 
-// Binary precedence levels, loosest first; each parses its operands with the
-// next level. Range and unary have rules of their own.
-struct BinaryLevel {
-    TK ops[4];
-    int count;
-};
-constexpr BinaryLevel kOr{{TK::Or}, 1};
-constexpr BinaryLevel kAnd{{TK::And}, 1};
-constexpr BinaryLevel kEquality{{TK::Equal, TK::NotEqual}, 2};
-constexpr BinaryLevel kComparison{{TK::Less, TK::Greater, TK::LessEqual, TK::GreaterEqual}, 4};
-constexpr BinaryLevel kTerm{{TK::Plus, TK::Minus}, 2};
-constexpr BinaryLevel kFactor{{TK::Star, TK::Slash, TK::Percent}, 3};
-constexpr BinaryLevel kPower{{TK::Power}, 1};
+// Binary operators by precedence level, loosest first. Every level is left
+// associative; the range ".." sits between comparison and term and takes at
+// most one pair of term-level operands.
+enum Level : int { kOr = 0, kAnd, kEquality, kComparison, kRange, kTerm, kFactor, kPower, kAtom };
 
-bool level_has(const BinaryLevel& level, TK kind) {
-    for (int i = 0; i < level.count; ++i)
-        if (level.ops[i] == kind) return true;
-    return false;
+int binary_level(TK kind) {
+    switch (kind) {
+    case TK::Or: return kOr;
+    case TK::And: return kAnd;
+    case TK::Equal:
+    case TK::NotEqual: return kEquality;
+    case TK::Less:
+    case TK::Greater:
+    case TK::LessEqual:
+    case TK::GreaterEqual: return kComparison;
+    case TK::Plus:
+    case TK::Minus: return kTerm;
+    case TK::Star:
+    case TK::Slash:
+    case TK::Percent: return kFactor;
+    case TK::Power: return kPower;
+    default: return -1;
+    }
 }
 
 class Parser {
@@ -308,40 +313,36 @@ private:
     // ---- expressions ----
     ExprPtr expression() {
         DepthGuard guard(*this);
-        return binary(kOr);
+        return climb(kOr);
     }
 
-    ExprPtr next_level(const BinaryLevel& level) {
-        if (&level == &kOr) return binary(kAnd);
-        if (&level == &kAnd) return binary(kEquality);
-        if (&level == &kEquality) return binary(kComparison);
-        if (&level == &kComparison) return range();
-        if (&level == &kTerm) return binary(kFactor);
-        if (&level == &kFactor) return binary(kPower);
-        return unary();
-    }
-
-    ExprPtr binary(const BinaryLevel& level) {
-        ExprPtr left = next_level(level);
+    // Precedence climbing: operators of min_level or tighter are taken here;
+    // each right operand is parsed one level tighter, so chains group left.
+    ExprPtr climb(int min_level) {
+        ExprPtr left = unary();
+        int left_level = kAtom; // loosest operator at the top of left
         int links = 0;
-        while (level_has(level, current().kind)) {
+        while (true) {
+            if (at(TK::Dot) && ahead(1).kind == TK::Dot) {
+                // start..end: only after a term-level start, once.
+                if (min_level > kRange || left_level < kTerm) break;
+                chain_link(links);
+                pos_ += 2;
+                ExprPtr end = climb(kTerm);
+                left = std::make_unique<RangeExpr>(std::move(left), std::move(end));
+                left_level = kRange;
+                continue;
+            }
+            int level = binary_level(current().kind);
+            if (level < min_level) break;
             chain_link(links);
             TK op = current().kind;
             advance();
-            ExprPtr right = next_level(level);
+            ExprPtr right = climb(level + 1);
             left = std::make_unique<BinaryOpExpr>(std::move(left), op, std::move(right));
+            left_level = level;
         }
         return left;
-    }
-
-    ExprPtr range() {
-        ExprPtr start = binary(kTerm);
-        if (at(TK::Dot) && ahead(1).kind == TK::Dot) {
-            pos_ += 2;
-            ExprPtr end = binary(kTerm);
-            return std::make_unique<RangeExpr>(std::move(start), std::move(end));
-        }
-        return start;
     }
 
     ExprPtr unary() {

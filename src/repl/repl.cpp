@@ -98,6 +98,7 @@ void run_repl() {
             output::error_line("Error: " + *parsed.refusal + "\n");
             continue;
         }
+        interpreter.ensure_slots();
         for (const StmtPtr& stmt : parsed.program) interpreter.execute_statement(*stmt);
         // Function values hold their bodies, so the statements can go.
     }

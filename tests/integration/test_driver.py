@@ -15,6 +15,7 @@ TIMEOUT = 60
 DREVEL_PREFIX = "\x1b[33m[\x1b[93mDREVEL\x1b[33m]\x1b[0m "
 ERROR_PREFIX = "\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m "
 CALL_PREFIX = "\x1b[33m[\x1b[93mDEBUG CALL\x1b[33m]\x1b[0m "
+DEBUG_PREFIX = "\x1b[33m[\x1b[93mDEBUG\x1b[33m]\x1b[0m "
 SEPARATOR = "\u2500" * 33
 MS = r"\d+\.\d{3}ms"
 
@@ -132,6 +133,25 @@ def main():
         check(len(lines) >= 4 and re.fullmatch(header(len(deep))[3], lines[3]) is not None,
               "deep -d: tokenization is logged")
         check(not any("Starting execution" in l for l in lines), "deep -d: no execution")
+
+        # "-D" traces a module's exports in the order of its map, so the
+        # three lines are compared as a set.
+        write(work, "shapes.dv", b"def area(w, h) {\n    return w * h\n}\ndef perimeter(w, h) {\n"
+              b"    return 2 * (w + h)\n}\nlet unit = \"cm\"\n")
+        write(work, "use_shapes.dv", b"use shapes\nprint(shapes.area(2, 3))\n")
+        status, out, err = run(drevel, work, ["-D", "use_shapes.dv"])
+        check(status == 0 and out == "6\n", "module traces: output")
+        lines = [l for l in err.split("\n")[:-1] if not l.startswith(DREVEL_PREFIX)]
+        debug = [l[len(DEBUG_PREFIX):] for l in lines if l.startswith(DEBUG_PREFIX)]
+        check(len(debug) == 5, f"module traces: five DEBUG lines, got {debug!r}")
+        if len(debug) == 5:
+            check(debug[0] == "Parsed 3 statements", "module traces: the Parsed line comes first")
+            check(sorted(debug[1:4]) == ['Exporting: area = "Function"', 'Exporting: perimeter = "Function"',
+                                         'Exporting: unit = "Other"'], f"module traces: exports {debug[1:4]!r}")
+            check(debug[4] == "Module shapes has 3 exports", "module traces: the count comes last")
+        # The module is imported in the first pass only; the second pass
+        # finds it in the cache and writes nothing.
+        check(lines.count(DEBUG_PREFIX + "Parsed 3 statements") == 1, "module traces: loaded once")
 
     if failures:
         print(f"{len(failures)} driver checks failed")

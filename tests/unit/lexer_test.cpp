@@ -34,15 +34,17 @@ TEST(Lexer, ListAlwaysEndsWithExactlyOneEof) {
         TokenList tokens = tokenize(source);
         ASSERT_FALSE(tokens.empty());
         EXPECT_EQ(tokens.back().kind, TokenKind::EOF_) << source;
-        for (size_t i = 0; i + 1 < tokens.size(); ++i) EXPECT_NE(tokens[i].kind, TokenKind::EOF_) << source;
+        for (size_t i = 0; i + 1 < tokens.size(); ++i)
+            EXPECT_NE(tokens[i].kind, TokenKind::EOF_) << source;
     }
 }
 
 TEST(Lexer, AllKeywords) {
-    EXPECT_EQ(lex("let def return if else while for in break continue true false and or not match try "
-                  "catch global use as"),
-              "Let Def Return If Else While For In Break Continue True False And Or Not Match Try Catch "
-              "Global Use As EOF");
+    EXPECT_EQ(
+        lex("let def return if else while for in break continue true false and or not match try "
+            "catch global use as"),
+        "Let Def Return If Else While For In Break Continue True False And Or Not Match Try Catch "
+        "Global Use As EOF");
 }
 
 TEST(Lexer, KeywordsAreCaseSensitiveAndOnlyWholeNames) {
@@ -55,8 +57,8 @@ TEST(Lexer, KeywordsAreCaseSensitiveAndOnlyWholeNames) {
 }
 
 TEST(Lexer, SingleCharacterTokens) {
-    EXPECT_EQ(lex("( ) { } [ ] , : ; % ? ."),
-              "LParen RParen LBrace RBrace LBracket RBracket Comma Colon Semicolon Percent Question Dot EOF");
+    EXPECT_EQ(lex("( ) { } [ ] , : ; % ? ."), "LParen RParen LBrace RBrace LBracket RBracket Comma "
+                                              "Colon Semicolon Percent Question Dot EOF");
     EXPECT_EQ(lex(".."), "Dot Dot EOF");
     EXPECT_EQ(lex("%="), "Percent Assign EOF");
 }
@@ -67,9 +69,10 @@ TEST(Lexer, CombiningCharacters) {
     EXPECT_EQ(lex("x=y"), "Identifier(\"x\") Assign Identifier(\"y\") EOF");
     EXPECT_EQ(lex("a->b"), "Identifier(\"a\") Arrow Identifier(\"b\") EOF");
     EXPECT_EQ(lex("a-=1"), "Identifier(\"a\") MinusAssign Number(1) EOF");
-    EXPECT_EQ(lex("+ += - -= * *= ** / /= < <= > >= ! != = == =>"),
-              "Plus PlusAssign Minus MinusAssign Star StarAssign Power Slash SlashAssign Less LessEqual "
-              "Greater GreaterEqual Not NotEqual Assign Equal FatArrow EOF");
+    EXPECT_EQ(
+        lex("+ += - -= * *= ** / /= < <= > >= ! != = == =>"),
+        "Plus PlusAssign Minus MinusAssign Star StarAssign Power Slash SlashAssign Less LessEqual "
+        "Greater GreaterEqual Not NotEqual Assign Equal FatArrow EOF");
     // Longest match first, then the rest starts a new token.
     EXPECT_EQ(lex("**="), "Power Assign EOF");
     EXPECT_EQ(lex("==="), "Equal Assign EOF");
@@ -197,9 +200,10 @@ TEST(Lexer, UnicodeIdentifierTails) {
     // A non-ASCII letter cannot start a name.
     EXPECT_EQ(lex("éa"), "Identifier(\"a\") EOF");
     // Symbols and punctuation end a name and are dropped.
-    EXPECT_EQ(lex("a∑b a—b a😀b"),
-              "Identifier(\"a\") Identifier(\"b\") Identifier(\"a\") Identifier(\"b\") Identifier(\"a\") "
-              "Identifier(\"b\") EOF");
+    EXPECT_EQ(
+        lex("a∑b a—b a😀b"),
+        "Identifier(\"a\") Identifier(\"b\") Identifier(\"a\") Identifier(\"b\") Identifier(\"a\") "
+        "Identifier(\"b\") EOF");
     // A keyword followed by a letter tail is a plain name.
     EXPECT_EQ(lex("leté"), "Identifier(\"leté\") EOF");
 }
@@ -218,13 +222,16 @@ TEST(Lexer, TokensCompareByKindAndPayload) {
 
 TEST(Lexer, AStatementOfMixedTokens) {
     EXPECT_EQ(lex("let total = add(1, 2.5) # sum\nprint(\"t: \" + total);"),
-              "Let Identifier(\"total\") Assign Identifier(\"add\") LParen Number(1) Comma Float(2.5) RParen "
-              "Identifier(\"print\") LParen String(\"t: \") Plus Identifier(\"total\") RParen Semicolon EOF");
+              "Let Identifier(\"total\") Assign Identifier(\"add\") LParen Number(1) Comma "
+              "Float(2.5) RParen "
+              "Identifier(\"print\") LParen String(\"t: \") Plus Identifier(\"total\") RParen "
+              "Semicolon EOF");
 }
 
 TEST(Lexer, ArbitraryBytesNeverCrash) {
     std::string all;
-    for (int i = 1; i < 256; ++i) all += char(i);
+    for (int i = 1; i < 256; ++i)
+        all += char(i);
     TokenList tokens = tokenize(all + all);
     EXPECT_EQ(tokens.back().kind, TokenKind::EOF_);
 }

@@ -13,7 +13,9 @@ using namespace drevel;
 
 namespace {
 
-ParseResult parse(std::string_view source) { return parse_program(tokenize(source)); }
+ParseResult parse(std::string_view source) {
+    return parse_program(tokenize(source));
+}
 
 // The whole program's debug form: a list of statements.
 std::string tree(std::string_view source) {
@@ -33,15 +35,17 @@ std::string expr(std::string_view source) {
 std::string repeat(std::string_view text, int n) {
     std::string out;
     out.reserve(text.size() * n);
-    for (int i = 0; i < n; ++i) out += text;
+    for (int i = 0; i < n; ++i)
+        out += text;
     return out;
 }
 
 // ---- debug form ----
 
 TEST(ParserDebugForm, ExamplesOfTheForm) {
-    EXPECT_EQ(tree("let x = 1 + 2"),
-              "[Let { name: \"x\", value: BinaryOp { left: Number(1), op: Plus, right: Number(2) } }]");
+    EXPECT_EQ(
+        tree("let x = 1 + 2"),
+        "[Let { name: \"x\", value: BinaryOp { left: Number(1), op: Plus, right: Number(2) } }]");
     EXPECT_EQ(tree("return"), "[Return(None)]");
     EXPECT_EQ(tree("return 1"), "[Return(Some(Number(1)))]");
     EXPECT_EQ(tree("use m as n"), "[Use { module: \"m\", alias: Some(\"n\"), items: None }]");
@@ -77,40 +81,44 @@ TEST(ParserDebugForm, TextEscapes) {
 // ---- expressions ----
 
 TEST(ParserExpressions, Precedence) {
-    EXPECT_EQ(expr("1 + 2 * 3"),
-              "BinaryOp { left: Number(1), op: Plus, right: BinaryOp { left: Number(2), op: Star, right: "
-              "Number(3) } }");
-    EXPECT_EQ(expr("8 - 3 - 2"),
-              "BinaryOp { left: BinaryOp { left: Number(8), op: Minus, right: Number(3) }, op: Minus, right: "
-              "Number(2) }");
-    EXPECT_EQ(expr("2 ** 3 ** 2"),
-              "BinaryOp { left: BinaryOp { left: Number(2), op: Power, right: Number(3) }, op: Power, right: "
-              "Number(2) }");
-    EXPECT_EQ(expr("a or b and c"),
-              "BinaryOp { left: Identifier(\"a\"), op: Or, right: BinaryOp { left: Identifier(\"b\"), op: And, "
-              "right: Identifier(\"c\") } }");
-    EXPECT_EQ(expr("a == b < c"),
-              "BinaryOp { left: Identifier(\"a\"), op: Equal, right: BinaryOp { left: Identifier(\"b\"), op: "
-              "Less, right: Identifier(\"c\") } }");
+    EXPECT_EQ(
+        expr("1 + 2 * 3"),
+        "BinaryOp { left: Number(1), op: Plus, right: BinaryOp { left: Number(2), op: Star, right: "
+        "Number(3) } }");
+    EXPECT_EQ(expr("8 - 3 - 2"), "BinaryOp { left: BinaryOp { left: Number(8), op: Minus, right: "
+                                 "Number(3) }, op: Minus, right: "
+                                 "Number(2) }");
+    EXPECT_EQ(expr("2 ** 3 ** 2"), "BinaryOp { left: BinaryOp { left: Number(2), op: Power, right: "
+                                   "Number(3) }, op: Power, right: "
+                                   "Number(2) }");
+    EXPECT_EQ(expr("a or b and c"), "BinaryOp { left: Identifier(\"a\"), op: Or, right: BinaryOp { "
+                                    "left: Identifier(\"b\"), op: And, "
+                                    "right: Identifier(\"c\") } }");
+    EXPECT_EQ(expr("a == b < c"), "BinaryOp { left: Identifier(\"a\"), op: Equal, right: BinaryOp "
+                                  "{ left: Identifier(\"b\"), op: "
+                                  "Less, right: Identifier(\"c\") } }");
     EXPECT_EQ(expr("a != b >= c <= d > e"),
-              "BinaryOp { left: Identifier(\"a\"), op: NotEqual, right: BinaryOp { left: BinaryOp { left: "
-              "BinaryOp { left: Identifier(\"b\"), op: GreaterEqual, right: Identifier(\"c\") }, op: LessEqual, "
+              "BinaryOp { left: Identifier(\"a\"), op: NotEqual, right: BinaryOp { left: BinaryOp "
+              "{ left: "
+              "BinaryOp { left: Identifier(\"b\"), op: GreaterEqual, right: Identifier(\"c\") }, "
+              "op: LessEqual, "
               "right: Identifier(\"d\") }, op: Greater, right: Identifier(\"e\") } }");
-    EXPECT_EQ(expr("6 / 3 % 2"),
-              "BinaryOp { left: BinaryOp { left: Number(6), op: Slash, right: Number(3) }, op: Percent, "
-              "right: Number(2) }");
+    EXPECT_EQ(
+        expr("6 / 3 % 2"),
+        "BinaryOp { left: BinaryOp { left: Number(6), op: Slash, right: Number(3) }, op: Percent, "
+        "right: Number(2) }");
 }
 
 TEST(ParserExpressions, Unary) {
-    EXPECT_EQ(expr("-x ** 2"),
-              "BinaryOp { left: UnaryOp { op: Minus, operand: Identifier(\"x\") }, op: Power, right: Number(2) }");
+    EXPECT_EQ(expr("-x ** 2"), "BinaryOp { left: UnaryOp { op: Minus, operand: Identifier(\"x\") "
+                               "}, op: Power, right: Number(2) }");
     EXPECT_EQ(expr("not not x"),
               "UnaryOp { op: Not, operand: UnaryOp { op: Not, operand: Identifier(\"x\") } }");
     EXPECT_EQ(expr("!x"), "UnaryOp { op: Not, operand: Identifier(\"x\") }");
-    EXPECT_EQ(expr("2 ** -1"),
-              "BinaryOp { left: Number(2), op: Power, right: UnaryOp { op: Minus, operand: Number(1) } }");
-    EXPECT_EQ(expr("-a.b"),
-              "UnaryOp { op: Minus, operand: Index { object: Identifier(\"a\"), index: String(\"b\") } }");
+    EXPECT_EQ(expr("2 ** -1"), "BinaryOp { left: Number(2), op: Power, right: UnaryOp { op: Minus, "
+                               "operand: Number(1) } }");
+    EXPECT_EQ(expr("-a.b"), "UnaryOp { op: Minus, operand: Index { object: Identifier(\"a\"), "
+                            "index: String(\"b\") } }");
     EXPECT_EQ(expr("not a == b"),
               "BinaryOp { left: UnaryOp { op: Not, operand: Identifier(\"a\") }, op: Equal, right: "
               "Identifier(\"b\") }");
@@ -118,26 +126,27 @@ TEST(ParserExpressions, Unary) {
 
 TEST(ParserExpressions, Ranges) {
     EXPECT_EQ(expr("0..10"), "Range { start: Number(0), end: Number(10) }");
-    EXPECT_EQ(expr("1 + 1..2 * 3"),
-              "Range { start: BinaryOp { left: Number(1), op: Plus, right: Number(1) }, end: BinaryOp { left: "
-              "Number(2), op: Star, right: Number(3) } }");
+    EXPECT_EQ(expr("1 + 1..2 * 3"), "Range { start: BinaryOp { left: Number(1), op: Plus, right: "
+                                    "Number(1) }, end: BinaryOp { left: "
+                                    "Number(2), op: Star, right: Number(3) } }");
     EXPECT_EQ(expr("..5"), "Range { start: Number(0), end: Number(5) }");
-    EXPECT_EQ(tree("1..2..3"),
-              "[Expr(Range { start: Number(1), end: Number(2) }), Expr(Range { start: Number(0), end: "
-              "Number(3) })]");
-    EXPECT_EQ(expr("i < 0..3"),
-              "BinaryOp { left: Identifier(\"i\"), op: Less, right: Range { start: Number(0), end: Number(3) } }");
-    EXPECT_EQ(expr("a.b..c"),
-              "Range { start: Index { object: Identifier(\"a\"), index: String(\"b\") }, end: Identifier(\"c\") }");
+    EXPECT_EQ(
+        tree("1..2..3"),
+        "[Expr(Range { start: Number(1), end: Number(2) }), Expr(Range { start: Number(0), end: "
+        "Number(3) })]");
+    EXPECT_EQ(expr("i < 0..3"), "BinaryOp { left: Identifier(\"i\"), op: Less, right: Range { "
+                                "start: Number(0), end: Number(3) } }");
+    EXPECT_EQ(expr("a.b..c"), "Range { start: Index { object: Identifier(\"a\"), index: "
+                              "String(\"b\") }, end: Identifier(\"c\") }");
 }
 
 TEST(ParserExpressions, MemberAccessAndSubscripts) {
     EXPECT_EQ(expr("a.b"), "Index { object: Identifier(\"a\"), index: String(\"b\") }");
     EXPECT_EQ(expr("a[\"b\"]"), expr("a.b"));
-    EXPECT_EQ(expr("a.b.c"),
-              "Index { object: Index { object: Identifier(\"a\"), index: String(\"b\") }, index: String(\"c\") }");
-    EXPECT_EQ(expr("a[0][1]"),
-              "Index { object: Index { object: Identifier(\"a\"), index: Number(0) }, index: Number(1) }");
+    EXPECT_EQ(expr("a.b.c"), "Index { object: Index { object: Identifier(\"a\"), index: "
+                             "String(\"b\") }, index: String(\"c\") }");
+    EXPECT_EQ(expr("a[0][1]"), "Index { object: Index { object: Identifier(\"a\"), index: "
+                               "Number(0) }, index: Number(1) }");
     // The dot is dropped and 5 is left for the next statement.
     EXPECT_EQ(tree("a.5"), "[Expr(Identifier(\"a\")), Expr(Number(5))]");
     // A missing "]" is tolerated.
@@ -147,16 +156,17 @@ TEST(ParserExpressions, MemberAccessAndSubscripts) {
 TEST(ParserExpressions, Calls) {
     EXPECT_EQ(expr("print(x)"), "Call { name: \"print\", args: [Identifier(\"x\")] }");
     EXPECT_EQ(expr("http.get(url)"), "Call { name: \"http.get\", args: [Identifier(\"url\")] }");
-    EXPECT_EQ(expr("f(1)(2)"),
-              "Call { name: \"call\", args: [Call { name: \"f\", args: [Number(1)] }, Number(2)] }");
+    EXPECT_EQ(
+        expr("f(1)(2)"),
+        "Call { name: \"call\", args: [Call { name: \"f\", args: [Number(1)] }, Number(2)] }");
     EXPECT_EQ(expr("(f)(1)"), "Call { name: \"f\", args: [Number(1)] }");
     EXPECT_EQ(expr("items.len()"), "Call { name: \"items.len\", args: [] }");
     EXPECT_EQ(expr("items[\"len\"]()"), expr("items.len()"));
     EXPECT_EQ(expr("\"abc\".upper()"), "Call { name: \"upper\", args: [String(\"abc\")] }");
-    EXPECT_EQ(expr("a.b.c(1)"),
-              "Call { name: \"c\", args: [Index { object: Identifier(\"a\"), index: String(\"b\") }, Number(1)] }");
-    EXPECT_EQ(expr("a[0](1)"),
-              "Call { name: \"call\", args: [Index { object: Identifier(\"a\"), index: Number(0) }, Number(1)] }");
+    EXPECT_EQ(expr("a.b.c(1)"), "Call { name: \"c\", args: [Index { object: Identifier(\"a\"), "
+                                "index: String(\"b\") }, Number(1)] }");
+    EXPECT_EQ(expr("a[0](1)"), "Call { name: \"call\", args: [Index { object: Identifier(\"a\"), "
+                               "index: Number(0) }, Number(1)] }");
     EXPECT_EQ(expr("5(1)"), "Call { name: \"call\", args: [Number(5), Number(1)] }");
     EXPECT_EQ(expr("f(1 2,)"), "Call { name: \"f\", args: [Number(1), Number(2)] }");
     EXPECT_EQ(expr("f(1"), "Call { name: \"f\", args: [Number(1)] }");
@@ -197,15 +207,18 @@ TEST(ParserExpressions, MissingPiecesStandForZero) {
 // ---- statements ----
 
 TEST(ParserStatements, LetAndAssignments) {
-    EXPECT_EQ(tree("let x = 5; let y = x"),
-              "[Let { name: \"x\", value: Number(5) }, Let { name: \"y\", value: Identifier(\"x\") }]");
+    EXPECT_EQ(
+        tree("let x = 5; let y = x"),
+        "[Let { name: \"x\", value: Number(5) }, Let { name: \"y\", value: Identifier(\"x\") }]");
     EXPECT_EQ(tree("let 5 = 3"), "[Expr(Number(5)), Expr(Number(3))]");
     EXPECT_EQ(tree("let x 3"), "[Expr(Number(3))]");
     EXPECT_EQ(tree("x = 1"), "[Assign { name: \"x\", value: Number(1) }]");
     EXPECT_EQ(tree("x += 1"), "[CompoundAssign { name: \"x\", op: PlusAssign, value: Number(1) }]");
     EXPECT_EQ(tree("x -= 1; x *= 2; x /= 3"),
-              "[CompoundAssign { name: \"x\", op: MinusAssign, value: Number(1) }, CompoundAssign { name: "
-              "\"x\", op: StarAssign, value: Number(2) }, CompoundAssign { name: \"x\", op: SlashAssign, value: "
+              "[CompoundAssign { name: \"x\", op: MinusAssign, value: Number(1) }, CompoundAssign "
+              "{ name: "
+              "\"x\", op: StarAssign, value: Number(2) }, CompoundAssign { name: \"x\", op: "
+              "SlashAssign, value: "
               "Number(3) }]");
     // Targets are plain names: the rest of an index assignment is recovered.
     EXPECT_EQ(tree("a[0] = 1"),
@@ -217,16 +230,18 @@ TEST(ParserStatements, LetAndAssignments) {
 TEST(ParserStatements, IfAndElse) {
     EXPECT_EQ(tree("if a { } else { }"),
               "[If { condition: Identifier(\"a\"), then_body: [], else_body: Some([]) }]");
-    EXPECT_EQ(tree("if a { }"), "[If { condition: Identifier(\"a\"), then_body: [], else_body: None }]");
-    EXPECT_EQ(tree("if a { x } else if b { y }"),
-              "[If { condition: Identifier(\"a\"), then_body: [Expr(Identifier(\"x\"))], else_body: None }, "
-              "If { condition: Identifier(\"b\"), then_body: [Expr(Identifier(\"y\"))], else_body: None }]");
-    EXPECT_EQ(tree("if a { } else x"),
-              "[If { condition: Identifier(\"a\"), then_body: [], else_body: None }, Expr(Identifier(\"x\"))]");
+    EXPECT_EQ(tree("if a { }"),
+              "[If { condition: Identifier(\"a\"), then_body: [], else_body: None }]");
+    EXPECT_EQ(tree("if a { x } else if b { y }"), "[If { condition: Identifier(\"a\"), then_body: "
+                                                  "[Expr(Identifier(\"x\"))], else_body: None }, "
+                                                  "If { condition: Identifier(\"b\"), then_body: "
+                                                  "[Expr(Identifier(\"y\"))], else_body: None }]");
+    EXPECT_EQ(tree("if a { } else x"), "[If { condition: Identifier(\"a\"), then_body: [], "
+                                       "else_body: None }, Expr(Identifier(\"x\"))]");
     EXPECT_EQ(tree("if a x"), "[Expr(Identifier(\"x\"))]");
     // A missing closing brace at the end of the input is accepted.
-    EXPECT_EQ(tree("if a { b"),
-              "[If { condition: Identifier(\"a\"), then_body: [Expr(Identifier(\"b\"))], else_body: None }]");
+    EXPECT_EQ(tree("if a { b"), "[If { condition: Identifier(\"a\"), then_body: "
+                                "[Expr(Identifier(\"b\"))], else_body: None }]");
 }
 
 TEST(ParserStatements, Functions) {
@@ -236,7 +251,8 @@ TEST(ParserStatements, Functions) {
     EXPECT_EQ(tree("def f(a, b,) { }"), two);
     EXPECT_EQ(tree("def f { }"), "[Expr(Dict([]))]");
     EXPECT_EQ(tree("def g() { return a + 1; }"),
-              "[Function { name: \"g\", params: [], body: [Return(Some(BinaryOp { left: Identifier(\"a\"), op: "
+              "[Function { name: \"g\", params: [], body: [Return(Some(BinaryOp { left: "
+              "Identifier(\"a\"), op: "
               "Plus, right: Number(1) }))] }]");
     // A body without braces is not a function.
     EXPECT_EQ(tree("def f() x"), "[Expr(Identifier(\"x\"))]");
@@ -244,18 +260,21 @@ TEST(ParserStatements, Functions) {
 
 TEST(ParserStatements, ReturnWithoutValue) {
     EXPECT_EQ(tree("return;"), "[Return(None)]");
-    EXPECT_EQ(tree("def f() { return }"), "[Function { name: \"f\", params: [], body: [Return(None)] }]");
+    EXPECT_EQ(tree("def f() { return }"),
+              "[Function { name: \"f\", params: [], body: [Return(None)] }]");
     EXPECT_EQ(tree("return"), "[Return(None)]");
     EXPECT_EQ(tree("return; 1"), "[Return(None), Expr(Number(1))]");
 }
 
 TEST(ParserStatements, Loops) {
     EXPECT_EQ(tree("while x < 3 { x += 1 }"),
-              "[While { condition: BinaryOp { left: Identifier(\"x\"), op: Less, right: Number(3) }, body: "
+              "[While { condition: BinaryOp { left: Identifier(\"x\"), op: Less, right: Number(3) "
+              "}, body: "
               "[CompoundAssign { name: \"x\", op: PlusAssign, value: Number(1) }] }]");
     EXPECT_EQ(tree("while x y"), "[Expr(Identifier(\"y\"))]");
     EXPECT_EQ(tree("for i in 0..3 { print(i) }"),
-              "[For { var: \"i\", iter: Range { start: Number(0), end: Number(3) }, body: [Expr(Call { name: "
+              "[For { var: \"i\", iter: Range { start: Number(0), end: Number(3) }, body: "
+              "[Expr(Call { name: "
               "\"print\", args: [Identifier(\"i\")] })] }]");
     EXPECT_EQ(tree("for i xs { }"), "[For { var: \"i\", iter: Identifier(\"xs\"), body: [] }]");
     EXPECT_EQ(tree("for 1 in xs { }"),
@@ -265,9 +284,10 @@ TEST(ParserStatements, Loops) {
 }
 
 TEST(ParserStatements, Match) {
-    EXPECT_EQ(tree("match x { 1 => a; _ => { b } }"),
-              "[Match { expr: Identifier(\"x\"), arms: [(Value(Number(1)), [Expr(Identifier(\"a\"))]), "
-              "(Wildcard, [Expr(Identifier(\"b\"))])] }]");
+    EXPECT_EQ(
+        tree("match x { 1 => a; _ => { b } }"),
+        "[Match { expr: Identifier(\"x\"), arms: [(Value(Number(1)), [Expr(Identifier(\"a\"))]), "
+        "(Wildcard, [Expr(Identifier(\"b\"))])] }]");
     EXPECT_EQ(tree("match x { }"), "[Match { expr: Identifier(\"x\"), arms: [] }]");
     EXPECT_EQ(tree("match x { \"a\" => 1 \"b\" => 2 }"),
               "[Match { expr: Identifier(\"x\"), arms: [(Value(String(\"a\")), [Expr(Number(1))]), "
@@ -275,15 +295,16 @@ TEST(ParserStatements, Match) {
     // Missing "{": nothing, then the rest goes on.
     EXPECT_EQ(tree("match x 1"), "[Expr(Number(1))]");
     // A pattern without its arrow is dropped.
-    EXPECT_EQ(tree("match x { 1 2 => b }"),
-              "[Match { expr: Identifier(\"x\"), arms: [(Value(Number(2)), [Expr(Identifier(\"b\"))])] }]");
+    EXPECT_EQ(tree("match x { 1 2 => b }"), "[Match { expr: Identifier(\"x\"), arms: "
+                                            "[(Value(Number(2)), [Expr(Identifier(\"b\"))])] }]");
     // Unclosed at the end of input: the arms so far.
-    EXPECT_EQ(tree("match x { _ => 1"), "[Match { expr: Identifier(\"x\"), arms: [(Wildcard, [Expr(Number(1))])] }]");
+    EXPECT_EQ(tree("match x { _ => 1"),
+              "[Match { expr: Identifier(\"x\"), arms: [(Wildcard, [Expr(Number(1))])] }]");
 }
 
 TEST(ParserStatements, TryCatch) {
-    EXPECT_EQ(tree("try { a } catch e { b }"),
-              "[Try { body: [Expr(Identifier(\"a\"))], catch_var: \"e\", catch_body: [Expr(Identifier(\"b\"))] }]");
+    EXPECT_EQ(tree("try { a } catch e { b }"), "[Try { body: [Expr(Identifier(\"a\"))], catch_var: "
+                                               "\"e\", catch_body: [Expr(Identifier(\"b\"))] }]");
     EXPECT_EQ(tree("try { }"), "[]");
     EXPECT_EQ(tree("try { x } 1"), "[Expr(Number(1))]");
     EXPECT_EQ(tree("try { } catch { }"), "[Expr(Dict([]))]");
@@ -300,11 +321,12 @@ TEST(ParserStatements, Use) {
     EXPECT_EQ(tree("use m as"), "[Use { module: \"m\", alias: None, items: None }]");
     EXPECT_EQ(tree("use m as ;"), "[Use { module: \"m\", alias: None, items: None }]");
     // Nothing after the name: nothing more is consumed.
-    EXPECT_EQ(tree("use m print(1)"),
-              "[Use { module: \"m\", alias: None, items: None }, Expr(Call { name: \"print\", args: [Number(1)] })]");
+    EXPECT_EQ(tree("use m print(1)"), "[Use { module: \"m\", alias: None, items: None }, Expr(Call "
+                                      "{ name: \"print\", args: [Number(1)] })]");
     EXPECT_EQ(tree("use 5"), "[Expr(Number(5))]");
     // An installed module is written author.module.
-    EXPECT_EQ(tree("use alice.tools as t"), "[Use { module: \"alice.tools\", alias: Some(\"t\"), items: None }]");
+    EXPECT_EQ(tree("use alice.tools as t"),
+              "[Use { module: \"alice.tools\", alias: Some(\"t\"), items: None }]");
 }
 
 TEST(ParserStatements, SemicolonsAndBraces) {
@@ -318,23 +340,25 @@ TEST(ParserStatements, SemicolonsAndBraces) {
 
 TEST(ParserProgress, StrayTokensAreSkipped) {
     EXPECT_EQ(tree(") ] } , : = => -> ? else in catch as += x"), "[Expr(Identifier(\"x\"))]");
-    EXPECT_EQ(tree("if a { ) ] , x }"),
-              "[If { condition: Identifier(\"a\"), then_body: [Expr(Identifier(\"x\"))], else_body: None }]");
+    EXPECT_EQ(tree("if a { ) ] , x }"), "[If { condition: Identifier(\"a\"), then_body: "
+                                        "[Expr(Identifier(\"x\"))], else_body: None }]");
     EXPECT_EQ(tree("def f() { = => y }"),
               "[Function { name: \"f\", params: [], body: [Expr(Identifier(\"y\"))] }]");
 }
 
 TEST(ParserProgress, ListLoopsSkipTokensThatStartNothing) {
     EXPECT_EQ(expr("[1 : 2 => 3]"), "Array([Number(1), Number(2), Number(3)])");
-    EXPECT_EQ(expr("f(1 : 2 = 3)"), "Call { name: \"f\", args: [Number(1), Number(2), Number(3)] }");
+    EXPECT_EQ(expr("f(1 : 2 = 3)"),
+              "Call { name: \"f\", args: [Number(1), Number(2), Number(3)] }");
     EXPECT_EQ(expr("{\"a\": 1, b: 2}"), "Dict([(\"b\", Number(2))])");
     EXPECT_EQ(expr("{1: 2, 3 => 4, c: 5}"), "Dict([(\"c\", Number(5))])");
 }
 
 TEST(ParserProgress, MatchArmsSeparatedByCommas) {
-    EXPECT_EQ(tree("match x { 1 => a, 2 => b, _ => c }"),
-              "[Match { expr: Identifier(\"x\"), arms: [(Value(Number(1)), [Expr(Identifier(\"a\"))]), "
-              "(Value(Number(2)), [Expr(Identifier(\"b\"))]), (Wildcard, [Expr(Identifier(\"c\"))])] }]");
+    EXPECT_EQ(
+        tree("match x { 1 => a, 2 => b, _ => c }"),
+        "[Match { expr: Identifier(\"x\"), arms: [(Value(Number(1)), [Expr(Identifier(\"a\"))]), "
+        "(Value(Number(2)), [Expr(Identifier(\"b\"))]), (Wildcard, [Expr(Identifier(\"c\"))])] }]");
     EXPECT_EQ(tree("match x { , ) ] : }"), "[Match { expr: Identifier(\"x\"), arms: [] }]");
 }
 
@@ -346,9 +370,11 @@ TEST(ParserProgress, OddUseItems) {
 
 TEST(ParserProgress, EveryTokenSequenceTerminates) {
     // Every pair of token texts, in both orders, three times over.
-    const char* pieces[] = {"(", ")", "[", "]", "{", "}", ",", ":", ";", "=", "=>", "->", "?", ".", "..",
-                            "else", "in", "catch", "as", "use", "let", "def", "match", "try", "if", "while",
-                            "for", "return", "global", "_", "x", "1", "\"s\"", "+", "-", "not", "+="};
+    const char* pieces[] = {"(",     ")",     "[",   "]",      "{",      "}",   ",",     ":",
+                            ";",     "=",     "=>",  "->",     "?",      ".",   "..",    "else",
+                            "in",    "catch", "as",  "use",    "let",    "def", "match", "try",
+                            "if",    "while", "for", "return", "global", "_",   "x",     "1",
+                            "\"s\"", "+",     "-",   "not",    "+="};
     for (const char* a : pieces) {
         for (const char* b : pieces) {
             std::string source = repeat(std::string(a) + " " + b + " ", 3);
@@ -361,8 +387,9 @@ TEST(ParserProgress, EveryTokenSequenceTerminates) {
 // ---- nesting ----
 
 TEST(ParserNesting, DeepSourceIsRefusedWithoutCrashing) {
-    for (std::string_view open : {"(", "[", "{a: ", "-", "not ", "if x {", "while 1 {", "def f() {", "a(", "a[",
-                                  "f(1, [", "match x { _ => {", "try {", "for i in 1 {"}) {
+    for (std::string_view open :
+         {"(", "[", "{a: ", "-", "not ", "if x {", "while 1 {", "def f() {", "a(", "a[", "f(1, [",
+          "match x { _ => {", "try {", "for i in 1 {"}) {
         ParseResult result = parse(repeat(open, 100000));
         ASSERT_TRUE(result.refusal) << open;
         EXPECT_FALSE(result.refusal->empty());
@@ -384,7 +411,8 @@ TEST(ParserNesting, ThousandLevelsParse) {
 
     ParseResult arrays = parse(repeat("[", 1000) + repeat("]", 1000));
     ASSERT_FALSE(arrays.refusal);
-    EXPECT_EQ(debug_form(arrays.program), "[Expr(" + repeat("Array([", 1000) + repeat("])", 1000) + ")]");
+    EXPECT_EQ(debug_form(arrays.program),
+              "[Expr(" + repeat("Array([", 1000) + repeat("])", 1000) + ")]");
 
     ParseResult dicts = parse(repeat("{a: ", 1000) + "1" + repeat("}", 1000));
     ASSERT_FALSE(dicts.refusal);
@@ -437,7 +465,8 @@ TEST(ParserClone, CopyOutlivesAndEqualsTheOriginal) {
         EXPECT_NE(expr_copy.get(), e->expr.get());
         EXPECT_EQ(debug_form(*expr_copy), debug_form(*e->expr));
     } // the original tree is released here
-    EXPECT_EQ("[" + debug_form(*copy) + ", Expr(Call { name: \"print\", args: [Float(1.5)] })]", expected);
+    EXPECT_EQ("[" + debug_form(*copy) + ", Expr(Call { name: \"print\", args: [Float(1.5)] })]",
+              expected);
     EXPECT_EQ(debug_form(block_copy), expected);
     // Releasing one copy leaves the other intact.
     copy.reset();

@@ -19,8 +19,12 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::string shown(double d) { return display_text(Value::floating(d)); }
-std::string debugged(double d) { return debug_text(Value::floating(d)); }
+std::string shown(double d) {
+    return display_text(Value::floating(d));
+}
+std::string debugged(double d) {
+    return debug_text(Value::floating(d));
+}
 
 // A Function value for "def f(a, b) { return a + b }", built by the parser.
 Value parsed_function() {
@@ -121,13 +125,15 @@ TEST(ValueDisplay, ScalarsAndShapes) {
     EXPECT_EQ(display_text(Value::null()), "null");
     EXPECT_EQ(display_text(Value::error("Division by zero")), "Error: Division by zero");
     EXPECT_EQ(display_text(parsed_function()), "<function>");
-    EXPECT_EQ(display_text(Value::builtin_function("sdl2.create_window")), "<builtin: sdl2.create_window>");
+    EXPECT_EQ(display_text(Value::builtin_function("sdl2.create_window")),
+              "<builtin: sdl2.create_window>");
     EXPECT_EQ(display_text(Value::rect(1, 2, 3, 4)), "Rect(1, 2, 3, 4)");
     EXPECT_EQ(display_text(Value::color(255, 0, 128)), "Color(255, 0, 128)");
     EXPECT_EQ(display_text(Value::circle(-5, 6, 7)), "Circle(-5, 6, 7)");
     EXPECT_EQ(display_text(Value::triangle(1, 2, 3, 4, 5, -6)), "Triangle(1, 2, 3, 4, 5, -6)");
     // Unsigned fields show their unsigned value; signed ones stay signed.
-    EXPECT_EQ(display_text(Value::rect(-1, -1, uint32_t(-1), uint32_t(-1))), "Rect(-1, -1, 4294967295, 4294967295)");
+    EXPECT_EQ(display_text(Value::rect(-1, -1, uint32_t(-1), uint32_t(-1))),
+              "Rect(-1, -1, 4294967295, 4294967295)");
     EXPECT_EQ(display_text(Value::circle(-1, 0, uint32_t(-1))), "Circle(-1, 0, 4294967295)");
 }
 
@@ -135,8 +141,9 @@ TEST(ValueDisplay, Collections) {
     EXPECT_EQ(display_text(Value::array({})), "[]");
     EXPECT_EQ(display_text(Value::array({Value::number(1), Value::string("hi")})), "[1, hi]");
     EXPECT_EQ(display_text(Value::array({Value::array({}), Value::string("")})), "[[], ]");
-    EXPECT_EQ(display_text(Value::array({Value::floating(2.0), Value::null(), Value::boolean(false)})),
-              "[2, null, false]");
+    EXPECT_EQ(
+        display_text(Value::array({Value::floating(2.0), Value::null(), Value::boolean(false)})),
+        "[2, null, false]");
     EXPECT_EQ(display_text(Value::dict(make_dict_map())), "{}");
     EXPECT_EQ(display_text(one_entry_dict("a", Value::number(1))), "{a: 1}");
     EXPECT_EQ(display_text(one_entry_dict("k", Value::array({Value::string("x")}))), "{k: [x]}");
@@ -155,11 +162,13 @@ TEST(ValueDebug, ByKind) {
     EXPECT_EQ(debug_text(Value::string("a\"b\\c\n\r\t")), "String(\"a\\\"b\\\\c\\n\\r\\t\")");
     EXPECT_EQ(debug_text(Value::string("\x01")), "String(\"\\u{1}\")");
     EXPECT_EQ(debug_text(Value::boolean(true)), "Boolean(true)");
-    EXPECT_EQ(debug_text(Value::array({Value::number(1), Value::number(2)})), "Array([Number(1), Number(2)])");
+    EXPECT_EQ(debug_text(Value::array({Value::number(1), Value::number(2)})),
+              "Array([Number(1), Number(2)])");
     EXPECT_EQ(debug_text(Value::array({})), "Array([])");
     EXPECT_EQ(debug_text(one_entry_dict("key", Value::number(1))), "Dict({\"key\": Number(1)})");
     EXPECT_EQ(debug_text(Value::rect(1, 2, 3, 4)), "Rect { x: 1, y: 2, w: 3, h: 4 }");
-    EXPECT_EQ(debug_text(Value::rect(-1, 0, uint32_t(-1), 0)), "Rect { x: -1, y: 0, w: 4294967295, h: 0 }");
+    EXPECT_EQ(debug_text(Value::rect(-1, 0, uint32_t(-1), 0)),
+              "Rect { x: -1, y: 0, w: 4294967295, h: 0 }");
     EXPECT_EQ(debug_text(Value::color(255, 0, 0)), "Color { r: 255, g: 0, b: 0 }");
     EXPECT_EQ(debug_text(Value::circle(1, 2, 3)), "Circle { x: 1, y: 2, radius: 3 }");
     EXPECT_EQ(debug_text(Value::triangle(1, 2, 3, 4, 5, 6)),
@@ -168,9 +177,9 @@ TEST(ValueDebug, ByKind) {
               "BuiltinFunction { name: \"sdl2.create_window\" }");
     EXPECT_EQ(debug_text(Value::null()), "Null");
     EXPECT_EQ(debug_text(Value::error("boom")), "Error(\"boom\")");
-    EXPECT_EQ(debug_text(parsed_function()),
-              "Function { params: [\"a\", \"b\"], body: [Return(Some(BinaryOp { left: Identifier(\"a\"), op: "
-              "Plus, right: Identifier(\"b\") }))] }");
+    EXPECT_EQ(debug_text(parsed_function()), "Function { params: [\"a\", \"b\"], body: "
+                                             "[Return(Some(BinaryOp { left: Identifier(\"a\"), op: "
+                                             "Plus, right: Identifier(\"b\") }))] }");
 }
 
 TEST(ValueConversions, SaturatingToInteger) {

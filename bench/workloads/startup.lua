@@ -1,0 +1,2 @@
+-- Start-up: a script that prints one line.
+print("Hello from Drevel")
