@@ -15,8 +15,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 total="${FUZZ_SECONDS:-60}"
-build="${FUZZ_BUILD:-build-fuzz}"
-artifacts="${FUZZ_ARTIFACTS:-$build/artifacts}"
+build="$(realpath -m "${FUZZ_BUILD:-build-fuzz}")"
+# Absolute: the program target runs in a temporary working directory.
+artifacts="$(realpath -m "${FUZZ_ARTIFACTS:-$build/artifacts}")"
 jobs="${JOBS:-2}"
 
 # target:weight. Whole programs have the most ground to cover.
@@ -57,7 +58,7 @@ for entry in $all_targets; do
     log="$scratch/$name.log"
     echo "== fuzz_$name: ${seconds}s"
     status=0
-    "$build/fuzz_$name" "${flags[@]}" "$scratch/$name" "fuzz/corpus/$name" > "$log" 2>&1 || status=$?
+    "$build/fuzz_$name" "${flags[@]}" "$scratch/$name" "$root/fuzz/corpus/$name" > "$log" 2>&1 || status=$?
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
     echo "   executions: ${runs:-?}, new inputs: $(find "$scratch/$name" -type f | wc -l), status: $status"
     [ -z "${FUZZ_STATS:-}" ] || echo "$name ${runs:-0} $seconds $status" >> "$FUZZ_STATS"
