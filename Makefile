@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/showcase.dv
 
-.PHONY: all setup configure build run test test-sanitize bench bench-smoke install clean format
+.PHONY: all setup configure build run test test-sanitize test-leaks fuzz bench bench-smoke install clean format
 
 all: build
 
@@ -33,6 +33,18 @@ test-sanitize: setup
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
 
 # Benchmarks against python3 and lua5.4 (bench/README.md); not part of `make test`.
+# The unit and script tests of the sanitizer build with LeakSanitizer on:
+# any leak makes the process fail and so its test.
+test-leaks: setup
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDREVEL_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=exitcode=23 \
+		ctest --output-on-failure -j $(JOBS) -E '^integration/'
+
+# Every fuzz target for a bounded time (FUZZ_SECONDS in all, default 60).
+fuzz: setup
+	bash scripts/fuzz.sh
+
 bench: build
 	python3 bench/run --drevel $(BUILD)/drevel
 
@@ -49,4 +61,4 @@ format:
 	clang-format -i $$(find src tests -name '*.cpp' -o -name '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -6,6 +6,7 @@
 // `use` looks for modules). Standard output goes to /dev/null; run with
 // -close_fd_mask=2 to silence the ERROR lines on standard error.
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -25,7 +26,11 @@
 namespace {
 
 // Loop iterations and calls one input may take.
-constexpr uint64_t kStepBudget = 100000;
+constexpr uint64_t kStepBudget = 20000;
+// The program runs its scripts on a thread with this much stack (reserved,
+// not committed), so deep recursion meets the interpreter's call limit
+// rather than the end of the stack; inputs get the same room here.
+constexpr size_t kStackSize = size_t(4) << 30;
 
 // Names that reach the window or the frame clock.
 bool uses_graphics(const drevel::TokenList& tokens) {
@@ -46,7 +51,9 @@ void run(const drevel::ParseResult& parsed) {
         case StmtKind::Let: {
             auto& let = static_cast<const AssignStmt&>(*stmt);
             Value value = interpreter.evaluate(*let.value);
-            if (value.is_error()) report_error("Error in global let statement for '" + let.name + "': " + value.text());
+            if (value.is_error())
+                report_error("Error in global let statement for '" + let.name +
+                             "': " + value.text());
             interpreter.set_variable(let.symbol, std::move(value));
             break;
         }
@@ -66,6 +73,29 @@ void run(const drevel::ParseResult& parsed) {
     }
 }
 
+struct Job {
+    std::string_view source;
+    int result = 0;
+};
+
+void* run_job(void* argument) {
+    Job& job = *static_cast<Job*>(argument);
+    try {
+        drevel::TokenList tokens = drevel::tokenize(job.source);
+        if (uses_graphics(tokens)) {
+            job.result = -1;
+            return nullptr;
+        }
+        drevel::ParseResult parsed = drevel::parse_program(tokens);
+        if (!parsed.refusal) run(parsed);
+    } catch (const std::bad_alloc&) {
+        // Above the memory ceiling: a costly program, not a faulty one.
+        job.result = -1;
+    }
+    drevel::output::flush();
+    return nullptr;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -77,27 +107,26 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     }
     ::setenv("SDL_VIDEODRIVER", "dummy", 1);
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    char directory[] = "/tmp/drevel-fuzz-XXXXXX";
+    static char directory[] = "/tmp/drevel-fuzz-XXXXXX";
     if (::mkdtemp(directory) == nullptr || ::chdir(directory) != 0) std::abort();
+    // Nothing can be written there, so the directory is empty at the end.
+    std::atexit([] { ::rmdir(directory); });
     drevel::native_io_enabled = false;
     drevel::extra_debug = false;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string_view source(reinterpret_cast<const char*>(data), size);
-    if (!drevel::is_valid_utf8(source)) return -1;
-    try {
-        drevel::TokenList tokens = drevel::tokenize(source);
-        if (uses_graphics(tokens)) return -1;
-        drevel::ParseResult parsed = drevel::parse_program(tokens);
-        if (parsed.refusal) return 0;
-        run(parsed);
-    } catch (const std::bad_alloc&) {
-        // Above the memory ceiling: a costly program, not a faulty one.
-        drevel::output::flush();
-        return -1;
+    Job job{std::string_view(reinterpret_cast<const char*>(data), size)};
+    if (!drevel::is_valid_utf8(job.source)) return -1;
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_t thread;
+    if (pthread_attr_setstacksize(&attributes, kStackSize) != 0 ||
+        pthread_create(&thread, &attributes, run_job, &job) != 0) {
+        std::abort();
     }
-    drevel::output::flush();
-    return 0;
+    pthread_attr_destroy(&attributes);
+    pthread_join(thread, nullptr);
+    return job.result;
 }

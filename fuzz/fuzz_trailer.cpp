@@ -16,9 +16,16 @@
 
 namespace {
 
+std::string directory_path;
 std::string path;
 
+void remove_scratch() {
+    ::unlink(path.c_str());
+    ::rmdir(directory_path.c_str());
+}
+
 void write_file(std::string_view bytes) {
+    ::unlink(path.c_str());
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) std::abort();
     size_t done = 0;
@@ -48,9 +55,16 @@ void check(std::string_view file) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char directory[] = "/tmp/drevel-fuzz-trailer-XXXXXX";
-    if (::mkdtemp(directory) == nullptr) std::abort();
-    path = std::string(directory) + "/program";
+    // Memory-backed when possible: rewriting a file on disk for every input
+    // waits on the disk.
+    char shm_directory[] = "/dev/shm/drevel-fuzz-trailer-XXXXXX";
+    char tmp_directory[] = "/tmp/drevel-fuzz-trailer-XXXXXX";
+    char* directory = ::mkdtemp(shm_directory);
+    if (directory == nullptr) directory = ::mkdtemp(tmp_directory);
+    if (directory == nullptr) std::abort();
+    directory_path = directory;
+    path = directory_path + "/program";
+    std::atexit(remove_scratch);
     return 0;
 }
 

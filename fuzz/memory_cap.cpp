@@ -16,9 +16,10 @@ void* allocate(size_t size, size_t alignment, bool may_throw) {
         if (may_throw) throw std::bad_alloc();
         return nullptr;
     }
-    void* block = alignment <= alignof(std::max_align_t)
-                      ? std::malloc(size)
-                      : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    void* block =
+        alignment <= alignof(std::max_align_t)
+            ? std::malloc(size)
+            : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
     if (block == nullptr) {
         if (may_throw) throw std::bad_alloc();
         return nullptr;
@@ -35,34 +36,72 @@ void release(void* block) noexcept {
 
 } // namespace
 
-size_t live_bytes() { return live; }
+size_t live_bytes() {
+    return live;
+}
 
 } // namespace fuzz_memory
 
 using fuzz_memory::allocate;
 using fuzz_memory::release;
 
-void* operator new(size_t n) { return allocate(n, 0, true); }
-void* operator new[](size_t n) { return allocate(n, 0, true); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept { return allocate(n, 0, false); }
-void* operator new[](size_t n, const std::nothrow_t&) noexcept { return allocate(n, 0, false); }
-void* operator new(size_t n, std::align_val_t a) { return allocate(n, size_t(a), true); }
-void* operator new[](size_t n, std::align_val_t a) { return allocate(n, size_t(a), true); }
+void* operator new(size_t n) {
+    return allocate(n, 0, true);
+}
+void* operator new[](size_t n) {
+    return allocate(n, 0, true);
+}
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+    return allocate(n, 0, false);
+}
+void* operator new[](size_t n, const std::nothrow_t&) noexcept {
+    return allocate(n, 0, false);
+}
+void* operator new(size_t n, std::align_val_t a) {
+    return allocate(n, size_t(a), true);
+}
+void* operator new[](size_t n, std::align_val_t a) {
+    return allocate(n, size_t(a), true);
+}
 void* operator new(size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
     return allocate(n, size_t(a), false);
 }
 void* operator new[](size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
     return allocate(n, size_t(a), false);
 }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, size_t) noexcept { release(p); }
-void operator delete[](void* p, size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+void operator delete(void* p) noexcept {
+    release(p);
+}
+void operator delete[](void* p) noexcept {
+    release(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    release(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    release(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    release(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    release(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept {
+    release(p);
+}
+void operator delete[](void* p, size_t, std::align_val_t) noexcept {
+    release(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    release(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    release(p);
+}

@@ -214,18 +214,26 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
     return fail("Cannot index " + std::string(type_name(object)) + " with " + std::string(type_name(index)));
 }
 
-Value Interpreter::evaluate_range(const RangeExpr& expr) {
+Value Interpreter::range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end) {
     Value start_value = evaluate(*expr.start);
     Value end_value = evaluate(*expr.end);
-    int64_t start = 0, end = 0;
     if (!range_bound(start_value, start) || !range_bound(end_value, end)) {
         return fail("Range start and end must be numbers");
     }
+    if (start < end) {
+        uint64_t length = uint64_t(end) - uint64_t(start);
+        if (length > kMaxRangeLength) return fail("Range too large: " + std::to_string(length));
+    }
+    return Value();
+}
+
+Value Interpreter::evaluate_range(const RangeExpr& expr) {
+    int64_t start = 0, end = 0;
+    Value failure = range_bounds(expr, start, end);
+    if (failure.is_error()) return failure;
     if (start >= end) return Value::array({});
-    uint64_t length = uint64_t(end) - uint64_t(start);
-    if (length > kMaxRangeLength) return fail("Range too large: " + std::to_string(length));
     std::vector<Value> items;
-    items.reserve(length);
+    items.reserve(size_t(uint64_t(end) - uint64_t(start)));
     for (int64_t i = start; i < end; ++i) items.push_back(Value::number(i));
     return Value::array(std::move(items));
 }

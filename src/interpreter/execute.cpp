@@ -125,6 +125,10 @@ void Interpreter::execute_while(const WhileStmt& stmt) {
 }
 
 void Interpreter::execute_for(const ForStmt& stmt) {
+    if (stmt.iter->kind == ExprKind::Range) {
+        execute_for_range(stmt, static_cast<const RangeExpr&>(*stmt.iter));
+        return;
+    }
     Value iterable = evaluate(*stmt.iter);
     if (iterable.kind() == ValueKind::Array) {
         // The loop walks its own reference to the elements, so assignments in
@@ -148,6 +152,27 @@ void Interpreter::execute_for(const ForStmt& stmt) {
     message += type_name(iterable);
     message += " in for loop. Expected an array.";
     report_error(message);
+}
+
+// for i in a..b walks the numbers without building the array the range
+// stands for; bounds, messages and limits are those of the range itself.
+void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range) {
+    int64_t start = 0, end = 0;
+    Value failure = range_bounds(range, start, end);
+    if (failure.is_error()) {
+        std::string message = "Error in for loop iteration: ";
+        message += failure.text();
+        report_error(message);
+        return;
+    }
+    for (int64_t i = start; i < end; ++i) {
+        if (out_of_steps()) break;
+        set_variable(stmt.symbol, Value::number(i));
+        execute_block(stmt.body);
+        if (has_return_ || break_pending_) break;
+        continue_pending_ = false;
+    }
+    break_pending_ = false;
 }
 
 void Interpreter::execute_match(const MatchStmt& stmt) {

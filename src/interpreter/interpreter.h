@@ -113,6 +113,7 @@ private:
     void execute_assign(const AssignStmt& stmt);
     void execute_while(const WhileStmt& stmt);
     void execute_for(const ForStmt& stmt);
+    void execute_for_range(const ForStmt& stmt, const RangeExpr& range);
     void execute_match(const MatchStmt& stmt);
     void execute_try(const TryStmt& stmt);
     void execute_use(const UseStmt& stmt);
@@ -175,6 +176,9 @@ private:
     Value evaluate_dict(const DictExpr& expr);
     Value evaluate_index(const IndexExpr& expr);
     Value evaluate_range(const RangeExpr& expr);
+    // Evaluates and checks a range's bounds; an Error value (already
+    // reported) when they are unusable.
+    Value range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end);
     Value index_value(const Value& object, const Value& index);
 
     // Calls.

@@ -1,12 +1,56 @@
 #include "lexer/unicode.h"
 
+#include <dlfcn.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
+#include <unicode/uvernum.h>
 
 #include <vector>
 
 namespace drevel {
+
+namespace {
+
+// ICU is loaded the first time a character outside ASCII needs its data:
+// most scripts never do, and linking it would load it (and the C++ runtime
+// it needs) into every run. Entry points carry ICU's version suffix.
+#define DREVEL_STRINGIFY_(x) #x
+#define DREVEL_STRINGIFY(x) DREVEL_STRINGIFY_(x)
+
+using CaseMapping = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const char*, UErrorCode*);
+
+struct Icu {
+    UBool (*has_binary_property)(UChar32, UProperty) = nullptr;
+    int8_t (*char_type)(UChar32) = nullptr;
+    UChar* (*from_utf8_lenient)(UChar*, int32_t, int32_t*, const char*, int32_t, UErrorCode*) = nullptr;
+    CaseMapping to_upper = nullptr;
+    CaseMapping to_lower = nullptr;
+
+    bool loaded() const { return has_binary_property && char_type && from_utf8_lenient && to_upper && to_lower; }
+};
+
+const Icu& icu() {
+    static const Icu instance = [] {
+        Icu api;
+        void* library = dlopen("libicuuc.so." DREVEL_STRINGIFY(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
+        if (!library) library = dlopen("libicuuc.so", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return api;
+        auto load = [library](auto& slot, const char* name) {
+            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library, name));
+        };
+        load(api.has_binary_property, DREVEL_STRINGIFY(u_hasBinaryProperty));
+        load(api.char_type, DREVEL_STRINGIFY(u_charType));
+        load(api.from_utf8_lenient, DREVEL_STRINGIFY(u_strFromUTF8Lenient));
+        load(api.to_upper, DREVEL_STRINGIFY(u_strToUpper));
+        load(api.to_lower, DREVEL_STRINGIFY(u_strToLower));
+        return api;
+    }();
+    return instance;
+}
+
+} // namespace
 
 bool is_valid_utf8(std::string_view text) {
     size_t pos = 0;
@@ -59,21 +103,24 @@ void append_utf8(std::string& out, char32_t c) {
 }
 
 bool is_identifier_tail(char32_t c) {
-    if (u_hasBinaryProperty(UChar32(c), UCHAR_ALPHABETIC)) return true;
-    const int8_t type = u_charType(UChar32(c));
+    const Icu& api = icu();
+    if (!api.loaded()) return false;
+    if (api.has_binary_property(UChar32(c), UCHAR_ALPHABETIC)) return true;
+    const int8_t type = api.char_type(UChar32(c));
     return type == U_DECIMAL_DIGIT_NUMBER || type == U_LETTER_NUMBER || type == U_OTHER_NUMBER;
 }
 
 bool is_white_space(char32_t c) {
     if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
-    return u_hasBinaryProperty(UChar32(c), UCHAR_WHITE_SPACE);
+    const Icu& api = icu();
+    if (!api.loaded()) return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+                                c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+    return api.has_binary_property(UChar32(c), UCHAR_WHITE_SPACE);
 }
 
 namespace {
 
-using CaseMapping = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const char*, UErrorCode*);
-
-std::string map_case(std::string_view text, CaseMapping mapping, bool upper) {
+std::string map_case(std::string_view text, bool upper) {
     // ASCII text needs no tables.
     bool ascii = true;
     for (unsigned char c : text) {
@@ -82,7 +129,8 @@ std::string map_case(std::string_view text, CaseMapping mapping, bool upper) {
             break;
         }
     }
-    if (ascii) {
+    const Icu& api = icu();
+    if (ascii || !api.loaded()) {
         std::string out(text);
         for (char& c : out) {
             if (upper && c >= 'a' && c <= 'z') c = char(c - 32);
@@ -93,7 +141,8 @@ std::string map_case(std::string_view text, CaseMapping mapping, bool upper) {
     UErrorCode status = U_ZERO_ERROR;
     std::vector<UChar> source(text.size() + 1);
     int32_t source_length = 0;
-    u_strFromUTF8Lenient(source.data(), int32_t(source.size()), &source_length, text.data(),
+    CaseMapping mapping = upper ? api.to_upper : api.to_lower;
+    api.from_utf8_lenient(source.data(), int32_t(source.size()), &source_length, text.data(),
                          int32_t(text.size()), &status);
     if (U_FAILURE(status)) return std::string(text);
     std::vector<UChar> mapped(size_t(source_length) * 3 + 8);
@@ -120,8 +169,8 @@ std::string map_case(std::string_view text, CaseMapping mapping, bool upper) {
 
 } // namespace
 
-std::string to_upper(std::string_view text) { return map_case(text, u_strToUpper, true); }
-std::string to_lower(std::string_view text) { return map_case(text, u_strToLower, false); }
+std::string to_upper(std::string_view text) { return map_case(text, true); }
+std::string to_lower(std::string_view text) { return map_case(text, false); }
 
 std::string_view trim_white_space(std::string_view text) {
     size_t start = 0;

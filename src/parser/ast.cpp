@@ -98,9 +98,17 @@ AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
         if (call->builtin && !call->args.empty() && is_identifier(call->args[0].get(), symbol))
             releasing_operation = e;
     } else if (e->kind == ExprKind::BinaryOp) {
+        // x = x + a + b: the innermost Plus lets x go; the operands added
+        // after it must not read variables that could be x, or run code.
         auto* bin = static_cast<const BinaryOpExpr*>(e);
-        if (bin->op == TokenKind::Plus && is_identifier(bin->left.get(), symbol))
-            releasing_operation = e;
+        while (bin->op == TokenKind::Plus && bin->left->kind == ExprKind::BinaryOp) {
+            const Expr* right = bin->right.get();
+            bool harmless = right->kind <= ExprKind::Boolean ||
+                            (right->kind == ExprKind::Identifier && !is_identifier(right, symbol));
+            if (!harmless) break;
+            bin = static_cast<const BinaryOpExpr*>(bin->left.get());
+        }
+        if (bin->op == TokenKind::Plus && is_identifier(bin->left.get(), symbol)) releasing_operation = bin;
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
-#include <editline/readline.h>
+#include <dlfcn.h>
 #include <string>
 #include <unistd.h>
 
@@ -17,17 +17,39 @@ namespace drevel {
 
 namespace {
 
+// Line editing and history from libedit, loaded only for a prompt on a
+// terminal: every other run is spared loading it.
+struct LineEditor {
+    char* (*readline)(const char*) = nullptr;
+    int (*add_history)(const char*) = nullptr;
+    void (*using_history)() = nullptr;
+    int (*read_history)(const char*) = nullptr;
+    int (*write_history)(const char*) = nullptr;
+
+    bool load() {
+        void* library = dlopen("libedit.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return false;
+        auto get = [library](auto& slot, const char* name) {
+            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library, name));
+            return slot != nullptr;
+        };
+        return get(readline, "readline") && get(add_history, "add_history") &&
+               get(using_history, "using_history") && get(read_history, "read_history") &&
+               get(write_history, "write_history");
+    }
+};
+
 // Reads lines with editing and history on a terminal, plain lines otherwise.
 class LineSource {
 public:
-    LineSource() : terminal_(::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO)) {
+    LineSource() : terminal_(::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO) && editor_.load()) {
         if (!terminal_) return;
         if (const char* home = std::getenv("HOME")) history_path_ = std::string(home) + "/.drevel_history";
-        using_history();
-        if (!history_path_.empty()) read_history(history_path_.c_str());
+        editor_.using_history();
+        if (!history_path_.empty()) editor_.read_history(history_path_.c_str());
     }
     ~LineSource() {
-        if (terminal_ && !history_path_.empty()) write_history(history_path_.c_str());
+        if (terminal_ && !history_path_.empty()) editor_.write_history(history_path_.c_str());
     }
 
     bool read(const char* prompt, std::string& line) {
@@ -37,15 +59,16 @@ public:
             return read_input_line(line);
         }
         output::flush();
-        char* text = readline(prompt);
+        char* text = editor_.readline(prompt);
         if (!text) return false;
         line = text;
-        if (!line.empty()) add_history(text);
+        if (!line.empty()) editor_.add_history(text);
         std::free(text);
         return true;
     }
 
 private:
+    LineEditor editor_;
     bool terminal_;
     std::string history_path_;
 };
@@ -100,6 +123,9 @@ void run_repl() {
         }
         interpreter.ensure_slots();
         for (const StmtPtr& stmt : parsed.program) interpreter.execute_statement(*stmt);
+        // A top-level return has no call to take its value; left pending it
+        // would cut short and be returned by the next input's first call.
+        if (interpreter.has_return_value()) interpreter.take_return_value();
         // Function values hold their bodies, so the statements can go.
     }
     output::flush();

@@ -89,11 +89,13 @@ def is_sanitized(binary):
 
 
 def resident_kb(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    raise RuntimeError("no VmRSS for %d" % pid)
+    """Resident memory of a live process in kB (from /proc/PID/statm)."""
+    with open("/proc/%d/statm" % pid) as f:
+        pages = int(f.read().split()[1])
+    if pages == 0:
+        with open("/proc/%d/stat" % pid) as f:
+            raise RuntimeError("no resident memory for %d: %s" % (pid, f.read()))
+    return pages * (os.sysconf("SC_PAGE_SIZE") // 1024)
 
 
 def stop(proc):
@@ -204,9 +206,9 @@ def test_unwritable_files(work):
     result = run(["full.dv"], work)
     err = result.stderr.decode()
     check(result.stdout == b"still running\n", "dev/full: the script goes on", repr(result.stdout))
-    check(ERROR_PREFIX + "Failed to write file '/dev/full': " + nospace + "\n" in err,
+    check(ERROR_PREFIX + "Error in expression: Failed to write file '/dev/full': " + nospace + "\n" in err,
           "dev/full: files.write reports the OS text", err)
-    check(ERROR_PREFIX + "Failed to append to file '/dev/full': " + nospace + "\n" in err,
+    check(ERROR_PREFIX + "Error in expression: Failed to append to file '/dev/full': " + nospace + "\n" in err,
           "dev/full: files.append reports the OS text", err)
 
     # A write that stops part-way is reported, never silent.
@@ -217,9 +219,9 @@ def test_unwritable_files(work):
           'files.append("small.txt", s)\nprint(len(files.read("small.txt")))\n')
     result = run(["limit.dv"], work, preexec_fn=no_file_size_signal)
     err = result.stderr.decode()
-    check(ERROR_PREFIX + "Failed to write file 'big.txt': " + toolarge + "\n" in err,
+    check(ERROR_PREFIX + "Error in expression: Failed to write file 'big.txt': " + toolarge + "\n" in err,
           "file-size limit: files.write reports", err)
-    check(ERROR_PREFIX + "Failed to append to file 'small.txt': " + toolarge + "\n" in err,
+    check(ERROR_PREFIX + "Error in expression: Failed to append to file 'small.txt': " + toolarge + "\n" in err,
           "file-size limit: files.append reports", err)
     check(result.stdout == b"1024\n", "file-size limit: what reached the file", repr(result.stdout))
 
