@@ -156,12 +156,17 @@ private:
     Numeric numeric_value(const Expr& expr) const;
     // Leaves are read here without a call.
     Numeric numeric_operand(const Expr& expr) const {
-        if (expr.kind == ExprKind::Number) return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
-        if (expr.kind == ExprKind::Identifier) {
+        switch (expr.kind) {
+        case ExprKind::Number: return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
+        case ExprKind::Float: return Numeric::real(static_cast<const FloatExpr&>(expr).value);
+        case ExprKind::Identifier: {
             const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
             if (v && v->kind() == ValueKind::Number) return Numeric::integer(v->as_number());
+            if (v && v->kind() == ValueKind::Float) return Numeric::real(v->as_float());
+            return Numeric{};
         }
-        return numeric_value(expr);
+        default: return numeric_value(expr);
+        }
     }
     bool try_numeric(const BinaryOpExpr& expr, Value& out) const;
     bool numeric_failed_ = false; // set while the general path redoes a failed try

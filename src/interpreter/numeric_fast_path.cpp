@@ -37,6 +37,23 @@ Interpreter::Numeric Interpreter::numeric_value(const Expr& expr) const {
         if (v->kind() == ValueKind::Float) return Numeric::real(v->as_float());
         return Numeric{};
     }
+    case ExprKind::Index: {
+        auto& index = static_cast<const IndexExpr&>(expr);
+        const Value* object = find(static_cast<const IdentifierExpr&>(*index.object).symbol);
+        if (!object) return Numeric{};
+        const Value* element = nullptr;
+        if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
+            const DictMap& map = object->entries();
+            auto it = map.find(std::string_view(static_cast<const StringExpr&>(*index.index).value));
+            if (it != map.end()) element = &it->second;
+        } else if (object->kind() == ValueKind::Array && index.index->kind == ExprKind::Number) {
+            int64_t i = static_cast<const NumberExpr&>(*index.index).value;
+            if (i >= 0 && uint64_t(i) < object->items().size()) element = &object->items()[size_t(i)];
+        }
+        if (element && element->kind() == ValueKind::Number) return Numeric::integer(element->as_number());
+        if (element && element->kind() == ValueKind::Float) return Numeric::real(element->as_float());
+        return Numeric{};
+    }
     case ExprKind::UnaryOp: {
         Numeric n = numeric_value(*static_cast<const UnaryOpExpr&>(expr).operand);
         if (n.kind == Numeric::Float) n.f = -n.f;

@@ -41,6 +41,12 @@ bool is_numeric_candidate(const Expr& expr) {
         return b.numeric && is_arithmetic(b.op);
     }
     case ExprKind::UnaryOp: return static_cast<const UnaryOpExpr&>(expr).numeric;
+    case ExprKind::Index: {
+        // d["k"], d.k and a[0] on a name read a stored value and run no code.
+        auto& index = static_cast<const IndexExpr&>(expr);
+        return index.object->kind == ExprKind::Identifier &&
+               (index.index->kind == ExprKind::String || index.index->kind == ExprKind::Number);
+    }
     default: return false;
     }
 }
