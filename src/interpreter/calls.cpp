@@ -19,26 +19,28 @@ Value fail(std::string message) {
 }
 
 // Argument values of one call; small calls need no heap allocation and
-// construct only the values they use.
+// construct only the values they hold.
 class Arguments {
 public:
-    explicit Arguments(size_t count) : count_(count) {
-        values_ = count <= kInline ? reinterpret_cast<Value*>(inline_) : static_cast<Value*>(::operator new(count * sizeof(Value)));
-        for (size_t i = 0; i < count; ++i) new (&values_[i]) Value();
-    }
+    explicit Arguments(size_t capacity)
+        : values_(capacity <= kInline ? reinterpret_cast<Value*>(inline_)
+                                      : static_cast<Value*>(::operator new(capacity * sizeof(Value)))),
+          heap_(capacity > kInline) {}
     ~Arguments() {
         for (size_t i = 0; i < count_; ++i) values_[i].~Value();
-        if (count_ > kInline) ::operator delete(values_);
+        if (heap_) ::operator delete(values_);
     }
     Arguments(const Arguments&) = delete;
     Arguments& operator=(const Arguments&) = delete;
+    Value& add(Value value) { return *new (&values_[count_++]) Value(std::move(value)); }
     Value* data() { return values_; }
     size_t size() const { return count_; }
 
 private:
     static constexpr size_t kInline = 6;
-    size_t count_;
     Value* values_;
+    size_t count_ = 0;
+    bool heap_;
     alignas(Value) unsigned char inline_[kInline * sizeof(Value)];
 };
 
@@ -49,11 +51,11 @@ bool native_io_enabled = true;
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
     Arguments arguments(call.args.size());
-    Value* args = arguments.data();
-    for (size_t i = 0; i < call.args.size(); ++i) {
-        args[i] = evaluate(*call.args[i]);
-        if (args[i].is_error()) return std::move(args[i]);
+    for (const ExprPtr& arg : call.args) {
+        Value& value = arguments.add(evaluate(*arg));
+        if (value.is_error()) return std::move(value);
     }
+    Value* args = arguments.data();
     if (call.qualified) return call_qualified(call, args, arguments.size());
     if (call.builtin) {
         release_pending_target(call);

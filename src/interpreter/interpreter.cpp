@@ -58,19 +58,6 @@ Value* Interpreter::binding_to_overwrite(Symbol name) {
 
 void Interpreter::declare_global(Symbol name) { slot(name).declared_global = true; }
 
-void Interpreter::push_scope() {
-    scope_starts_.push_back(uint32_t(scope_bindings_.size()));
-    ++depth_;
-}
-
-void Interpreter::pop_scope() {
-    size_t start = scope_starts_.back();
-    scope_starts_.pop_back();
-    for (size_t i = scope_bindings_.size(); i > start; --i) slots_[scope_bindings_[i - 1]].locals.pop_back();
-    scope_bindings_.resize(start);
-    --depth_;
-}
-
 ExportMap Interpreter::globals() const {
     ExportMap out;
     for (Symbol s = 0; s < slots_.size(); ++s) {

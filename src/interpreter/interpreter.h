@@ -53,8 +53,17 @@ public:
     bool variable_exists(Symbol name) const;
     void set_variable(Symbol name, Value value);
     void declare_global(Symbol name);
-    void push_scope();
-    void pop_scope();
+    void push_scope() {
+        scope_starts_.push_back(uint32_t(scope_bindings_.size()));
+        ++depth_;
+    }
+    void pop_scope() {
+        size_t start = scope_starts_.back();
+        scope_starts_.pop_back();
+        for (size_t i = scope_bindings_.size(); i > start; --i) slots_[scope_bindings_[i - 1]].locals.pop_back();
+        scope_bindings_.resize(start);
+        --depth_;
+    }
     // The top-level names and their values.
     ExportMap globals() const;
 

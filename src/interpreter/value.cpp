@@ -99,14 +99,10 @@ Value Value::triangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3
 
 
 
-void Value::release_heap() noexcept {
-    if (kind_ == ValueKind::Function) {
-        release_function(payload_.function);
-        return;
-    }
+void Value::destroy_heap() noexcept {
     HeapObject* object = payload_.object;
-    if (--object->refs != 0) return;
     switch (kind_) {
+    case ValueKind::Function: delete payload_.function; break;
     case ValueKind::String:
     case ValueKind::Error:
     case ValueKind::BuiltinFunction: delete static_cast<TextObject*>(object); break;

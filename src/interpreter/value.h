@@ -193,9 +193,9 @@ private:
         if (has_heap()) ++payload_.object->refs; // function bodies are heap objects too
     }
     void release() noexcept {
-        if (has_heap()) release_heap();
+        if (has_heap() && --payload_.object->refs == 0) destroy_heap();
     }
-    void release_heap() noexcept;
+    void destroy_heap() noexcept; // the last reference went away
     static Value shape(ValueKind kind, ShapeFields fields);
 
     ValueKind kind_;
