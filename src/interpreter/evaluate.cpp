@@ -36,13 +36,7 @@ Value Interpreter::evaluate(const Expr& expr) {
     case ExprKind::BinaryOp: {
         auto& binary = static_cast<const BinaryOpExpr&>(expr);
         if (!binary.numeric || numeric_failed_) return evaluate_binary(binary);
-        Value result;
-        if (try_numeric(binary, result)) return result;
-        // The subtree runs no code, so nothing else can see this flag.
-        numeric_failed_ = true;
-        result = evaluate_binary(binary);
-        numeric_failed_ = false;
-        return result;
+        return evaluate_numeric(binary);
     }
     case ExprKind::UnaryOp: return evaluate_unary(static_cast<const UnaryOpExpr&>(expr));
     case ExprKind::Call: return call_function(static_cast<const CallExpr&>(expr));

@@ -34,7 +34,7 @@ extern bool native_io_enabled;
 inline constexpr uint32_t kMaxCallDepth = 200000;
 
 class Interpreter {
-public:
+  public:
     Interpreter();
     ~Interpreter();
     Interpreter(const Interpreter&) = delete;
@@ -60,7 +60,8 @@ public:
     void pop_scope() {
         size_t start = scope_starts_.back();
         scope_starts_.pop_back();
-        for (size_t i = scope_bindings_.size(); i > start; --i) slots_[scope_bindings_[i - 1]].locals.pop_back();
+        for (size_t i = scope_bindings_.size(); i > start; --i)
+            slots_[scope_bindings_[i - 1]].locals.pop_back();
         scope_bindings_.resize(start);
         --depth_;
     }
@@ -85,11 +86,34 @@ public:
 
     GraphicsContext& graphics() { return *graphics_; }
 
+    // A number while arithmetic runs in machine numbers: two words, returned
+    // in registers.
+    struct Numeric {
+        enum Kind : uint8_t { None, Int, Float };
+        union {
+            int64_t i;
+            double f;
+        };
+        Kind kind = None;
+        static Numeric integer(int64_t v) {
+            Numeric n;
+            n.i = v;
+            n.kind = Int;
+            return n;
+        }
+        static Numeric real(double v) {
+            Numeric n;
+            n.f = v;
+            n.kind = Float;
+            return n;
+        }
+    };
+
     // For fuzzing: after this many loop iterations and calls the program is
     // wound down, as if every running function returned an Error value.
     void set_step_budget(uint64_t steps) { steps_left_ = steps; }
 
-private:
+  private:
     struct LocalBinding {
         Value value;
         uint32_t depth;
@@ -142,26 +166,6 @@ private:
     }
     // Arithmetic in machine numbers (numeric_fast_path.cpp); false means the
     // general path must evaluate the expression.
-    struct Numeric { // two words, returned in registers
-        enum Kind : uint8_t { None, Int, Float };
-        union {
-            int64_t i;
-            double f;
-        };
-        Kind kind = None;
-        static Numeric integer(int64_t v) {
-            Numeric n;
-            n.i = v;
-            n.kind = Int;
-            return n;
-        }
-        static Numeric real(double v) {
-            Numeric n;
-            n.f = v;
-            n.kind = Float;
-            return n;
-        }
-    };
     Numeric numeric_value(const Expr& expr) const;
     // Leaves are read here without a call.
     Numeric numeric_operand(const Expr& expr) const {
@@ -177,7 +181,7 @@ private:
         default: return numeric_value(expr);
         }
     }
-    bool try_numeric(const BinaryOpExpr& expr, Value& out) const;
+    Value numeric_fallback(const BinaryOpExpr& expr);
     bool numeric_failed_ = false; // set while the general path redoes a failed try
 
     static bool runs_no_code(const Expr& expr) {
@@ -185,6 +189,7 @@ private:
     }
     Value evaluate_identifier(const IdentifierExpr& expr);
     Value evaluate_binary(const BinaryOpExpr& expr);
+    Value evaluate_numeric(const BinaryOpExpr& expr);
     Value evaluate_unary(const UnaryOpExpr& expr);
     Value evaluate_array(const ArrayExpr& expr);
     Value evaluate_dict(const DictExpr& expr);
@@ -211,9 +216,9 @@ private:
 
     std::vector<Slot> slots_;
     uint32_t slot_count_ = 0;
-    std::vector<Symbol> scope_bindings_;   // names bound in open scopes, in order
-    std::vector<uint32_t> scope_starts_;   // where each open scope's names begin
-    uint32_t depth_ = 0;                   // open scopes
+    std::vector<Symbol> scope_bindings_; // names bound in open scopes, in order
+    std::vector<uint32_t> scope_starts_; // where each open scope's names begin
+    uint32_t depth_ = 0;                 // open scopes
 
     std::unordered_map<std::string, Exports> modules_;
     std::unordered_map<std::string, Exports> module_cache_;

@@ -26,6 +26,41 @@ int64_t wrapping_power(int64_t base, int64_t exponent) {
 
 } // namespace
 
+// One arithmetic operator on two numbers, by the Number and Float rows.
+inline Interpreter::Numeric arithmetic(TokenKind op, Interpreter::Numeric l,
+                                       Interpreter::Numeric r) {
+    using Numeric = Interpreter::Numeric;
+    if (l.kind == Numeric::Int && r.kind == Numeric::Int) {
+        int64_t x = l.i, y = r.i;
+        switch (op) {
+        case TokenKind::Plus: return Numeric::integer(int64_t(uint64_t(x) + uint64_t(y)));
+        case TokenKind::Minus: return Numeric::integer(int64_t(uint64_t(x) - uint64_t(y)));
+        case TokenKind::Star: return Numeric::integer(int64_t(uint64_t(x) * uint64_t(y)));
+        case TokenKind::Slash:
+            if (y == 0) return Numeric{};
+            return Numeric::integer(y == -1 ? int64_t(0 - uint64_t(x)) : x / y);
+        case TokenKind::Percent:
+            if (y == 0) return Numeric{};
+            return Numeric::integer(y == -1 ? 0 : x % y);
+        case TokenKind::Power: return Numeric::integer(wrapping_power(x, y));
+        default: return Numeric{};
+        }
+    }
+    double x = l.kind == Numeric::Float ? l.f : double(l.i);
+    double y = r.kind == Numeric::Float ? r.f : double(r.i);
+    switch (op) {
+    case TokenKind::Plus: return Numeric::real(x + y);
+    case TokenKind::Minus: return Numeric::real(x - y);
+    case TokenKind::Star: return Numeric::real(x * y);
+    case TokenKind::Slash:
+        if (y == 0.0) return Numeric{};
+        return Numeric::real(x / y);
+    case TokenKind::Percent: return Numeric::real(std::fmod(x, y));
+    case TokenKind::Power: return Numeric::real(std::pow(x, y));
+    default: return Numeric{};
+    }
+}
+
 Interpreter::Numeric Interpreter::numeric_value(const Expr& expr) const {
     switch (expr.kind) {
     case ExprKind::Number: return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
@@ -44,20 +79,26 @@ Interpreter::Numeric Interpreter::numeric_value(const Expr& expr) const {
         const Value* element = nullptr;
         if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
             const DictMap& map = object->entries();
-            auto it = map.find(std::string_view(static_cast<const StringExpr&>(*index.index).value));
+            auto it =
+                map.find(std::string_view(static_cast<const StringExpr&>(*index.index).value));
             if (it != map.end()) element = &it->second;
         } else if (object->kind() == ValueKind::Array && index.index->kind == ExprKind::Number) {
             int64_t i = static_cast<const NumberExpr&>(*index.index).value;
-            if (i >= 0 && uint64_t(i) < object->items().size()) element = &object->items()[size_t(i)];
+            if (i >= 0 && uint64_t(i) < object->items().size())
+                element = &object->items()[size_t(i)];
         }
-        if (element && element->kind() == ValueKind::Number) return Numeric::integer(element->as_number());
-        if (element && element->kind() == ValueKind::Float) return Numeric::real(element->as_float());
+        if (element && element->kind() == ValueKind::Number)
+            return Numeric::integer(element->as_number());
+        if (element && element->kind() == ValueKind::Float)
+            return Numeric::real(element->as_float());
         return Numeric{};
     }
     case ExprKind::UnaryOp: {
         Numeric n = numeric_value(*static_cast<const UnaryOpExpr&>(expr).operand);
-        if (n.kind == Numeric::Float) n.f = -n.f;
-        else if (n.kind == Numeric::Int) n.i = int64_t(0 - uint64_t(n.i));
+        if (n.kind == Numeric::Float)
+            n.f = -n.f;
+        else if (n.kind == Numeric::Int)
+            n.i = int64_t(0 - uint64_t(n.i));
         return n;
     }
     case ExprKind::BinaryOp: {
@@ -66,41 +107,13 @@ Interpreter::Numeric Interpreter::numeric_value(const Expr& expr) const {
         if (l.kind == Numeric::None) return l;
         Numeric r = numeric_operand(*b.right);
         if (r.kind == Numeric::None) return r;
-        if (l.kind == Numeric::Int && r.kind == Numeric::Int) {
-            int64_t x = l.i, y = r.i;
-            switch (b.op) {
-            case TokenKind::Plus: return Numeric::integer(int64_t(uint64_t(x) + uint64_t(y)));
-            case TokenKind::Minus: return Numeric::integer(int64_t(uint64_t(x) - uint64_t(y)));
-            case TokenKind::Star: return Numeric::integer(int64_t(uint64_t(x) * uint64_t(y)));
-            case TokenKind::Slash:
-                if (y == 0) return Numeric{};
-                return Numeric::integer(y == -1 ? int64_t(0 - uint64_t(x)) : x / y);
-            case TokenKind::Percent:
-                if (y == 0) return Numeric{};
-                return Numeric::integer(y == -1 ? 0 : x % y);
-            case TokenKind::Power: return Numeric::integer(wrapping_power(x, y));
-            default: return Numeric{};
-            }
-        }
-        double x = l.kind == Numeric::Float ? l.f : double(l.i);
-        double y = r.kind == Numeric::Float ? r.f : double(r.i);
-        switch (b.op) {
-        case TokenKind::Plus: return Numeric::real(x + y);
-        case TokenKind::Minus: return Numeric::real(x - y);
-        case TokenKind::Star: return Numeric::real(x * y);
-        case TokenKind::Slash:
-            if (y == 0.0) return Numeric{};
-            return Numeric::real(x / y);
-        case TokenKind::Percent: return Numeric::real(std::fmod(x, y));
-        case TokenKind::Power: return Numeric::real(std::pow(x, y));
-        default: return Numeric{};
-        }
+        return arithmetic(b.op, l, r);
     }
     default: return Numeric{};
     }
 }
 
-bool Interpreter::try_numeric(const BinaryOpExpr& expr, Value& out) const {
+Value Interpreter::evaluate_numeric(const BinaryOpExpr& expr) {
     switch (expr.op) {
     case TokenKind::Less:
     case TokenKind::Greater:
@@ -109,16 +122,19 @@ bool Interpreter::try_numeric(const BinaryOpExpr& expr, Value& out) const {
     case TokenKind::Equal:
     case TokenKind::NotEqual: break;
     default: {
-        Numeric n = numeric_value(expr);
-        if (n.kind == Numeric::None) return false;
-        out = n.kind == Numeric::Float ? Value::floating(n.f) : Value::number(n.i);
-        return true;
+        Numeric l = numeric_operand(*expr.left);
+        if (l.kind == Numeric::None) return numeric_fallback(expr);
+        Numeric r = numeric_operand(*expr.right);
+        if (r.kind == Numeric::None) return numeric_fallback(expr);
+        Numeric n = arithmetic(expr.op, l, r);
+        if (n.kind == Numeric::None) return numeric_fallback(expr);
+        return n.kind == Numeric::Float ? Value::floating(n.f) : Value::number(n.i);
     }
     }
     Numeric l = numeric_operand(*expr.left);
-    if (l.kind == Numeric::None) return false;
+    if (l.kind == Numeric::None) return numeric_fallback(expr);
     Numeric r = numeric_operand(*expr.right);
-    if (r.kind == Numeric::None) return false;
+    if (r.kind == Numeric::None) return numeric_fallback(expr);
     bool result;
     if (l.kind == Numeric::Int && r.kind == Numeric::Int) {
         switch (expr.op) {
@@ -141,8 +157,16 @@ bool Interpreter::try_numeric(const BinaryOpExpr& expr, Value& out) const {
         default: result = std::fabs(x - y) >= kFloatTolerance; break;
         }
     }
-    out = Value::boolean(result);
-    return true;
+    return Value::boolean(result);
+}
+
+// The general path, for operands the numbers cannot handle. The subtree runs
+// no code, so nothing else can see the flag.
+Value Interpreter::numeric_fallback(const BinaryOpExpr& expr) {
+    numeric_failed_ = true;
+    Value result = evaluate_binary(expr);
+    numeric_failed_ = false;
+    return result;
 }
 
 } // namespace drevel
