@@ -21,13 +21,15 @@ Value fail(std::string message) {
 // Argument values of one call; small calls need no heap allocation and
 // construct only the values they hold.
 class Arguments {
-public:
+  public:
     explicit Arguments(size_t capacity)
-        : values_(capacity <= kInline ? reinterpret_cast<Value*>(inline_)
-                                      : static_cast<Value*>(::operator new(capacity * sizeof(Value)))),
+        : values_(capacity <= kInline
+                      ? reinterpret_cast<Value*>(inline_)
+                      : static_cast<Value*>(::operator new(capacity * sizeof(Value)))),
           heap_(capacity > kInline) {}
     ~Arguments() {
-        for (size_t i = 0; i < count_; ++i) values_[i].~Value();
+        for (size_t i = 0; i < count_; ++i)
+            values_[i].~Value();
         if (heap_) ::operator delete(values_);
     }
     Arguments(const Arguments&) = delete;
@@ -36,7 +38,7 @@ public:
     Value* data() { return values_; }
     size_t size() const { return count_; }
 
-private:
+  private:
     static constexpr size_t kInline = 6;
     Value* values_;
     size_t count_ = 0;
@@ -70,13 +72,15 @@ Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
     if (extra_debug) trace_log(call.name + " is not a builtin, looking for user function");
     const Value* found = find(call.symbol);
     if (extra_debug) {
-        trace_log("get_variable(" + call.name + ") returned: " + debug_text(found ? *found : Value()));
+        trace_log("get_variable(" + call.name +
+                  ") returned: " + debug_text(found ? *found : Value()));
     }
     if (found && found->kind() == ValueKind::Function) {
         // Hold the function while it runs: the body may rebind its name.
         Value function = *found;
         size_t params = function.function_body().params.size();
-        if (extra_debug) trace_log("Found function with " + std::to_string(params) + " params, calling");
+        if (extra_debug)
+            trace_log("Found function with " + std::to_string(params) + " params, calling");
         if (params != count) {
             return fail("Function '" + call.name + "' expects " + std::to_string(params) +
                         " arguments but got " + std::to_string(count));
@@ -112,7 +116,8 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
         if (sdl2_dispatch(call.name, args, count, *graphics_, result)) return result;
         return fail("SDL2 module has no function '" + f + "'");
     }
-    if ((m == "http" || m == "files") && !native_io_enabled) return fail("Module '" + m + "' is unavailable");
+    if ((m == "http" || m == "files") && !native_io_enabled)
+        return fail("Module '" + m + "' is unavailable");
     if (m == "http") {
         if (http_dispatch(call.name, args, count, result)) return result;
         return fail("HTTP module has no function '" + f + "'");
@@ -137,7 +142,8 @@ Value Interpreter::call_user_function(const Value& function, Value* args, size_t
     const FunctionBody& body = function.function_body();
     push_scope();
     size_t bound = std::min(count, body.param_symbols.size());
-    for (size_t i = 0; i < bound; ++i) set_variable(body.param_symbols[i], std::move(args[i]));
+    for (size_t i = 0; i < bound; ++i)
+        set_variable(body.param_symbols[i], std::move(args[i]));
     execute_block(body.body);
     Value result = has_return_ ? take_return_value() : Value();
     pop_scope();

@@ -16,9 +16,12 @@ Value fail(std::string message) {
 
 // A Float range bound truncates toward zero and saturates; NaN gives 0.
 bool range_bound(const Value& v, int64_t& out) {
-    if (v.kind() == ValueKind::Number) out = v.as_number();
-    else if (v.kind() == ValueKind::Float) out = saturating_to_int(v.as_float());
-    else return false;
+    if (v.kind() == ValueKind::Number)
+        out = v.as_number();
+    else if (v.kind() == ValueKind::Float)
+        out = saturating_to_int(v.as_float());
+    else
+        return false;
     return true;
 }
 
@@ -125,7 +128,8 @@ Value Interpreter::evaluate_unary(const UnaryOpExpr& expr) {
     if (operand.is_error()) return operand;
     if (expr.op == TokenKind::Not) return Value::boolean(!is_truthy(operand));
     if (expr.op == TokenKind::Minus) {
-        if (operand.kind() == ValueKind::Number) return Value::number(int64_t(0 - uint64_t(operand.as_number())));
+        if (operand.kind() == ValueKind::Number)
+            return Value::number(int64_t(0 - uint64_t(operand.as_number())));
         if (operand.kind() == ValueKind::Float) return Value::floating(-operand.as_float());
         return fail("Cannot negate " + std::string(type_name(operand)));
     }
@@ -160,16 +164,19 @@ Value Interpreter::evaluate_index(const IndexExpr& expr) {
         if (!object) {
             // m.x on an imported module reads its export x.
             if (expr.index->kind == ExprKind::String && modules_.count(name.name)) {
-                return get_variable(name.name + "." + static_cast<const StringExpr&>(*expr.index).value);
+                return get_variable(name.name + "." +
+                                    static_cast<const StringExpr&>(*expr.index).value);
             }
             return fail("Undefined variable '" + name.name + "'");
         }
         // Literal indexes cannot run code, so the variable can be read in
         // place instead of copied.
         ExprKind index_kind = expr.index->kind;
-        if (index_kind == ExprKind::String) return index_value(*object, static_cast<const StringExpr&>(*expr.index).constant);
+        if (index_kind == ExprKind::String)
+            return index_value(*object, static_cast<const StringExpr&>(*expr.index).constant);
         if (index_kind == ExprKind::Number)
-            return index_value(*object, Value::number(static_cast<const NumberExpr&>(*expr.index).value));
+            return index_value(*object,
+                               Value::number(static_cast<const NumberExpr&>(*expr.index).value));
         if (index_kind == ExprKind::Identifier) {
             auto& index_name = static_cast<const IdentifierExpr&>(*expr.index);
             if (const Value* index = find(index_name.symbol)) return index_value(*object, *index);
@@ -191,8 +198,8 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
         const std::vector<Value>& items = object.items();
         int64_t i = index.as_number();
         if (i < 0 || uint64_t(i) >= items.size()) {
-            return fail("Array index out of bounds: " + std::to_string(i) + " (length: " +
-                        std::to_string(items.size()) + ")");
+            return fail("Array index out of bounds: " + std::to_string(i) +
+                        " (length: " + std::to_string(items.size()) + ")");
         }
         return items[size_t(i)];
     }
@@ -205,7 +212,8 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
         if (it == map.end()) return fail("Dictionary key '" + index.text() + "' not found");
         return it->second;
     }
-    return fail("Cannot index " + std::string(type_name(object)) + " with " + std::string(type_name(index)));
+    return fail("Cannot index " + std::string(type_name(object)) + " with " +
+                std::string(type_name(index)));
 }
 
 Value Interpreter::range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end) {
@@ -228,7 +236,8 @@ Value Interpreter::evaluate_range(const RangeExpr& expr) {
     if (start >= end) return Value::array({});
     std::vector<Value> items;
     items.reserve(size_t(uint64_t(end) - uint64_t(start)));
-    for (int64_t i = start; i < end; ++i) items.push_back(Value::number(i));
+    for (int64_t i = start; i < end; ++i)
+        items.push_back(Value::number(i));
     return Value::array(std::move(items));
 }
 

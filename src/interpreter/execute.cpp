@@ -2,6 +2,7 @@
 // it is reported with the statement's context and execution goes on.
 #include <cmath>
 
+#include "interpreter/arithmetic.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
@@ -14,7 +15,8 @@ bool pattern_equal(const Value& scrutinee, const Value& pattern) {
     if (scrutinee.kind() != pattern.kind()) return false;
     switch (scrutinee.kind()) {
     case ValueKind::Number: return scrutinee.as_number() == pattern.as_number();
-    case ValueKind::Float: return std::fabs(scrutinee.as_float() - pattern.as_float()) < 2.220446049250313e-16;
+    case ValueKind::Float:
+        return std::fabs(scrutinee.as_float() - pattern.as_float()) < kFloatTolerance;
     case ValueKind::String: return scrutinee.text() == pattern.text();
     case ValueKind::Boolean: return scrutinee.as_boolean() == pattern.as_boolean();
     case ValueKind::Null: return true;
@@ -86,7 +88,8 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
     if (stmt.kind == StmtKind::CompoundAssign) {
         Value current = get_variable(stmt.symbol);
         Value operand = evaluate(*stmt.value);
-        if (operand.is_error()) report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
+        if (operand.is_error())
+            report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
         if (stmt.releasing_operation) {
             if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
         }

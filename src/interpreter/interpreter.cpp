@@ -5,7 +5,9 @@
 
 namespace drevel {
 
-Interpreter::Interpreter() : graphics_(std::make_unique<GraphicsContext>()) { grow_slots(); }
+Interpreter::Interpreter() : graphics_(std::make_unique<GraphicsContext>()) {
+    grow_slots();
+}
 
 Interpreter::~Interpreter() = default;
 
@@ -21,7 +23,8 @@ Value Interpreter::get_variable(std::string_view name) const {
     std::string member(name.substr(dot + 1));
     auto it = modules_.find(module);
     if (it == modules_.end()) {
-        std::string message = "Module '" + module + "' is not imported. Use 'use " + module + ";' to import it";
+        std::string message =
+            "Module '" + module + "' is not imported. Use 'use " + module + ";' to import it";
         report_error(message);
         return Value::error(std::move(message));
     }
@@ -32,7 +35,9 @@ Value Interpreter::get_variable(std::string_view name) const {
     return Value::error(std::move(message));
 }
 
-bool Interpreter::variable_exists(Symbol name) const { return find(name) != nullptr; }
+bool Interpreter::variable_exists(Symbol name) const {
+    return find(name) != nullptr;
+}
 
 void Interpreter::set_variable(Symbol name, Value value) {
     Slot& s = slot(name);
@@ -56,7 +61,9 @@ Value* Interpreter::binding_to_overwrite(Symbol name) {
     return nullptr;
 }
 
-void Interpreter::declare_global(Symbol name) { slot(name).declared_global = true; }
+void Interpreter::declare_global(Symbol name) {
+    slot(name).declared_global = true;
+}
 
 ExportMap Interpreter::globals() const {
     ExportMap out;

@@ -19,8 +19,14 @@ void line(std::string_view prefix, std::string_view message) {
 }
 } // namespace
 
-void report_error(std::string_view message) { line("\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m ", message); }
-void debug_log(std::string_view message) { line("\x1b[33m[\x1b[93mDEBUG\x1b[33m]\x1b[0m ", message); }
-void trace_log(std::string_view message) { line("\x1b[33m[\x1b[93mDEBUG CALL\x1b[33m]\x1b[0m ", message); }
+void report_error(std::string_view message) {
+    line("\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m ", message);
+}
+void debug_log(std::string_view message) {
+    line("\x1b[33m[\x1b[93mDEBUG\x1b[33m]\x1b[0m ", message);
+}
+void trace_log(std::string_view message) {
+    line("\x1b[33m[\x1b[93mDEBUG CALL\x1b[33m]\x1b[0m ", message);
+}
 
 } // namespace drevel

@@ -21,14 +21,34 @@ struct NativeModule {
 const std::array<NativeModule, 3>& native_modules() {
     static const std::array<NativeModule, 3> modules = {{
         {"files",
-         {"read", "write", "append", "delete", "exists", "create_folder", "delete_folder", "list", "is_file",
-          "is_folder"}},
+         {"read", "write", "append", "delete", "exists", "create_folder", "delete_folder", "list",
+          "is_file", "is_folder"}},
         {"http", {"page", "serve", "template", "json", "status", "send", "get", "post"}},
         {"sdl2",
-         {"init", "create_window", "destroy_window", "set_window_title", "set_window_mode", "get_window_mode",
-          "clear_screen", "render_present", "set_draw_color", "set_max_fps", "delta_time", "draw_point",
-          "draw_line", "draw_rect", "fill_rect", "draw_circle", "fill_circle", "draw_triangle", "fill_triangle",
-          "get_window_width", "get_window_height", "is_window_open", "get_input_pressed", "get_input_released",
+         {"init",
+          "create_window",
+          "destroy_window",
+          "set_window_title",
+          "set_window_mode",
+          "get_window_mode",
+          "clear_screen",
+          "render_present",
+          "set_draw_color",
+          "set_max_fps",
+          "delta_time",
+          "draw_point",
+          "draw_line",
+          "draw_rect",
+          "fill_rect",
+          "draw_circle",
+          "fill_circle",
+          "draw_triangle",
+          "fill_triangle",
+          "get_window_width",
+          "get_window_height",
+          "is_window_open",
+          "get_input_pressed",
+          "get_input_released",
           "get_input_held"}},
     }};
     return modules;
@@ -39,7 +59,8 @@ const std::array<NativeModule, 3>& native_modules() {
 std::vector<std::string> module_paths(const std::string& name) {
     size_t dot = name.find('.');
     if (dot != std::string::npos) {
-        return {".drevel/modules/" + name.substr(0, dot) + "/" + name.substr(dot + 1) + "/index.dv"};
+        return {".drevel/modules/" + name.substr(0, dot) + "/" + name.substr(dot + 1) +
+                "/index.dv"};
     }
     return {name + ".dv", ".drevel/modules/" + name + "/index.dv"};
 }
@@ -47,7 +68,8 @@ std::vector<std::string> module_paths(const std::string& name) {
 } // namespace
 
 Exports Interpreter::import_module(const std::string& name) {
-    if (auto cached = module_cache_.find(name); cached != module_cache_.end()) return cached->second;
+    if (auto cached = module_cache_.find(name); cached != module_cache_.end())
+        return cached->second;
     for (const NativeModule& native : native_modules()) {
         if (native.name != name) continue;
         auto exports = std::make_shared<ExportMap>();
@@ -77,7 +99,8 @@ Exports Interpreter::import_module(const std::string& name) {
 
     auto module = std::make_unique<Interpreter>();
     if (extra_debug) debug_log("Parsed " + std::to_string(parsed.program.size()) + " statements");
-    for (const StmtPtr& stmt : parsed.program) module->execute_statement(*stmt);
+    for (const StmtPtr& stmt : parsed.program)
+        module->execute_statement(*stmt);
     auto exports = std::make_shared<ExportMap>(module->globals());
     if (extra_debug) {
         for (const auto& [export_name, value] : *exports) {

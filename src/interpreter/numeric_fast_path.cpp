@@ -5,26 +5,12 @@
 // reports as usual.
 #include <cmath>
 
+#include "interpreter/arithmetic.h"
 #include "interpreter/interpreter.h"
 
 namespace drevel {
 
 namespace {
-
-constexpr double kFloatTolerance = 2.220446049250313e-16;
-
-int64_t wrapping_power(int64_t base, int64_t exponent) {
-    uint32_t e = uint32_t(uint64_t(exponent));
-    uint64_t result = 1, b = uint64_t(base);
-    while (e) {
-        if (e & 1) result *= b;
-        b *= b;
-        e >>= 1;
-    }
-    return int64_t(result);
-}
-
-} // namespace
 
 // One arithmetic operator on two numbers, by the Number and Float rows.
 inline Interpreter::Numeric arithmetic(TokenKind op, Interpreter::Numeric l,
@@ -60,6 +46,8 @@ inline Interpreter::Numeric arithmetic(TokenKind op, Interpreter::Numeric l,
     default: return Numeric{};
     }
 }
+
+} // namespace
 
 Interpreter::Numeric Interpreter::numeric_value(const Expr& expr) const {
     switch (expr.kind) {

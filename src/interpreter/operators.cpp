@@ -1,6 +1,7 @@
 // The binary operator table, by operand kinds. The first matching row applies.
 #include <cmath>
 
+#include "interpreter/arithmetic.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
@@ -8,25 +9,13 @@ namespace drevel {
 
 namespace {
 
-constexpr double kFloatTolerance = 2.220446049250313e-16;
-
 Value fail(std::string message) {
     report_error(message);
     return Value::error(std::move(message));
 }
 
-std::string op_name(TokenKind op) { return std::string(token_kind_name(op)); }
-
-// Integers wrap on overflow; the exponent is the low 32 bits, unsigned.
-int64_t wrapping_power(int64_t base, int64_t exponent) {
-    uint32_t e = uint32_t(uint64_t(exponent));
-    uint64_t result = 1, b = uint64_t(base);
-    while (e) {
-        if (e & 1) result *= b;
-        b *= b;
-        e >>= 1;
-    }
-    return int64_t(result);
+std::string op_name(TokenKind op) {
+    return std::string(token_kind_name(op));
 }
 
 Value number_row(int64_t a, TokenKind op, int64_t b) {
@@ -73,7 +62,8 @@ Value float_row(double a, TokenKind op, double b, bool mixed) {
     case TokenKind::LessEqual: return Value::boolean(a <= b);
     case TokenKind::GreaterEqual: return Value::boolean(a >= b);
     default:
-        return fail((mixed ? "Unsupported operation: " : "Unsupported operation on floats: ") + op_name(op));
+        return fail((mixed ? "Unsupported operation: " : "Unsupported operation on floats: ") +
+                    op_name(op));
     }
 }
 
@@ -81,9 +71,12 @@ Value float_row(double a, TokenKind op, double b, bool mixed) {
 
 Value Interpreter::binary_operation(Value left, TokenKind op, const Value& right) {
     ValueKind lk = left.kind(), rk = right.kind();
-    if (lk == ValueKind::Number && rk == ValueKind::Number) return number_row(left.as_number(), op, right.as_number());
-    if (lk == ValueKind::Float && rk == ValueKind::Float) return float_row(left.as_float(), op, right.as_float(), false);
-    if ((lk == ValueKind::Number && rk == ValueKind::Float) || (lk == ValueKind::Float && rk == ValueKind::Number)) {
+    if (lk == ValueKind::Number && rk == ValueKind::Number)
+        return number_row(left.as_number(), op, right.as_number());
+    if (lk == ValueKind::Float && rk == ValueKind::Float)
+        return float_row(left.as_float(), op, right.as_float(), false);
+    if ((lk == ValueKind::Number && rk == ValueKind::Float) ||
+        (lk == ValueKind::Float && rk == ValueKind::Number)) {
         return float_row(numeric_to_float(left), op, numeric_to_float(right), true);
     }
     if (lk == ValueKind::String && rk == ValueKind::String) {

@@ -11,7 +11,8 @@
 namespace drevel {
 
 std::string os_error_text(int error_number) {
-    return std::string(std::strerror(error_number)) + " (os error " + std::to_string(error_number) + ")";
+    return std::string(std::strerror(error_number)) + " (os error " + std::to_string(error_number) +
+           ")";
 }
 
 std::optional<std::string> read_text_file(const std::string& path, std::string& error) {

@@ -97,8 +97,6 @@ Value Value::triangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3
     return shape(ValueKind::Triangle, ShapeFields{{x1, y1, x2, y2, x3, y3}});
 }
 
-
-
 void Value::destroy_heap() noexcept {
     HeapObject* object = payload_.object;
     switch (kind_) {
@@ -146,8 +144,8 @@ DictMap& Value::mutable_entries() {
 
 std::string_view type_name(ValueKind kind) {
     static constexpr std::string_view kNames[] = {
-        "number", "float",  "string", "boolean",  "array", "dict",  "function",
-        "builtin function", "rect",   "color",    "circle", "triangle", "null", "error",
+        "number",           "float", "string", "boolean", "array",    "dict", "function",
+        "builtin function", "rect",  "color",  "circle",  "triangle", "null", "error",
     };
     return kNames[int(kind)];
 }
@@ -171,7 +169,8 @@ void append_float_display(std::string& out, double d) {
     size_t e = text.find('e');
     std::string_view mantissa = text.substr(0, e);
     int exponent = 0;
-    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
+    std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(),
+                    exponent);
     if (!mantissa.empty() && mantissa[0] == '-') {
         out += '-';
         mantissa.remove_prefix(1);
@@ -207,15 +206,19 @@ void append_float_debug(std::string& out, double d) {
     char buffer[400];
     double magnitude = std::fabs(d);
     if (magnitude != 0.0 && (magnitude >= 1e16 || magnitude < 1e-4)) {
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
+        auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
         // 1.5e+16 is written 1.5e16, 1e-05 is written 1e-5.
         std::string_view text(buffer, size_t(result.ptr - buffer));
         size_t e = text.find('e');
         out.append(text.substr(0, e + 1));
         size_t i = e + 1;
-        if (text[i] == '-') out += text[i++];
-        else if (text[i] == '+') ++i;
-        while (i + 1 < text.size() && text[i] == '0') ++i;
+        if (text[i] == '-')
+            out += text[i++];
+        else if (text[i] == '+')
+            ++i;
+        while (i + 1 < text.size() && text[i] == '0')
+            ++i;
         out.append(text.substr(i));
         return;
     }
@@ -357,7 +360,8 @@ std::string display_text(const Value& v) {
 namespace {
 
 void append_debug(std::string& out, const Value& v) {
-    auto named = [&out](const char* name, std::initializer_list<std::pair<const char*, int64_t>> fields) {
+    auto named = [&out](const char* name,
+                        std::initializer_list<std::pair<const char*, int64_t>> fields) {
         out += name;
         out += " { ";
         bool first = true;
@@ -443,7 +447,8 @@ void append_debug(std::string& out, const Value& v) {
     }
     case ValueKind::Triangle: {
         const auto& s = v.shape().v;
-        named("Triangle", {{"x1", s[0]}, {"y1", s[1]}, {"x2", s[2]}, {"y2", s[3]}, {"x3", s[4]}, {"y3", s[5]}});
+        named("Triangle",
+              {{"x1", s[0]}, {"y1", s[1]}, {"x2", s[2]}, {"y2", s[3]}, {"x3", s[4]}, {"y3", s[5]}});
         break;
     }
     case ValueKind::Null: out += "Null"; break;

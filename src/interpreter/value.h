@@ -65,7 +65,7 @@ struct ShapeFields {
 };
 
 class Value {
-public:
+  public:
     Value() noexcept : kind_(ValueKind::Null) { payload_.integer = 0; }
     ~Value() { release(); }
 
@@ -143,11 +143,15 @@ public:
     double as_float() const noexcept { return payload_.real; }
     bool as_boolean() const noexcept { return payload_.integer != 0; }
     // String, Error (the message) and BuiltinFunction (the qualified name).
-    const std::string& text() const noexcept { return static_cast<TextObject*>(payload_.object)->text; }
+    const std::string& text() const noexcept {
+        return static_cast<TextObject*>(payload_.object)->text;
+    }
     const std::vector<Value>& items() const noexcept {
         return static_cast<ArrayObject*>(payload_.object)->items;
     }
-    const DictMap& entries() const noexcept { return static_cast<DictObject*>(payload_.object)->map; }
+    const DictMap& entries() const noexcept {
+        return static_cast<DictObject*>(payload_.object)->map;
+    }
     const FunctionBody& function_body() const noexcept { return *payload_.function; }
     FunctionBody* function_ref() const noexcept { return payload_.function; }
     uint8_t color_r() const noexcept { return uint8_t(payload_.integer); }
@@ -155,7 +159,9 @@ public:
     uint8_t color_b() const noexcept { return uint8_t(payload_.integer >> 16); }
     // Rect, Circle and Triangle fields in declared order (w, h and radius
     // hold their unsigned 32-bit pattern).
-    const ShapeFields& shape() const noexcept { return static_cast<ShapeObject*>(payload_.object)->fields; }
+    const ShapeFields& shape() const noexcept {
+        return static_cast<ShapeObject*>(payload_.object)->fields;
+    }
 
     // Writable access, copying the buffer first when it is shared.
     std::string& mutable_text();
@@ -165,14 +171,15 @@ public:
     // True when no other value shares this one's buffer (inline kinds too).
     bool is_unique() const noexcept { return !has_heap() || payload_.object->refs == 1; }
 
-private:
+  private:
     struct TextObject : HeapObject {
         std::string text;
         TextObject(ValueKind k, std::string t) : HeapObject(k), text(std::move(t)) {}
     };
     struct ArrayObject : HeapObject {
         std::vector<Value> items;
-        explicit ArrayObject(std::vector<Value> i) : HeapObject(ValueKind::Array), items(std::move(i)) {}
+        explicit ArrayObject(std::vector<Value> i)
+            : HeapObject(ValueKind::Array), items(std::move(i)) {}
     };
     struct DictObject : HeapObject {
         DictMap map;
@@ -184,9 +191,10 @@ private:
     };
 
     static constexpr uint32_t kHeapKinds =
-        (1u << int(ValueKind::String)) | (1u << int(ValueKind::Array)) | (1u << int(ValueKind::Dict)) |
-        (1u << int(ValueKind::Function)) | (1u << int(ValueKind::BuiltinFunction)) |
-        (1u << int(ValueKind::Rect)) | (1u << int(ValueKind::Circle)) | (1u << int(ValueKind::Triangle)) |
+        (1u << int(ValueKind::String)) | (1u << int(ValueKind::Array)) |
+        (1u << int(ValueKind::Dict)) | (1u << int(ValueKind::Function)) |
+        (1u << int(ValueKind::BuiltinFunction)) | (1u << int(ValueKind::Rect)) |
+        (1u << int(ValueKind::Circle)) | (1u << int(ValueKind::Triangle)) |
         (1u << int(ValueKind::Error));
     bool has_heap() const noexcept { return (kHeapKinds >> unsigned(kind_)) & 1u; }
     void retain() const noexcept {
@@ -211,7 +219,9 @@ static_assert(sizeof(Value) == 16, "Value should stay two words");
 
 // The texts of the language's value kinds, in one place.
 std::string_view type_name(ValueKind kind);
-inline std::string_view type_name(const Value& v) { return type_name(v.kind()); }
+inline std::string_view type_name(const Value& v) {
+    return type_name(v.kind());
+}
 inline bool is_truthy(const Value& v) {
     switch (v.kind()) {
     case ValueKind::Number: return v.as_number() != 0;

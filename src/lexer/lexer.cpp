@@ -29,11 +29,15 @@ constexpr std::array<Keyword, 21> kKeywords = {{
     {"as", TokenKind::As},
 }};
 
-bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
-bool is_ascii_letter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_ascii_digit(char32_t c) {
+    return c >= '0' && c <= '9';
+}
+bool is_ascii_letter(char32_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 class Lexer {
-public:
+  public:
     explicit Lexer(std::string_view source) : source_(source) {}
 
     TokenList run() {
@@ -45,7 +49,10 @@ public:
             size_t start = pos_;
             advance();
             switch (c) {
-            case ' ': case '\t': case '\n': case '\r': break;
+            case ' ':
+            case '\t':
+            case '\n':
+            case '\r': break;
             case '(': emit(tokens, TokenKind::LParen); break;
             case ')': emit(tokens, TokenKind::RParen); break;
             case '{': emit(tokens, TokenKind::LBrace); break;
@@ -60,33 +67,47 @@ public:
             case '.': emit(tokens, TokenKind::Dot); break;
             case '!': emit(tokens, take('=') ? TokenKind::NotEqual : TokenKind::Not); break;
             case '=':
-                if (take('>')) emit(tokens, TokenKind::FatArrow);
-                else if (take('=')) emit(tokens, TokenKind::Equal);
-                else emit(tokens, TokenKind::Assign);
+                if (take('>'))
+                    emit(tokens, TokenKind::FatArrow);
+                else if (take('='))
+                    emit(tokens, TokenKind::Equal);
+                else
+                    emit(tokens, TokenKind::Assign);
                 break;
             case '<': emit(tokens, take('=') ? TokenKind::LessEqual : TokenKind::Less); break;
             case '>': emit(tokens, take('=') ? TokenKind::GreaterEqual : TokenKind::Greater); break;
             case '+': emit(tokens, take('=') ? TokenKind::PlusAssign : TokenKind::Plus); break;
             case '-':
-                if (take('=')) emit(tokens, TokenKind::MinusAssign);
-                else if (take('>')) emit(tokens, TokenKind::Arrow);
-                else emit(tokens, TokenKind::Minus);
+                if (take('='))
+                    emit(tokens, TokenKind::MinusAssign);
+                else if (take('>'))
+                    emit(tokens, TokenKind::Arrow);
+                else
+                    emit(tokens, TokenKind::Minus);
                 break;
             case '*':
-                if (take('=')) emit(tokens, TokenKind::StarAssign);
-                else if (take('*')) emit(tokens, TokenKind::Power);
-                else emit(tokens, TokenKind::Star);
+                if (take('='))
+                    emit(tokens, TokenKind::StarAssign);
+                else if (take('*'))
+                    emit(tokens, TokenKind::Power);
+                else
+                    emit(tokens, TokenKind::Star);
                 break;
             case '/':
-                if (take('*')) skip_block_comment();
-                else if (take('=')) emit(tokens, TokenKind::SlashAssign);
-                else emit(tokens, TokenKind::Slash);
+                if (take('*'))
+                    skip_block_comment();
+                else if (take('='))
+                    emit(tokens, TokenKind::SlashAssign);
+                else
+                    emit(tokens, TokenKind::Slash);
                 break;
             case '#': skip_line_comment(); break;
             case '"': lex_string(tokens); break;
             default:
-                if (is_ascii_digit(c)) lex_number(tokens, start);
-                else if (is_ascii_letter(c) || c == '_') lex_name(tokens, start);
+                if (is_ascii_digit(c))
+                    lex_number(tokens, start);
+                else if (is_ascii_letter(c) || c == '_')
+                    lex_name(tokens, start);
                 // Anything else is dropped and separates tokens.
                 break;
             }
@@ -95,7 +116,7 @@ public:
         return tokens;
     }
 
-private:
+  private:
     bool at_end() const { return pos_ >= source_.size(); }
     char32_t peek() const {
         size_t p = pos_;
@@ -144,11 +165,26 @@ private:
             if (at_end()) break; // a final backslash is dropped
             char e = source_[pos_];
             switch (e) {
-            case 'n': t.text += '\n'; ++pos_; break;
-            case 't': t.text += '\t'; ++pos_; break;
-            case 'r': t.text += '\r'; ++pos_; break;
-            case '\\': t.text += '\\'; ++pos_; break;
-            case '"': t.text += '"'; ++pos_; break;
+            case 'n':
+                t.text += '\n';
+                ++pos_;
+                break;
+            case 't':
+                t.text += '\t';
+                ++pos_;
+                break;
+            case 'r':
+                t.text += '\r';
+                ++pos_;
+                break;
+            case '\\':
+                t.text += '\\';
+                ++pos_;
+                break;
+            case '"':
+                t.text += '"';
+                ++pos_;
+                break;
             default: t.text += '\\'; break; // the character is copied next
             }
         }
@@ -226,6 +262,8 @@ private:
 
 } // namespace
 
-TokenList tokenize(std::string_view source) { return Lexer(source).run(); }
+TokenList tokenize(std::string_view source) {
+    return Lexer(source).run();
+}
 
 } // namespace drevel

@@ -6,17 +6,20 @@ namespace drevel {
 
 namespace {
 constexpr std::string_view kKindNames[kTokenKindCount] = {
-    "Let", "Def", "Return", "If", "Else", "While", "For", "In", "Break", "Continue", "True",
-    "False", "And", "Or", "Not", "Match", "Try", "Catch", "Global", "Identifier", "Number",
-    "Float", "String", "Plus", "Minus", "Star", "Slash", "Percent", "Power", "Assign",
-    "PlusAssign", "MinusAssign", "StarAssign", "SlashAssign", "Equal", "NotEqual", "Less",
-    "Greater", "LessEqual", "GreaterEqual", "LParen", "RParen", "LBrace", "RBrace", "LBracket",
-    "RBracket", "Comma", "Colon", "Semicolon", "Arrow", "FatArrow", "Dot", "Question", "Use",
-    "As", "EOF",
+    "Let",      "Def",      "Return",     "If",          "Else",         "While",       "For",
+    "In",       "Break",    "Continue",   "True",        "False",        "And",         "Or",
+    "Not",      "Match",    "Try",        "Catch",       "Global",       "Identifier",  "Number",
+    "Float",    "String",   "Plus",       "Minus",       "Star",         "Slash",       "Percent",
+    "Power",    "Assign",   "PlusAssign", "MinusAssign", "StarAssign",   "SlashAssign", "Equal",
+    "NotEqual", "Less",     "Greater",    "LessEqual",   "GreaterEqual", "LParen",      "RParen",
+    "LBrace",   "RBrace",   "LBracket",   "RBracket",    "Comma",        "Colon",       "Semicolon",
+    "Arrow",    "FatArrow", "Dot",        "Question",    "Use",          "As",          "EOF",
 };
 } // namespace
 
-std::string_view token_kind_name(TokenKind kind) { return kKindNames[int(kind)]; }
+std::string_view token_kind_name(TokenKind kind) {
+    return kKindNames[int(kind)];
+}
 
 bool Token::operator==(const Token& other) const {
     if (kind != other.kind) return false;
@@ -38,9 +41,7 @@ std::string token_debug(const Token& token) {
         append_quoted(out, token.text);
         out += ')';
         break;
-    case TokenKind::Number:
-        out += '(' + std::to_string(token.integer) + ')';
-        break;
+    case TokenKind::Number: out += '(' + std::to_string(token.integer) + ')'; break;
     case TokenKind::Float:
         out += '(';
         append_float_debug(out, token.real);

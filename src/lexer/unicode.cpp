@@ -24,17 +24,21 @@ using CaseMapping = int32_t (*)(UChar*, int32_t, const UChar*, int32_t, const ch
 struct Icu {
     UBool (*has_binary_property)(UChar32, UProperty) = nullptr;
     int8_t (*char_type)(UChar32) = nullptr;
-    UChar* (*from_utf8_lenient)(UChar*, int32_t, int32_t*, const char*, int32_t, UErrorCode*) = nullptr;
+    UChar* (*from_utf8_lenient)(UChar*, int32_t, int32_t*, const char*, int32_t,
+                                UErrorCode*) = nullptr;
     CaseMapping to_upper = nullptr;
     CaseMapping to_lower = nullptr;
 
-    bool loaded() const { return has_binary_property && char_type && from_utf8_lenient && to_upper && to_lower; }
+    bool loaded() const {
+        return has_binary_property && char_type && from_utf8_lenient && to_upper && to_lower;
+    }
 };
 
 const Icu& icu() {
     static const Icu instance = [] {
         Icu api;
-        void* library = dlopen("libicuuc.so." DREVEL_STRINGIFY(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
+        void* library =
+            dlopen("libicuuc.so." DREVEL_STRINGIFY(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
         if (!library) library = dlopen("libicuuc.so", RTLD_NOW | RTLD_LOCAL);
         if (!library) return api;
         auto load = [library](auto& slot, const char* name) {
@@ -113,8 +117,9 @@ bool is_identifier_tail(char32_t c) {
 bool is_white_space(char32_t c) {
     if (c < 0x80) return c == ' ' || (c >= 0x09 && c <= 0x0D);
     const Icu& api = icu();
-    if (!api.loaded()) return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-                                c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+    if (!api.loaded())
+        return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+               c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
     return api.has_binary_property(UChar32(c), UCHAR_WHITE_SPACE);
 }
 
@@ -143,17 +148,17 @@ std::string map_case(std::string_view text, bool upper) {
     int32_t source_length = 0;
     CaseMapping mapping = upper ? api.to_upper : api.to_lower;
     api.from_utf8_lenient(source.data(), int32_t(source.size()), &source_length, text.data(),
-                         int32_t(text.size()), &status);
+                          int32_t(text.size()), &status);
     if (U_FAILURE(status)) return std::string(text);
     std::vector<UChar> mapped(size_t(source_length) * 3 + 8);
     status = U_ZERO_ERROR;
-    int32_t mapped_length = mapping(mapped.data(), int32_t(mapped.size()), source.data(),
-                                    source_length, "", &status);
+    int32_t mapped_length =
+        mapping(mapped.data(), int32_t(mapped.size()), source.data(), source_length, "", &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         mapped.resize(size_t(mapped_length));
         status = U_ZERO_ERROR;
-        mapped_length = mapping(mapped.data(), int32_t(mapped.size()), source.data(),
-                                source_length, "", &status);
+        mapped_length = mapping(mapped.data(), int32_t(mapped.size()), source.data(), source_length,
+                                "", &status);
     }
     if (U_FAILURE(status)) return std::string(text);
     std::string out;
@@ -169,8 +174,12 @@ std::string map_case(std::string_view text, bool upper) {
 
 } // namespace
 
-std::string to_upper(std::string_view text) { return map_case(text, true); }
-std::string to_lower(std::string_view text) { return map_case(text, false); }
+std::string to_upper(std::string_view text) {
+    return map_case(text, true);
+}
+std::string to_lower(std::string_view text) {
+    return map_case(text, false);
+}
 
 std::string_view trim_white_space(std::string_view text) {
     size_t start = 0;
@@ -183,7 +192,8 @@ std::string_view trim_white_space(std::string_view text) {
     while (end > start) {
         // Step back to the start of the previous scalar value.
         size_t prev = end - 1;
-        while (prev > start && (uint8_t(text[prev]) & 0xC0) == 0x80) --prev;
+        while (prev > start && (uint8_t(text[prev]) & 0xC0) == 0x80)
+            --prev;
         size_t probe = prev;
         if (!is_white_space(next_code_point(text, probe))) break;
         end = prev;
@@ -196,7 +206,8 @@ std::string utf8_lossy(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     size_t pos = 0;
-    while (pos < bytes.size()) append_utf8(out, next_code_point(bytes, pos));
+    while (pos < bytes.size())
+        append_utf8(out, next_code_point(bytes, pos));
     return out;
 }
 

@@ -60,7 +60,8 @@ Command parse_command_line(const std::vector<std::string>& args) {
         if (first == "upgrade") return with_module<command::Upgrade>(args);
         return with_module<command::Uninstall>(args);
     }
-    if (first == "modules" || first == "list" || first == "list-modules") return command::ListModules{};
+    if (first == "modules" || first == "list" || first == "list-modules")
+        return command::ListModules{};
 
     command::Run run;
     bool file_known = false; // an empty argument counts as the file, then as none

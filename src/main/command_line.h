@@ -35,9 +35,9 @@ struct UsageError {
 };
 } // namespace command
 
-using Command = std::variant<command::Help, command::Version, command::Repl, command::Run, command::Build,
-                             command::Install, command::Upgrade, command::Uninstall, command::ListModules,
-                             command::UsageError>;
+using Command = std::variant<command::Help, command::Version, command::Repl, command::Run,
+                             command::Build, command::Install, command::Upgrade, command::Uninstall,
+                             command::ListModules, command::UsageError>;
 
 // Looks at the arguments after the program's own name; prints nothing.
 Command parse_command_line(const std::vector<std::string>& args);

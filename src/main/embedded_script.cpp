@@ -28,13 +28,16 @@ std::optional<std::string> read_trailer(int fd) {
     if (::fstat(fd, &info) != 0 || info.st_size < off_t(kTrailerSize)) return std::nullopt;
     const uint64_t file_size = uint64_t(info.st_size);
     char trailer[kTrailerSize];
-    if (!read_exactly(fd, trailer, kTrailerSize, off_t(file_size - kTrailerSize))) return std::nullopt;
+    if (!read_exactly(fd, trailer, kTrailerSize, off_t(file_size - kTrailerSize)))
+        return std::nullopt;
     if (std::memcmp(trailer + 8, kTrailerMarker, kTrailerMarkerSize) != 0) return std::nullopt;
     uint64_t length = 0;
-    for (int i = 7; i >= 0; --i) length = (length << 8) | uint8_t(trailer[i]);
+    for (int i = 7; i >= 0; --i)
+        length = (length << 8) | uint8_t(trailer[i]);
     if (length > kMaxEmbeddedScript || length > file_size - kTrailerSize) return std::nullopt;
     std::string script(length, '\0');
-    if (length > 0 && !read_exactly(fd, script.data(), length, off_t(file_size - kTrailerSize - length)))
+    if (length > 0 &&
+        !read_exactly(fd, script.data(), length, off_t(file_size - kTrailerSize - length)))
         return std::nullopt;
     if (!is_valid_utf8(script)) return std::nullopt;
     return script;
@@ -50,6 +53,8 @@ std::optional<std::string> read_embedded_script(const std::string& path) {
     return script;
 }
 
-std::optional<std::string> load_embedded_script() { return read_embedded_script("/proc/self/exe"); }
+std::optional<std::string> load_embedded_script() {
+    return read_embedded_script("/proc/self/exe");
+}
 
 } // namespace drevel

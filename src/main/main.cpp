@@ -30,9 +30,7 @@ int finish_module_command(std::optional<std::string> failure) {
     return 0;
 }
 
-template <class... Ts> struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
+template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
 
 int dispatch(const Command& command) {
     return std::visit(
@@ -51,9 +49,15 @@ int dispatch(const Command& command) {
             },
             [](const command::Run& run) { return run_file(run.file, run.debug, run.extra_debug); },
             [](const command::Build& build) { return build_standalone(build.file, build.output); },
-            [](const command::Install& c) { return finish_module_command(install_module(c.module)); },
-            [](const command::Upgrade& c) { return finish_module_command(upgrade_module(c.module)); },
-            [](const command::Uninstall& c) { return finish_module_command(uninstall_module(c.module)); },
+            [](const command::Install& c) {
+                return finish_module_command(install_module(c.module));
+            },
+            [](const command::Upgrade& c) {
+                return finish_module_command(upgrade_module(c.module));
+            },
+            [](const command::Uninstall& c) {
+                return finish_module_command(uninstall_module(c.module));
+            },
             [](const command::ListModules&) { return finish_module_command(list_modules()); },
             [](const command::UsageError& e) -> int { report_fatal_error(e.message); },
         },
@@ -105,8 +109,10 @@ int main(int argc, char** argv) {
     bool started = pthread_attr_setstacksize(&attributes, kStackSize) == 0 &&
                    pthread_create(&thread, &attributes, run_program, &start) == 0;
     pthread_attr_destroy(&attributes);
-    if (started) pthread_join(thread, nullptr);
-    else run_program(&start);
+    if (started)
+        pthread_join(thread, nullptr);
+    else
+        run_program(&start);
     output::flush();
     return start.status;
 }

@@ -16,7 +16,8 @@ namespace {
 
 const std::string kSeparator = [] {
     std::string s;
-    for (int i = 0; i < 33; ++i) s += "\u2500";
+    for (int i = 0; i < 33; ++i)
+        s += "\u2500";
     return s;
 }();
 
@@ -51,7 +52,8 @@ void fail_file(const std::string& message) {
 bool check_script_path(std::string_view path) {
     // The last component, as a path library would name it: "." and ".." and
     // roots have no file name.
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
     size_t slash = path.rfind('/');
     std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") return false;
@@ -110,7 +112,8 @@ bool run_script(const std::string& source, bool debug, bool extra) {
                 auto& let = static_cast<const AssignStmt&>(*stmt);
                 Value value = interpreter.evaluate(*let.value);
                 if (value.is_error()) {
-                    report_error("Error in global let statement for '" + let.name + "': " + value.text());
+                    report_error("Error in global let statement for '" + let.name +
+                                 "': " + value.text());
                 }
                 interpreter.set_variable(let.symbol, std::move(value));
                 break;

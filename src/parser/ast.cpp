@@ -9,7 +9,8 @@ namespace {
 std::vector<ExprPtr> clone_all(const std::vector<ExprPtr>& exprs) {
     std::vector<ExprPtr> out;
     out.reserve(exprs.size());
-    for (const ExprPtr& e : exprs) out.push_back(e->clone());
+    for (const ExprPtr& e : exprs)
+        out.push_back(e->clone());
     return out;
 }
 
@@ -22,8 +23,8 @@ bool is_identifier(const Expr* e, Symbol symbol) {
 
 namespace {
 bool is_arithmetic(TokenKind op) {
-    return op == TokenKind::Plus || op == TokenKind::Minus || op == TokenKind::Star || op == TokenKind::Slash ||
-           op == TokenKind::Percent || op == TokenKind::Power;
+    return op == TokenKind::Plus || op == TokenKind::Minus || op == TokenKind::Star ||
+           op == TokenKind::Slash || op == TokenKind::Percent || op == TokenKind::Power;
 }
 bool is_comparison(TokenKind op) {
     return op == TokenKind::Less || op == TokenKind::Greater || op == TokenKind::LessEqual ||
@@ -69,25 +70,33 @@ CallExpr::CallExpr(std::string n, std::vector<ExprPtr> a)
     }
 }
 
-ExprPtr CallExpr::clone() const { return std::make_unique<CallExpr>(name, clone_all(args)); }
+ExprPtr CallExpr::clone() const {
+    return std::make_unique<CallExpr>(name, clone_all(args));
+}
 
-ExprPtr ArrayExpr::clone() const { return std::make_unique<ArrayExpr>(clone_all(elements)); }
+ExprPtr ArrayExpr::clone() const {
+    return std::make_unique<ArrayExpr>(clone_all(elements));
+}
 
 ExprPtr DictExpr::clone() const {
     std::vector<std::pair<std::string, ExprPtr>> out;
     out.reserve(entries.size());
-    for (const auto& [key, value] : entries) out.emplace_back(key, value->clone());
+    for (const auto& [key, value] : entries)
+        out.emplace_back(key, value->clone());
     return std::make_unique<DictExpr>(std::move(out));
 }
 
 Block clone_block(const Block& block) {
     Block out;
     out.reserve(block.size());
-    for (const StmtPtr& s : block) out.push_back(s->clone());
+    for (const StmtPtr& s : block)
+        out.push_back(s->clone());
     return out;
 }
 
-void retain_function(FunctionBody* f) { ++f->refs; }
+void retain_function(FunctionBody* f) {
+    ++f->refs;
+}
 void release_function(FunctionBody* f) {
     if (--f->refs == 0) delete f;
 }
@@ -114,15 +123,20 @@ AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
             if (!harmless) break;
             bin = static_cast<const BinaryOpExpr*>(bin->left.get());
         }
-        if (bin->op == TokenKind::Plus && is_identifier(bin->left.get(), symbol)) releasing_operation = bin;
+        if (bin->op == TokenKind::Plus && is_identifier(bin->left.get(), symbol))
+            releasing_operation = bin;
     }
 }
 
-StmtPtr AssignStmt::clone() const { return std::make_unique<AssignStmt>(kind, name, op, value->clone()); }
+StmtPtr AssignStmt::clone() const {
+    return std::make_unique<AssignStmt>(kind, name, op, value->clone());
+}
 
 FunctionStmt::FunctionStmt(std::string n, std::vector<std::string> params, Block body)
-    : Stmt(StmtKind::Function), name(std::move(n)), symbol(intern(name)), function(new FunctionBody) {
-    for (const std::string& p : params) function->param_symbols.push_back(intern(p));
+    : Stmt(StmtKind::Function), name(std::move(n)), symbol(intern(name)),
+      function(new FunctionBody) {
+    for (const std::string& p : params)
+        function->param_symbols.push_back(intern(p));
     function->params = std::move(params);
     function->body = std::move(body);
 }
@@ -137,15 +151,20 @@ StmtPtr IfStmt::clone() const {
     return std::make_unique<IfStmt>(condition->clone(), clone_block(then_body), std::move(e));
 }
 
-StmtPtr WhileStmt::clone() const { return std::make_unique<WhileStmt>(condition->clone(), clone_block(body)); }
+StmtPtr WhileStmt::clone() const {
+    return std::make_unique<WhileStmt>(condition->clone(), clone_block(body));
+}
 
-StmtPtr ForStmt::clone() const { return std::make_unique<ForStmt>(var, iter->clone(), clone_block(body)); }
+StmtPtr ForStmt::clone() const {
+    return std::make_unique<ForStmt>(var, iter->clone(), clone_block(body));
+}
 
 StmtPtr MatchStmt::clone() const {
     std::vector<MatchArm> out;
     out.reserve(arms.size());
     for (const MatchArm& arm : arms)
-        out.push_back(MatchArm{arm.pattern ? arm.pattern->clone() : nullptr, clone_block(arm.body)});
+        out.push_back(
+            MatchArm{arm.pattern ? arm.pattern->clone() : nullptr, clone_block(arm.body)});
     return std::make_unique<MatchStmt>(expr->clone(), std::move(out));
 }
 
@@ -153,7 +172,9 @@ StmtPtr TryStmt::clone() const {
     return std::make_unique<TryStmt>(clone_block(body), catch_var, clone_block(catch_body));
 }
 
-StmtPtr ReturnStmt::clone() const { return std::make_unique<ReturnStmt>(value ? value->clone() : nullptr); }
+StmtPtr ReturnStmt::clone() const {
+    return std::make_unique<ReturnStmt>(value ? value->clone() : nullptr);
+}
 
 // ---- debug form ----
 
@@ -165,7 +186,9 @@ void field(std::string& out, const char* name, bool first = false) {
     out += ": ";
 }
 
-void quoted(std::string& out, const std::string& text) { append_quoted(out, text); }
+void quoted(std::string& out, const std::string& text) {
+    append_quoted(out, text);
+}
 
 void expr_list(std::string& out, const std::vector<ExprPtr>& exprs) {
     out += '[';

@@ -19,7 +19,18 @@ namespace drevel {
 struct BuiltinEntry;
 
 enum class ExprKind : uint8_t {
-    Number, Float, String, Boolean, Identifier, BinaryOp, UnaryOp, Call, Array, Dict, Index, Range,
+    Number,
+    Float,
+    String,
+    Boolean,
+    Identifier,
+    BinaryOp,
+    UnaryOp,
+    Call,
+    Array,
+    Dict,
+    Index,
+    Range,
 };
 
 struct Expr {
@@ -123,7 +134,8 @@ struct DictExpr final : Expr {
 struct IndexExpr final : Expr {
     ExprPtr object;
     ExprPtr index;
-    IndexExpr(ExprPtr o, ExprPtr i) : Expr(ExprKind::Index), object(std::move(o)), index(std::move(i)) {}
+    IndexExpr(ExprPtr o, ExprPtr i)
+        : Expr(ExprKind::Index), object(std::move(o)), index(std::move(i)) {}
     ExprPtr clone() const override {
         return std::make_unique<IndexExpr>(object->clone(), index->clone());
     }
@@ -132,15 +144,29 @@ struct IndexExpr final : Expr {
 struct RangeExpr final : Expr {
     ExprPtr start;
     ExprPtr end;
-    RangeExpr(ExprPtr s, ExprPtr e) : Expr(ExprKind::Range), start(std::move(s)), end(std::move(e)) {}
+    RangeExpr(ExprPtr s, ExprPtr e)
+        : Expr(ExprKind::Range), start(std::move(s)), end(std::move(e)) {}
     ExprPtr clone() const override {
         return std::make_unique<RangeExpr>(start->clone(), end->clone());
     }
 };
 
 enum class StmtKind : uint8_t {
-    Let, Assign, CompoundAssign, Function, If, While, For, Match, Try, Return, Break, Continue,
-    Global, Use, Expr,
+    Let,
+    Assign,
+    CompoundAssign,
+    Function,
+    If,
+    While,
+    For,
+    Match,
+    Try,
+    Return,
+    Break,
+    Continue,
+    Global,
+    Use,
+    Expr,
 };
 
 struct Stmt {
@@ -192,14 +218,16 @@ struct IfStmt final : Stmt {
     Block then_body;
     std::optional<Block> else_body;
     IfStmt(ExprPtr c, Block t, std::optional<Block> e)
-        : Stmt(StmtKind::If), condition(std::move(c)), then_body(std::move(t)), else_body(std::move(e)) {}
+        : Stmt(StmtKind::If), condition(std::move(c)), then_body(std::move(t)),
+          else_body(std::move(e)) {}
     StmtPtr clone() const override;
 };
 
 struct WhileStmt final : Stmt {
     ExprPtr condition;
     Block body;
-    WhileStmt(ExprPtr c, Block b) : Stmt(StmtKind::While), condition(std::move(c)), body(std::move(b)) {}
+    WhileStmt(ExprPtr c, Block b)
+        : Stmt(StmtKind::While), condition(std::move(c)), body(std::move(b)) {}
     StmtPtr clone() const override;
 };
 
@@ -209,7 +237,8 @@ struct ForStmt final : Stmt {
     ExprPtr iter;
     Block body;
     ForStmt(std::string v, ExprPtr i, Block b)
-        : Stmt(StmtKind::For), var(std::move(v)), symbol(intern(var)), iter(std::move(i)), body(std::move(b)) {}
+        : Stmt(StmtKind::For), var(std::move(v)), symbol(intern(var)), iter(std::move(i)),
+          body(std::move(b)) {}
     StmtPtr clone() const override;
 };
 
@@ -222,7 +251,8 @@ struct MatchArm {
 struct MatchStmt final : Stmt {
     ExprPtr expr;
     std::vector<MatchArm> arms;
-    MatchStmt(ExprPtr e, std::vector<MatchArm> a) : Stmt(StmtKind::Match), expr(std::move(e)), arms(std::move(a)) {}
+    MatchStmt(ExprPtr e, std::vector<MatchArm> a)
+        : Stmt(StmtKind::Match), expr(std::move(e)), arms(std::move(a)) {}
     StmtPtr clone() const override;
 };
 
@@ -232,8 +262,8 @@ struct TryStmt final : Stmt {
     Symbol symbol;
     Block catch_body;
     TryStmt(Block b, std::string v, Block c)
-        : Stmt(StmtKind::Try), body(std::move(b)), catch_var(std::move(v)), symbol(intern(catch_var)),
-          catch_body(std::move(c)) {}
+        : Stmt(StmtKind::Try), body(std::move(b)), catch_var(std::move(v)),
+          symbol(intern(catch_var)), catch_body(std::move(c)) {}
     StmtPtr clone() const override;
 };
 
@@ -251,7 +281,8 @@ struct SignalStmt final : Stmt { // Break, Continue
 struct GlobalStmt final : Stmt {
     std::string name;
     Symbol symbol;
-    explicit GlobalStmt(std::string n) : Stmt(StmtKind::Global), name(std::move(n)), symbol(intern(name)) {}
+    explicit GlobalStmt(std::string n)
+        : Stmt(StmtKind::Global), name(std::move(n)), symbol(intern(name)) {}
     StmtPtr clone() const override { return std::make_unique<GlobalStmt>(name); }
 };
 

@@ -32,7 +32,7 @@ int binary_level(TK kind) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(const TokenList& tokens) : tokens_(tokens) {}
 
   public:
@@ -44,16 +44,20 @@ public:
             size_t before = pos_;
             StmtPtr s = statement();
             // A token that starts nothing is dropped, so the loop always moves.
-            if (pos_ == before) ++pos_;
-            else if (s) out.push_back(std::move(s));
+            if (pos_ == before)
+                ++pos_;
+            else if (s)
+                out.push_back(std::move(s));
         }
         return out;
     }
 
-private:
+  private:
     // ---- token access ----
     const Token& current() const { return pos_ < tokens_.size() ? tokens_[pos_] : eof_; }
-    const Token& ahead(size_t n) const { return pos_ + n < tokens_.size() ? tokens_[pos_ + n] : eof_; }
+    const Token& ahead(size_t n) const {
+        return pos_ + n < tokens_.size() ? tokens_[pos_ + n] : eof_;
+    }
     bool at(TK kind) const { return current().kind == kind; }
     void advance() {
         if (pos_ < tokens_.size()) ++pos_;
@@ -92,8 +96,10 @@ private:
         while (!at(TK::RBrace) && !at(TK::EOF_)) {
             size_t before = pos_;
             StmtPtr s = statement();
-            if (pos_ == before) ++pos_;
-            else if (s) out.push_back(std::move(s));
+            if (pos_ == before)
+                ++pos_;
+            else if (s)
+                out.push_back(std::move(s));
         }
         return out;
     }
@@ -181,7 +187,8 @@ private:
         if (!consume_if(TK::Assign)) return nullptr;
         ExprPtr value = expression();
         skip_semicolon();
-        return std::make_unique<AssignStmt>(StmtKind::Let, std::move(name), TK::Assign, std::move(value));
+        return std::make_unique<AssignStmt>(StmtKind::Let, std::move(name), TK::Assign,
+                                            std::move(value));
     }
 
     StmtPtr def_statement() {
@@ -209,7 +216,8 @@ private:
         if (!then_body) return nullptr;
         std::optional<Block> else_body;
         if (consume_if(TK::Else)) else_body = braced_block();
-        return std::make_unique<IfStmt>(std::move(condition), std::move(*then_body), std::move(else_body));
+        return std::make_unique<IfStmt>(std::move(condition), std::move(*then_body),
+                                        std::move(else_body));
     }
 
     StmtPtr for_statement() {
@@ -479,7 +487,8 @@ private:
 
     static ExprPtr make_call(ExprPtr callee, std::vector<ExprPtr> args) {
         if (callee->kind == ExprKind::Identifier) {
-            return std::make_unique<CallExpr>(static_cast<IdentifierExpr&>(*callee).name, std::move(args));
+            return std::make_unique<CallExpr>(static_cast<IdentifierExpr&>(*callee).name,
+                                              std::move(args));
         }
         if (callee->kind == ExprKind::Index) {
             auto& index = static_cast<IndexExpr&>(*callee);
@@ -487,7 +496,8 @@ private:
                 std::string member = static_cast<StringExpr&>(*index.index).value;
                 if (index.object->kind == ExprKind::Identifier) {
                     return std::make_unique<CallExpr>(
-                        static_cast<IdentifierExpr&>(*index.object).name + "." + member, std::move(args));
+                        static_cast<IdentifierExpr&>(*index.object).name + "." + member,
+                        std::move(args));
                 }
                 args.insert(args.begin(), std::move(index.object));
                 return std::make_unique<CallExpr>(std::move(member), std::move(args));

@@ -26,8 +26,12 @@ Symbol intern(std::string_view name) {
     return id;
 }
 
-const std::string& symbol_name(Symbol symbol) { return table().names[symbol]; }
+const std::string& symbol_name(Symbol symbol) {
+    return table().names[symbol];
+}
 
-Symbol symbol_count() { return Symbol(table().names.size()); }
+Symbol symbol_count() {
+    return Symbol(table().names.size());
+}
 
 } // namespace drevel

@@ -41,10 +41,11 @@ struct LineEditor {
 
 // Reads lines with editing and history on a terminal, plain lines otherwise.
 class LineSource {
-public:
+  public:
     LineSource() : terminal_(::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO) && editor_.load()) {
         if (!terminal_) return;
-        if (const char* home = std::getenv("HOME")) history_path_ = std::string(home) + "/.drevel_history";
+        if (const char* home = std::getenv("HOME"))
+            history_path_ = std::string(home) + "/.drevel_history";
         editor_.using_history();
         if (!history_path_.empty()) editor_.read_history(history_path_.c_str());
     }
@@ -67,7 +68,7 @@ public:
         return true;
     }
 
-private:
+  private:
     LineEditor editor_;
     bool terminal_;
     std::string history_path_;
@@ -79,8 +80,10 @@ void count_brackets(std::string_view line, int32_t& brackets, int32_t& braces) {
     };
     for (char c : line) {
         switch (c) {
-        case '(': case '[': ++brackets; break;
-        case ')': case ']': down(brackets); break;
+        case '(':
+        case '[': ++brackets; break;
+        case ')':
+        case ']': down(brackets); break;
         case '{': ++braces; break;
         case '}': down(braces); break;
         default: break;
@@ -122,7 +125,8 @@ void run_repl() {
             continue;
         }
         interpreter.ensure_slots();
-        for (const StmtPtr& stmt : parsed.program) interpreter.execute_statement(*stmt);
+        for (const StmtPtr& stmt : parsed.program)
+            interpreter.execute_statement(*stmt);
         // A top-level return has no call to take its value; left pending it
         // would cut short and be returned by the next input's first call.
         if (interpreter.has_return_value()) interpreter.take_return_value();

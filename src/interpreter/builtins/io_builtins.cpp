@@ -22,7 +22,6 @@ Value print(const Value* args, size_t count, GraphicsContext&) {
     return Value();
 }
 
-
 Value input(const Value* args, size_t count, GraphicsContext&) {
     if (count == 0) return Value();
     output::write(display_text(args[0]));

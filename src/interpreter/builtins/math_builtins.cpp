@@ -8,15 +8,18 @@ namespace drevel::builtins {
 
 namespace {
 
-bool numeric_argument(const Value* args, size_t count) { return count > 0 && args[0].is_numeric(); }
+bool numeric_argument(const Value* args, size_t count) {
+    return count > 0 && args[0].is_numeric();
+}
 
 // xoshiro256**, seeded from the operating system once per thread.
 class RandomGenerator {
-public:
+  public:
     RandomGenerator() {
         if (getrandom(state_, sizeof state_, 0) != sizeof state_) {
             uint64_t seed = uint64_t(reinterpret_cast<uintptr_t>(this)) ^ 0x9e3779b97f4a7c15ULL;
-            for (uint64_t& s : state_) s = seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            for (uint64_t& s : state_)
+                s = seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
         }
         if ((state_[0] | state_[1] | state_[2] | state_[3]) == 0) state_[0] = 1;
     }
@@ -32,7 +35,7 @@ public:
         return result;
     }
 
-private:
+  private:
     static uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     uint64_t state_[4];
 };

@@ -9,31 +9,47 @@ namespace drevel {
 namespace {
 
 constexpr BuiltinEntry kCoreBuiltins[] = {
-    {"print", builtins::print},     {"input", builtins::input},
-    {"len", builtins::len},         {"upper", builtins::upper},
-    {"lower", builtins::lower},     {"slice", builtins::slice},
-    {"contains", builtins::contains}, {"split", builtins::split},
-    {"concat", builtins::concat},   {"push", builtins::push},
-    {"pop", builtins::pop},         {"reverse", builtins::reverse},
-    {"abs", builtins::abs},         {"sqrt", builtins::sqrt},
-    {"pow", builtins::pow},         {"min", builtins::min},
-    {"max", builtins::max},         {"floor", builtins::floor},
-    {"ceil", builtins::ceil},       {"round", builtins::round},
-    {"random", builtins::random},   {"random_range", builtins::random_range},
-    {"typeof", builtins::type_of},  {"is_number", builtins::is_number},
-    {"is_string", builtins::is_string}, {"is_array", builtins::is_array},
+    {"print", builtins::print},
+    {"input", builtins::input},
+    {"len", builtins::len},
+    {"upper", builtins::upper},
+    {"lower", builtins::lower},
+    {"slice", builtins::slice},
+    {"contains", builtins::contains},
+    {"split", builtins::split},
+    {"concat", builtins::concat},
+    {"push", builtins::push},
+    {"pop", builtins::pop},
+    {"reverse", builtins::reverse},
+    {"abs", builtins::abs},
+    {"sqrt", builtins::sqrt},
+    {"pow", builtins::pow},
+    {"min", builtins::min},
+    {"max", builtins::max},
+    {"floor", builtins::floor},
+    {"ceil", builtins::ceil},
+    {"round", builtins::round},
+    {"random", builtins::random},
+    {"random_range", builtins::random_range},
+    {"typeof", builtins::type_of},
+    {"is_number", builtins::is_number},
+    {"is_string", builtins::is_string},
+    {"is_array", builtins::is_array},
     {"is_dict", builtins::is_dict},
 };
 
 } // namespace
 
-BuiltinTable core_builtins() { return {kCoreBuiltins, std::size(kCoreBuiltins)}; }
+BuiltinTable core_builtins() {
+    return {kCoreBuiltins, std::size(kCoreBuiltins)};
+}
 
 const BuiltinEntry* find_builtin(std::string_view name) {
     static const auto registry = [] {
         std::unordered_map<std::string_view, const BuiltinEntry*> map;
         for (BuiltinTable table : {core_builtins(), graphics_builtins()}) {
-            for (size_t i = 0; i < table.count; ++i) map.emplace(table.entries[i].name, &table.entries[i]);
+            for (size_t i = 0; i < table.count; ++i)
+                map.emplace(table.entries[i].name, &table.entries[i]);
         }
         return map;
     }();

@@ -17,7 +17,8 @@ Value lower(const Value* args, size_t count, GraphicsContext&) {
 // Indices count characters. A negative start skips everything (it is read as
 // an unsigned count), an end below start copies to the end of the text.
 Value slice(const Value* args, size_t count, GraphicsContext&) {
-    if (count < 3 || args[0].kind() != ValueKind::String || !args[1].is_numeric() || !args[2].is_numeric())
+    if (count < 3 || args[0].kind() != ValueKind::String || !args[1].is_numeric() ||
+        !args[2].is_numeric())
         return Value();
     int64_t start = numeric_to_int(args[1]);
     int64_t end = numeric_to_int(args[2]);
@@ -79,9 +80,11 @@ Value concat(const Value* args, size_t count, GraphicsContext&) {
     // (s = concat(s, t) in a loop stays linear). The arguments belong to this
     // call and are discarded after it.
     Value& first = const_cast<Value&>(args[0]);
-    Value result = first.kind() == ValueKind::String ? std::move(first) : Value::string(display_text(first));
+    Value result =
+        first.kind() == ValueKind::String ? std::move(first) : Value::string(display_text(first));
     std::string& text = result.mutable_text();
-    for (size_t i = 1; i < count; ++i) append_display_text(text, args[i]);
+    for (size_t i = 1; i < count; ++i)
+        append_display_text(text, args[i]);
     return result;
 }
 
