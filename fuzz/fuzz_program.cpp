@@ -119,6 +119,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Job job{std::string_view(reinterpret_cast<const char*>(data), size)};
     if (!drevel::is_valid_utf8(job.source)) return -1;
+    fuzz_memory::begin_input();
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_t thread;

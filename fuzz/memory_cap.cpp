@@ -2,17 +2,21 @@
 
 #include <malloc.h>
 
+#include <atomic>
 #include <cstdlib>
 
 namespace fuzz_memory {
 
 namespace {
 
-size_t live = 0; // one thread
+// Atomic: libFuzzer's own threads allocate beside the input's thread.
+std::atomic<size_t> live{0};
+std::atomic<size_t> allocated{0}; // since begin_input
 
 void* allocate(size_t size, size_t alignment, bool may_throw) {
     if (size == 0) size = 1;
-    if (size > kCeiling || live + size > kCeiling) {
+    if (size > kCeiling || live.load(std::memory_order_relaxed) + size > kCeiling ||
+        allocated.load(std::memory_order_relaxed) + size > kWorkCeiling) {
         if (may_throw) throw std::bad_alloc();
         return nullptr;
     }
@@ -24,17 +28,22 @@ void* allocate(size_t size, size_t alignment, bool may_throw) {
         if (may_throw) throw std::bad_alloc();
         return nullptr;
     }
-    live += malloc_usable_size(block);
+    live.fetch_add(malloc_usable_size(block), std::memory_order_relaxed);
+    allocated.fetch_add(size, std::memory_order_relaxed);
     return block;
 }
 
 void release(void* block) noexcept {
     if (block == nullptr) return;
-    live -= malloc_usable_size(block);
+    live.fetch_sub(malloc_usable_size(block), std::memory_order_relaxed);
     std::free(block);
 }
 
 } // namespace
+
+void begin_input() {
+    allocated = 0;
+}
 
 size_t live_bytes() {
     return live;

@@ -40,7 +40,7 @@ trap 'rm -rf "$scratch"' EXIT
 [ -z "${FUZZ_STATS:-}" ] || : > "$FUZZ_STATS"
 
 # Leaks are checked after every input; UBSan stops at its first report.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:symbolize=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:symbolize=1:quarantine_size_mb=64"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 failed=0
@@ -49,11 +49,12 @@ for entry in $all_targets; do
     case " $selected " in *" $name "*) ;; *) continue ;; esac
     seconds=$((total * ${entry##*:} / weight_sum))
     [ "$seconds" -ge 1 ] || seconds=1
-    flags=(-max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048
+    flags=(-max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=3072
            -print_final_stats=1 -artifact_prefix="$artifacts/$name-")
     # The program target's scripts write ERROR lines; libFuzzer keeps its own
     # reports on a copy of standard error.
     [ "$name" != program ] || flags+=(-close_fd_mask=2)
+    case "$name" in front_end | program) flags+=(-dict="$root/fuzz/language.dict") ;; esac
     mkdir -p "$scratch/$name"
     log="$scratch/$name.log"
     echo "== fuzz_$name: ${seconds}s"

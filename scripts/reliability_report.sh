@@ -61,19 +61,22 @@ libFuzzer targets in `fuzz/`, built with clang and
 and the script tests for the two program targets (`fuzz/update_corpus.sh`
 refreshes them), hand-made inputs for the others. A crash, sanitizer report,
 leak (checked after every input), time-out (10 s per input) or out-of-memory
-(2 GB) fails the run and leaves the input in `build-fuzz/artifacts/`.
+(3 GB, with a 64 MB AddressSanitizer quarantine) fails the run and leaves
+the input in `build-fuzz/artifacts/`.
 
 | Target | What it takes apart |
 |---|---|
 | `front_end` | any valid UTF-8 through `tokenize` and `parse_program`; checks the single final EOF token |
-| `program` | whole programs: tokenize, parse, first pass and execution, with a step budget of 20,000 loop iterations and calls, `input` reading an empty stream, the files and http modules unavailable, programs naming `sdl2`, `window` or `present` skipped, in an empty temporary directory; a 768 MB heap ceiling turns legitimately huge programs (a range of 10^8 elements, a string doubled in a loop) into skipped inputs |
+| `program` | whole programs: tokenize, parse, first pass and execution, with a step budget of 20,000 loop iterations and calls, `input` reading an empty stream, the files and http modules unavailable, programs naming `sdl2`, `window` or `present` skipped, in an empty temporary directory; a 256 MB ceiling on live heap and an 8 GB ceiling on the bytes one input allocates in all turn legitimately costly programs (a range of 10^8 elements, a string doubled in a loop, a large text copied in every iteration) into skipped inputs |
 | `http` | the request path of one received buffer (at most 1024 bytes), the route lookup and the response bytes; URL splitting, port parsing and the client request |
 | `module_yaml` | the `module.yaml` file-list reader and the file-name check (no accepted name leaves the module directory) |
 | `module_name` | the module-name parser (two non-empty parts that stay below `.drevel/modules`, or the fixed message) |
 | `trailer` | the embedded-script trailer reader on arbitrary files, raw and with a well-formed marker appended; an accepted script is exactly the framed bytes and valid UTF-8 |
 
-Flags: `-max_len=4096 -timeout=10 -rss_limit_mb=2048`, and
-`-close_fd_mask=2` for `program` (its scripts write ERROR lines).
+Flags: `-max_len=4096 -timeout=10 -rss_limit_mb=3072`; for `front_end` and
+`program` also `-dict=fuzz/language.dict` (keywords, operators, builtin
+names), and for `program` `-close_fd_mask=2` (its scripts write ERROR
+lines).
 
 EOF
     echo "Last run: ${FUZZ_SECONDS} s in all, $(verdict "$fuzz_status")."
@@ -85,7 +88,7 @@ EOF
     done < "$work/fuzz"
     cat <<'EOF'
 
-Findings, each with a regression test in the ordinary suite:
+Findings:
 
 - A deeply recursive program overflowed the fuzzer's default 8 MB stack
   before reaching the interpreter's call-depth limit; the program itself
@@ -94,8 +97,11 @@ Findings, each with a regression test in the ordinary suite:
 - The module manager waited for ever on a registry that accepted the
   connection and then went silent (curl has no time-out of its own). A
   download from which nothing arrives for 20 s is now stopped and the
-  install fails as any failed download does (`test_reliability.py`,
-  registry "hang").
+  install fails as any failed download does; regression test in
+  `tests/integration/test_reliability.py` (registry "hang").
+- Nothing else: no crash, sanitizer report or leak in the front end, the
+  interpreter, the http byte handling, the module.yaml and module-name
+  parsers or the trailer reader.
 
 ## Sanitizers and leaks
 
@@ -128,8 +134,8 @@ requests, sampling the server's resident memory before and after (at most
 Then, all at once: 6 good clients with 150 requests each, 3 idle connections
 (dropped unanswered after the server's 5 s receive time-out), 2 clients that
 keep disconnecting mid-request (half a request line, a reset) or
-mid-response (one byte of the 1 MiB page), and 2 clients sending 80
-requests of 100 KB. Every good client must get exactly its page.
+mid-response (one byte of the 1 MiB page), and 2 clients sending 40
+requests of 100 KB each. Every good client must get exactly its page.
 
 EOF
     echo "| Requests | Failed | Requests/s | RSS before | RSS after | Good clients answered | Oversized answered |"
