@@ -20,6 +20,7 @@
 #include "interpreter/output.h"
 #include "lexer/lexer.h"
 #include "lexer/unicode.h"
+#include "main/run_pipeline.h"
 #include "memory_cap.h"
 #include "parser/parser.h"
 
@@ -46,31 +47,7 @@ void run(const drevel::ParseResult& parsed) {
     using namespace drevel;
     Interpreter interpreter;
     interpreter.set_step_budget(kStepBudget);
-    for (const StmtPtr& stmt : parsed.program) {
-        switch (stmt->kind) {
-        case StmtKind::Let: {
-            auto& let = static_cast<const AssignStmt&>(*stmt);
-            Value value = interpreter.evaluate(*let.value);
-            if (value.is_error())
-                report_error("Error in global let statement for '" + let.name +
-                             "': " + value.text());
-            interpreter.set_variable(let.symbol, std::move(value));
-            break;
-        }
-        case StmtKind::Function:
-        case StmtKind::Use: interpreter.execute_statement(*stmt); break;
-        default: break;
-        }
-    }
-    Value main_function = interpreter.get_variable(intern("main"));
-    if (main_function.kind() == ValueKind::Function) {
-        interpreter.call_user_function(main_function, nullptr, 0);
-    } else {
-        for (const StmtPtr& stmt : parsed.program) {
-            interpreter.execute_statement(*stmt);
-            if (interpreter.has_return_value()) break;
-        }
-    }
+    run_program(interpreter, parsed.program);
 }
 
 struct Job {

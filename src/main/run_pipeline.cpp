@@ -78,6 +78,36 @@ int run_file(const std::string& path, bool debug, bool extra) {
     return 0;
 }
 
+void run_program(Interpreter& interpreter, const Block& program) {
+    // First pass: globals, functions and imports, so that main sees them.
+    for (const StmtPtr& stmt : program) {
+        switch (stmt->kind) {
+        case StmtKind::Let: {
+            auto& let = static_cast<const AssignStmt&>(*stmt);
+            Value value = interpreter.evaluate(*let.value);
+            if (value.is_error()) {
+                report_error("Error in global let statement for '" + let.name +
+                             "': " + value.text());
+            }
+            interpreter.set_variable(let.symbol, std::move(value));
+            break;
+        }
+        case StmtKind::Function:
+        case StmtKind::Use: interpreter.execute_statement(*stmt); break;
+        default: break;
+        }
+    }
+    Value main_function = interpreter.get_variable(intern("main"));
+    if (main_function.kind() == ValueKind::Function) {
+        interpreter.call_user_function(main_function, nullptr, 0);
+        return;
+    }
+    for (const StmtPtr& stmt : program) {
+        interpreter.execute_statement(*stmt);
+        if (interpreter.has_return_value()) break;
+    }
+}
+
 bool run_script(const std::string& source, bool debug, bool extra) {
     if (debug) {
         driver_log(kSeparator);
@@ -105,33 +135,7 @@ bool run_script(const std::string& source, bool debug, bool extra) {
     {
         Interpreter interpreter;
         extra_debug = extra;
-        // First pass: globals, functions and imports, so that main sees them.
-        for (const StmtPtr& stmt : parsed.program) {
-            switch (stmt->kind) {
-            case StmtKind::Let: {
-                auto& let = static_cast<const AssignStmt&>(*stmt);
-                Value value = interpreter.evaluate(*let.value);
-                if (value.is_error()) {
-                    report_error("Error in global let statement for '" + let.name +
-                                 "': " + value.text());
-                }
-                interpreter.set_variable(let.symbol, std::move(value));
-                break;
-            }
-            case StmtKind::Function:
-            case StmtKind::Use: interpreter.execute_statement(*stmt); break;
-            default: break;
-            }
-        }
-        Value main_function = interpreter.get_variable(intern("main"));
-        if (main_function.kind() == ValueKind::Function) {
-            interpreter.call_user_function(main_function, nullptr, 0);
-        } else {
-            for (const StmtPtr& stmt : parsed.program) {
-                interpreter.execute_statement(*stmt);
-                if (interpreter.has_return_value()) break;
-            }
-        }
+        run_program(interpreter, parsed.program);
     }
     double execute_ms = milliseconds_since(start);
     if (debug) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "interpreter/source_file.h"
+#include "parser/ast.h"
 
 namespace drevel {
 
@@ -16,6 +17,12 @@ bool check_script_path(std::string_view path);
 // The Run command: checks the path, reads the file (both failures end the
 // process with status 1) and runs it. Returns the exit status.
 int run_file(const std::string& path, bool debug, bool extra_debug);
+
+class Interpreter;
+
+// Both passes over a parsed program: the first binds globals, functions and
+// imports; then main alone runs if it exists, otherwise every statement.
+void run_program(Interpreter& interpreter, const Block& program);
 
 // Runs a program to its end; errors inside it are reported where they arise.
 // Returns false only when the source was refused before execution (nesting
