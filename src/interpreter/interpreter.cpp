@@ -39,7 +39,7 @@ bool Interpreter::variable_exists(Symbol name) const {
     return find(name) != nullptr;
 }
 
-void Interpreter::set_variable(Symbol name, Value value) {
+void Interpreter::bind_variable(Symbol name, Value value) {
     Slot& s = slot(name);
     if (s.declared_global || depth_ == 0) {
         s.global = std::move(value);

@@ -51,7 +51,24 @@ class Interpreter {
     // module messages.
     Value get_variable(std::string_view name) const;
     bool variable_exists(Symbol name) const;
-    void set_variable(Symbol name, Value value);
+    void set_variable(Symbol name, Value value) {
+        // Overwriting an existing binding of the current scope (or a global
+        // at top level) is the common case.
+        if (name < slot_count_) {
+            Slot& s = slots_[name];
+            if (!s.declared_global) {
+                if (depth_ != 0 && !s.locals.empty() && s.locals.back().depth == depth_) {
+                    s.locals.back().value = std::move(value);
+                    return;
+                }
+                if (depth_ == 0 && s.has_global) {
+                    s.global = std::move(value);
+                    return;
+                }
+            }
+        }
+        bind_variable(name, std::move(value));
+    }
     void declare_global(Symbol name);
     void push_scope() {
         scope_starts_.push_back(uint32_t(scope_bindings_.size()));
@@ -139,6 +156,8 @@ class Interpreter {
         slots_.resize(symbol_count() + 64);
         slot_count_ = uint32_t(slots_.size());
     }
+    // set_variable when a new binding is made or the name is global.
+    void bind_variable(Symbol name, Value value);
     // The binding set_variable would overwrite, if one exists.
     Value* binding_to_overwrite(Symbol name);
 

@@ -13,8 +13,8 @@ namespace drevel {
 namespace {
 
 // One arithmetic operator on two numbers, by the Number and Float rows.
-inline Interpreter::Numeric arithmetic(TokenKind op, Interpreter::Numeric l,
-                                       Interpreter::Numeric r) {
+[[gnu::always_inline]] inline Interpreter::Numeric arithmetic(TokenKind op, Interpreter::Numeric l,
+                                                              Interpreter::Numeric r) {
     using Numeric = Interpreter::Numeric;
     if (l.kind == Numeric::Int && r.kind == Numeric::Int) {
         int64_t x = l.i, y = r.i;
