@@ -140,13 +140,13 @@ Value Interpreter::call_user_function(const Value& function, Value* args, size_t
     if (depth_ >= kMaxCallDepth) return fail("Maximum call depth exceeded");
     if (out_of_steps()) return take_return_value();
     const FunctionBody& body = function.function_body();
-    push_scope();
+    uint32_t scope = push_scope();
     size_t bound = std::min(count, body.param_symbols.size());
     for (size_t i = 0; i < bound; ++i)
-        set_variable(body.param_symbols[i], std::move(args[i]));
+        bind_parameter(body.param_symbols[i], std::move(args[i]));
     execute_block(body.body);
     Value result = has_return_ ? take_return_value() : Value();
-    pop_scope();
+    pop_scope(scope);
     return result;
 }
 

@@ -70,13 +70,13 @@ class Interpreter {
         bind_variable(name, std::move(value));
     }
     void declare_global(Symbol name);
-    void push_scope() {
-        scope_starts_.push_back(uint32_t(scope_bindings_.size()));
+    // A call's scope: push_scope returns where its bindings begin, which
+    // pop_scope takes back to drop them.
+    uint32_t push_scope() {
         ++depth_;
+        return uint32_t(scope_bindings_.size());
     }
-    void pop_scope() {
-        size_t start = scope_starts_.back();
-        scope_starts_.pop_back();
+    void pop_scope(uint32_t start) {
         for (size_t i = scope_bindings_.size(); i > start; --i)
             slots_[scope_bindings_[i - 1]].locals.pop_back();
         scope_bindings_.resize(start);
@@ -155,6 +155,17 @@ class Interpreter {
     void grow_slots() {
         slots_.resize(symbol_count() + 64);
         slot_count_ = uint32_t(slots_.size());
+    }
+    // set_variable for a parameter of the scope just opened: usually a new
+    // local binding.
+    void bind_parameter(Symbol name, Value value) {
+        Slot& s = slot(name);
+        if (!s.declared_global && (s.locals.empty() || s.locals.back().depth != depth_)) {
+            s.locals.push_back(LocalBinding{std::move(value), depth_});
+            scope_bindings_.push_back(name);
+            return;
+        }
+        set_variable(name, std::move(value));
     }
     // set_variable when a new binding is made or the name is global.
     void bind_variable(Symbol name, Value value);
@@ -236,7 +247,6 @@ class Interpreter {
     std::vector<Slot> slots_;
     uint32_t slot_count_ = 0;
     std::vector<Symbol> scope_bindings_; // names bound in open scopes, in order
-    std::vector<uint32_t> scope_starts_; // where each open scope's names begin
     uint32_t depth_ = 0;                 // open scopes
 
     std::unordered_map<std::string, Exports> modules_;
