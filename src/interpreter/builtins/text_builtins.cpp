@@ -39,20 +39,32 @@ Value slice(const Value* args, size_t count, GraphicsContext&) {
     return Value::string(text.substr(from, pos - from));
 }
 
+namespace {
+// The display text of a value; a String's own text is used without a copy.
+std::string_view text_of(const Value& v, std::string& storage) {
+    if (v.kind() == ValueKind::String) return v.text();
+    storage = display_text(v);
+    return storage;
+}
+} // namespace
+
 Value contains(const Value* args, size_t count, GraphicsContext&) {
     if (count < 2) return Value();
-    std::string haystack = display_text(args[0]);
-    std::string needle = display_text(args[1]);
-    return Value::boolean(haystack.find(needle) != std::string::npos);
+    std::string haystack_storage, needle_storage;
+    std::string_view haystack = text_of(args[0], haystack_storage);
+    std::string_view needle = text_of(args[1], needle_storage);
+    return Value::boolean(haystack.find(needle) != std::string_view::npos);
 }
 
 Value split(const Value* args, size_t count, GraphicsContext&) {
     if (count < 2) return Value();
-    std::string text = display_text(args[0]);
-    std::string separator = display_text(args[1]);
+    std::string text_storage, separator_storage;
+    std::string_view text = text_of(args[0], text_storage);
+    std::string_view separator = text_of(args[1], separator_storage);
     std::vector<Value> pieces;
     if (separator.empty()) {
         // Matches before every character and at the end.
+        pieces.reserve(text.size() + 2);
         pieces.push_back(Value::string(""));
         size_t pos = 0;
         while (pos < text.size()) {
@@ -63,10 +75,15 @@ Value split(const Value* args, size_t count, GraphicsContext&) {
         pieces.push_back(Value::string(""));
         return Value::array(std::move(pieces));
     }
+    size_t matches = 0;
+    for (size_t at = text.find(separator); at != std::string_view::npos;
+         at = text.find(separator, at + separator.size()))
+        ++matches;
+    pieces.reserve(matches + 1);
     size_t from = 0;
     while (true) {
         size_t at = text.find(separator, from);
-        if (at == std::string::npos) break;
+        if (at == std::string_view::npos) break;
         pieces.push_back(Value::string(text.substr(from, at - from)));
         from = at + separator.size();
     }
