@@ -49,6 +49,7 @@ class Arguments {
 } // namespace
 
 bool native_io_enabled = true;
+uint32_t max_call_depth = kMaxCallDepth;
 
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
@@ -137,7 +138,7 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
 }
 
 Value Interpreter::call_user_function(const Value& function, Value* args, size_t count) {
-    if (depth_ >= kMaxCallDepth) return fail("Maximum call depth exceeded");
+    if (depth_ >= max_call_depth) return fail("Maximum call depth exceeded");
     if (out_of_steps()) return take_return_value();
     const FunctionBody& body = function.function_body();
     uint32_t scope = push_scope();

@@ -31,6 +31,8 @@ using Exports = std::shared_ptr<const ExportMap>;
 extern bool native_io_enabled;
 
 // How deep user-function calls may nest before a call is refused.
+// Process-wide; start-up lowers it when the evaluator's stack is smaller.
+extern uint32_t max_call_depth;
 inline constexpr uint32_t kMaxCallDepth = 200000;
 
 class Interpreter {

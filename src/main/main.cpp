@@ -2,12 +2,14 @@
 // chooses one command. Everything runs on a thread with a large stack, so
 // deep recursion in scripts is refused by the interpreter's own limit and
 // never by the host stack.
+#include <algorithm>
 #include <csignal>
 #include <pthread.h>
 #include <type_traits>
 
 #include "building/module_manager.h"
 #include "building/standalone_build.h"
+#include "interpreter/interpreter.h"
 #include "interpreter/output.h"
 #include "lexer/unicode.h"
 #include "main/command_line.h"
@@ -90,8 +92,27 @@ void* run_program(void* data) {
     return nullptr;
 }
 
-// Room for the interpreter's deepest call chain.
-constexpr size_t kStackSize = size_t(4) << 30;
+// Room for the interpreter's deepest call chain. Where so much address space
+// cannot be had, smaller stacks are tried and the call depth limit shrinks
+// with them (a call of the evaluator needs well under 16 KiB of stack).
+constexpr size_t kStackSizes[] = {size_t(4) << 30, size_t(1) << 30, size_t(256) << 20};
+constexpr size_t kStackPerCall = 16 << 10;
+
+bool start_on_large_stack(Start& start) {
+    for (size_t size : kStackSizes) {
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_t thread;
+        bool started = pthread_attr_setstacksize(&attributes, size) == 0 &&
+                       pthread_create(&thread, &attributes, run_program, &start) == 0;
+        pthread_attr_destroy(&attributes);
+        if (!started) continue;
+        max_call_depth = uint32_t(std::min<size_t>(kMaxCallDepth, size / kStackPerCall));
+        pthread_join(thread, nullptr);
+        return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -103,16 +124,10 @@ int main(int argc, char** argv) {
     // the process.
     std::signal(SIGPIPE, SIG_IGN);
     Start start{argc, argv};
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_t thread;
-    bool started = pthread_attr_setstacksize(&attributes, kStackSize) == 0 &&
-                   pthread_create(&thread, &attributes, run_program, &start) == 0;
-    pthread_attr_destroy(&attributes);
-    if (started)
-        pthread_join(thread, nullptr);
-    else
+    if (!start_on_large_stack(start)) {
+        max_call_depth = 500; // the process's own stack
         run_program(&start);
+    }
     output::flush();
     return start.status;
 }
