@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Deep recursion where the address space is limited: start-up falls back to
+a smaller evaluator stack and lowers the call depth limit with it, so a
+runaway recursion is still refused with its message instead of crashing."""
+import os
+import resource
+import subprocess
+import sys
+import tempfile
+
+SCRIPT = """
+def down(n) {
+    if n == 0 { return 0 }
+    return down(n - 1) + 0
+}
+print(down(300))
+print(down(1000000))
+print("after")
+"""
+
+
+def built_with_address_sanitizer(path):
+    # The sanitizer reserves terabytes of shadow memory and cannot run under
+    # an address-space limit at all.
+    with open(path, "rb") as f:
+        return b"__asan_init" in f.read()
+
+
+def run_limited(drevel, script, limit_bytes):
+    def limit():
+        resource.setrlimit(resource.RLIMIT_AS, (limit_bytes, limit_bytes))
+    return subprocess.run([drevel, script], capture_output=True, timeout=120, preexec_fn=limit)
+
+
+def main():
+    drevel = os.path.abspath(sys.argv[1])
+    if built_with_address_sanitizer(drevel):
+        print("skipped: sanitizer build")
+        return 0
+    failures = 0
+    with tempfile.TemporaryDirectory() as tmp:
+        script = os.path.join(tmp, "deep.dv")
+        with open(script, "w") as f:
+            f.write(SCRIPT)
+        for limit_mb in (3000, 600):
+            proc = run_limited(drevel, script, limit_mb << 20)
+            out = proc.stdout.decode()
+            err = proc.stderr.decode()
+            ok = (proc.returncode == 0 and out.startswith("0\n") and out.endswith("after\n")
+                  and "Maximum call depth exceeded" in err)
+            print(f"{'ok' if ok else 'FAIL'}: address space {limit_mb} MB, status {proc.returncode}")
+            if not ok:
+                print(out[-500:], err[-500:])
+                failures += 1
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
