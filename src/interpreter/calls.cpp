@@ -66,6 +66,15 @@ Value Interpreter::call_function(const CallExpr& call) {
         if (extra_debug) trace_log(call.name + " is a builtin");
         return result;
     }
+    if (!extra_debug) {
+        // The common case, a user function called with its parameter count.
+        const Value* found = find(call.symbol);
+        if (found && found->kind() == ValueKind::Function &&
+            found->function_body().params.size() == arguments.size()) {
+            Value function = *found; // held while it runs: the body may rebind its name
+            return run_function(function.function_body(), args, arguments.size());
+        }
+    }
     return call_plain(call, args, arguments.size());
 }
 
@@ -138,9 +147,12 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
 }
 
 Value Interpreter::call_user_function(const Value& function, Value* args, size_t count) {
+    return run_function(function.function_body(), args, count);
+}
+
+inline Value Interpreter::run_function(const FunctionBody& body, Value* args, size_t count) {
     if (depth_ >= max_call_depth) return fail("Maximum call depth exceeded");
     if (out_of_steps()) return take_return_value();
-    const FunctionBody& body = function.function_body();
     uint32_t scope = push_scope();
     size_t bound = std::min(count, body.param_symbols.size());
     for (size_t i = 0; i < bound; ++i)

@@ -52,10 +52,11 @@ void Interpreter::execute_statement(const Stmt& stmt) {
     }
     case StmtKind::If: {
         auto& s = static_cast<const IfStmt&>(stmt);
-        Value condition = evaluate(*s.condition);
-        if (condition.is_error()) {
-            report_with("Error in if condition: ", condition);
-        } else if (is_truthy(condition)) {
+        Value failure;
+        int truth = condition_truth(*s.condition, failure);
+        if (truth < 0) {
+            report_with("Error in if condition: ", failure);
+        } else if (truth) {
             execute_block(s.then_body);
         } else if (s.else_body) {
             execute_block(*s.else_body);
@@ -114,12 +115,13 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
 
 void Interpreter::execute_while(const WhileStmt& stmt) {
     while (!out_of_steps()) {
-        Value condition = evaluate(*stmt.condition);
-        if (condition.is_error()) {
-            report_with("Error in while condition: ", condition);
+        Value failure;
+        int truth = condition_truth(*stmt.condition, failure);
+        if (truth < 0) {
+            report_with("Error in while condition: ", failure);
             break;
         }
-        if (!is_truthy(condition)) break;
+        if (!truth) break;
         execute_block(stmt.body);
         if (has_return_ || break_pending_) break;
         continue_pending_ = false;

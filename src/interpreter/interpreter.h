@@ -214,6 +214,9 @@ class Interpreter {
         }
     }
     Value numeric_fallback(const BinaryOpExpr& expr);
+    // The truth of an if or while condition: 1 or 0, or -1 with the Error
+    // value in failure. Numeric comparisons build no value.
+    int condition_truth(const Expr& expr, Value& failure);
     bool numeric_failed_ = false; // set while the general path redoes a failed try
 
     static bool runs_no_code(const Expr& expr) {
@@ -235,6 +238,7 @@ class Interpreter {
     // Calls.
     Value call_qualified(const CallExpr& call, Value* args, size_t count);
     Value call_plain(const CallExpr& call, Value* args, size_t count);
+    Value run_function(const FunctionBody& body, Value* args, size_t count);
     Value call_builtin_value(const std::string& qualified, Value* args, size_t count);
 
     // Releases the target's old binding when the operation marked by its

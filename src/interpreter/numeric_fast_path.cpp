@@ -47,6 +47,40 @@ namespace {
     }
 }
 
+// A comparison of two numbers, by the Number and Float rows.
+[[gnu::always_inline]] inline bool compare(TokenKind op, Interpreter::Numeric l,
+                                           Interpreter::Numeric r) {
+    using Numeric = Interpreter::Numeric;
+    bool result;
+    if (l.kind == Numeric::Int && r.kind == Numeric::Int) {
+        switch (op) {
+        case TokenKind::Less: result = l.i < r.i; break;
+        case TokenKind::Greater: result = l.i > r.i; break;
+        case TokenKind::LessEqual: result = l.i <= r.i; break;
+        case TokenKind::GreaterEqual: result = l.i >= r.i; break;
+        case TokenKind::Equal: result = l.i == r.i; break;
+        default: result = l.i != r.i; break;
+        }
+    } else {
+        double x = l.kind == Numeric::Float ? l.f : double(l.i);
+        double y = r.kind == Numeric::Float ? r.f : double(r.i);
+        switch (op) {
+        case TokenKind::Less: result = x < y; break;
+        case TokenKind::Greater: result = x > y; break;
+        case TokenKind::LessEqual: result = x <= y; break;
+        case TokenKind::GreaterEqual: result = x >= y; break;
+        case TokenKind::Equal: result = std::fabs(x - y) < kFloatTolerance; break;
+        default: result = std::fabs(x - y) >= kFloatTolerance; break;
+        }
+    }
+    return result;
+}
+
+bool is_comparison(TokenKind op) {
+    return op == TokenKind::Less || op == TokenKind::Greater || op == TokenKind::LessEqual ||
+           op == TokenKind::GreaterEqual || op == TokenKind::Equal || op == TokenKind::NotEqual;
+}
+
 } // namespace
 
 Interpreter::Numeric Interpreter::numeric_value(const Expr& expr) const {
@@ -123,29 +157,26 @@ Value Interpreter::evaluate_numeric(const BinaryOpExpr& expr) {
     if (l.kind == Numeric::None) return numeric_fallback(expr);
     Numeric r = numeric_operand(*expr.right);
     if (r.kind == Numeric::None) return numeric_fallback(expr);
-    bool result;
-    if (l.kind == Numeric::Int && r.kind == Numeric::Int) {
-        switch (expr.op) {
-        case TokenKind::Less: result = l.i < r.i; break;
-        case TokenKind::Greater: result = l.i > r.i; break;
-        case TokenKind::LessEqual: result = l.i <= r.i; break;
-        case TokenKind::GreaterEqual: result = l.i >= r.i; break;
-        case TokenKind::Equal: result = l.i == r.i; break;
-        default: result = l.i != r.i; break;
-        }
-    } else {
-        double x = l.kind == Numeric::Float ? l.f : double(l.i);
-        double y = r.kind == Numeric::Float ? r.f : double(r.i);
-        switch (expr.op) {
-        case TokenKind::Less: result = x < y; break;
-        case TokenKind::Greater: result = x > y; break;
-        case TokenKind::LessEqual: result = x <= y; break;
-        case TokenKind::GreaterEqual: result = x >= y; break;
-        case TokenKind::Equal: result = std::fabs(x - y) < kFloatTolerance; break;
-        default: result = std::fabs(x - y) >= kFloatTolerance; break;
+    return Value::boolean(compare(expr.op, l, r));
+}
+
+int Interpreter::condition_truth(const Expr& expr, Value& failure) {
+    if (expr.kind == ExprKind::BinaryOp) {
+        auto& binary = static_cast<const BinaryOpExpr&>(expr);
+        if (binary.numeric && is_comparison(binary.op)) {
+            Numeric l = numeric_operand(*binary.left);
+            if (l.kind != Numeric::None) {
+                Numeric r = numeric_operand(*binary.right);
+                if (r.kind != Numeric::None) return compare(binary.op, l, r);
+            }
         }
     }
-    return Value::boolean(result);
+    Value value = evaluate(expr);
+    if (value.is_error()) {
+        failure = std::move(value);
+        return -1;
+    }
+    return is_truthy(value);
 }
 
 // The general path, for operands the numbers cannot handle. The subtree runs
