@@ -60,11 +60,11 @@ def main() {
         i += 1
         if i == MARK {
             print("mark")
-            input()
+            input("")
         }
     }
     print("mark")
-    input()
+    input("")
     print(total)
 }
 """
