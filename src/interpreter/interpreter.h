@@ -160,7 +160,7 @@ class Interpreter {
     }
     // set_variable for a parameter of the scope just opened: usually a new
     // local binding.
-    void bind_parameter(Symbol name, Value value) {
+    void bind_parameter(Symbol name, Value&& value) {
         Slot& s = slot(name);
         if (!s.declared_global && (s.locals.empty() || s.locals.back().depth != depth_)) {
             s.locals.push_back(LocalBinding{std::move(value), depth_});
