@@ -172,8 +172,17 @@ Value Interpreter::evaluate_index(const IndexExpr& expr) {
         // Literal indexes cannot run code, so the variable can be read in
         // place instead of copied.
         ExprKind index_kind = expr.index->kind;
-        if (index_kind == ExprKind::String)
-            return index_value(*object, static_cast<const StringExpr&>(*expr.index).constant);
+        if (index_kind == ExprKind::String) {
+            auto& key = static_cast<const StringExpr&>(*expr.index);
+            if (object->kind() == ValueKind::Dict) {
+                // A literal key: its hash is ready.
+                const DictMap& map = object->entries();
+                auto it = map.find(key.key());
+                if (it == map.end()) return fail("Dictionary key '" + key.value + "' not found");
+                return it->second;
+            }
+            return index_value(*object, key.constant);
+        }
         if (index_kind == ExprKind::Number)
             return index_value(*object,
                                Value::number(static_cast<const NumberExpr&>(*expr.index).value));

@@ -101,8 +101,7 @@ Interpreter::Numeric Interpreter::numeric_value(const Expr& expr) const {
         const Value* element = nullptr;
         if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
             const DictMap& map = object->entries();
-            auto it =
-                map.find(std::string_view(static_cast<const StringExpr&>(*index.index).value));
+            auto it = map.find(static_cast<const StringExpr&>(*index.index).key());
             if (it != map.end()) element = &it->second;
         } else if (object->kind() == ValueKind::Array && index.index->kind == ExprKind::Number) {
             int64_t i = static_cast<const NumberExpr&>(*index.index).value;

@@ -24,14 +24,19 @@ size_t SeededHash::operator()(std::string_view key) const noexcept {
     return size_t(h);
 }
 
+uint64_t dict_seed() {
+    static const uint64_t seed = [] {
+        uint64_t z = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                     uint64_t(reinterpret_cast<uintptr_t>(&dict_seed));
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    }();
+    return seed;
+}
+
 DictMap make_dict_map(size_t expected) {
-    static uint64_t state = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                            uint64_t(reinterpret_cast<uintptr_t>(&state));
-    state += 0x9e3779b97f4a7c15ULL;
-    uint64_t z = state;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return DictMap(expected, SeededHash{z ^ (z >> 31)}, KeyEqual{});
+    return DictMap(expected, SeededHash{}, KeyEqual{});
 }
 
 // ---- construction and sharing ----

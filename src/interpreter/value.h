@@ -38,17 +38,34 @@ enum class ValueKind : uint8_t {
 struct FunctionBody; // parser/ast.h: parameter names and body statements
 class Value;
 
-// Keys hash with a seed drawn per map, so iteration order is not a fact
-// scripts can come to rely on.
+// Keys hash with a seed drawn once per process, so iteration order is not a
+// fact scripts can come to rely on. Literal keys in the tree carry their hash
+// ready-made (PrehashedKey), which every map of the process agrees with.
+struct PrehashedKey {
+    std::string_view text;
+    size_t hash;
+};
+uint64_t dict_seed();
 struct SeededHash {
     using is_transparent = void;
-    uint64_t seed;
+    uint64_t seed = dict_seed();
     size_t operator()(std::string_view key) const noexcept;
+    size_t operator()(const PrehashedKey& key) const noexcept { return key.hash; }
 };
 struct KeyEqual {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+    bool operator()(const PrehashedKey& a, std::string_view b) const noexcept {
+        return a.text == b;
+    }
+    bool operator()(std::string_view a, const PrehashedKey& b) const noexcept {
+        return a == b.text;
+    }
 };
+// The hash every map of this process gives the key.
+inline size_t dict_key_hash(std::string_view key) {
+    return SeededHash{}(key);
+}
 using DictMap = std::unordered_map<std::string, Value, SeededHash, KeyEqual>;
 DictMap make_dict_map(size_t expected = 0);
 

@@ -58,9 +58,12 @@ struct FloatExpr final : Expr {
 
 struct StringExpr final : Expr {
     std::string value;
-    Value constant; // the literal as a value, shared by every evaluation
+    Value constant;  // the literal as a value, shared by every evaluation
+    size_t key_hash; // its hash as a dict key
     explicit StringExpr(std::string v)
-        : Expr(ExprKind::String), value(std::move(v)), constant(Value::string(value)) {}
+        : Expr(ExprKind::String), value(std::move(v)), constant(Value::string(value)),
+          key_hash(dict_key_hash(value)) {}
+    PrehashedKey key() const { return PrehashedKey{value, key_hash}; }
     ExprPtr clone() const override { return std::make_unique<StringExpr>(value); }
 };
 
