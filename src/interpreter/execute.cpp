@@ -101,6 +101,12 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
         set_variable(stmt.symbol, binary_operation(std::move(current), op, operand));
         return;
     }
+    if (stmt.numeric_value) {
+        // Arithmetic that works out in machine numbers is stored directly.
+        Numeric n = numeric_value(*stmt.value);
+        if (n.kind == Numeric::Int) return set_variable(stmt.symbol, Value::number(n.i));
+        if (n.kind == Numeric::Float) return set_variable(stmt.symbol, Value::floating(n.f));
+    }
     releasing_operation_ = stmt.releasing_operation;
     releasing_symbol_ = stmt.symbol;
     Value result = evaluate(*stmt.value);

@@ -102,7 +102,8 @@ void release_function(FunctionBody* f) {
 }
 
 AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
-    : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)) {
+    : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)),
+      numeric_value(value->kind == ExprKind::BinaryOp && is_numeric_candidate(*value)) {
     // x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
     // buffer: nothing can read x between its operands and the operation.
     const Expr* e = value.get();

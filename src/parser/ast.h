@@ -203,6 +203,7 @@ struct AssignStmt final : Stmt {
     TokenKind op; // CompoundAssign only: PlusAssign, MinusAssign, StarAssign, SlashAssign
     ExprPtr value;
     const Expr* releasing_operation = nullptr;
+    bool numeric_value; // the value is arithmetic over numeric candidates
     AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v);
     StmtPtr clone() const override;
 };
