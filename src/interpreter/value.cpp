@@ -42,37 +42,44 @@ DictMap make_dict_map(size_t expected) {
 // ---- construction and sharing ----
 
 Value Value::string(std::string text) {
+    // Allocated before the kind is set: a failed allocation leaves no
+    // half-made value behind for the destructor.
+    HeapObject* object = new TextObject(ValueKind::String, std::move(text));
     Value v;
     v.kind_ = ValueKind::String;
-    v.payload_.object = new TextObject(ValueKind::String, std::move(text));
+    v.payload_.object = object;
     return v;
 }
 
 Value Value::error(std::string message) {
+    HeapObject* object = new TextObject(ValueKind::Error, std::move(message));
     Value v;
     v.kind_ = ValueKind::Error;
-    v.payload_.object = new TextObject(ValueKind::Error, std::move(message));
+    v.payload_.object = object;
     return v;
 }
 
 Value Value::builtin_function(std::string qualified_name) {
+    HeapObject* object = new TextObject(ValueKind::BuiltinFunction, std::move(qualified_name));
     Value v;
     v.kind_ = ValueKind::BuiltinFunction;
-    v.payload_.object = new TextObject(ValueKind::BuiltinFunction, std::move(qualified_name));
+    v.payload_.object = object;
     return v;
 }
 
 Value Value::array(std::vector<Value> items) {
+    HeapObject* object = new ArrayObject(std::move(items));
     Value v;
     v.kind_ = ValueKind::Array;
-    v.payload_.object = new ArrayObject(std::move(items));
+    v.payload_.object = object;
     return v;
 }
 
 Value Value::dict(DictMap entries) {
+    HeapObject* object = new DictObject(std::move(entries));
     Value v;
     v.kind_ = ValueKind::Dict;
-    v.payload_.object = new DictObject(std::move(entries));
+    v.payload_.object = object;
     return v;
 }
 
@@ -84,9 +91,10 @@ Value Value::function(FunctionBody* body) {
 }
 
 Value Value::shape(ValueKind kind, ShapeFields fields) {
+    HeapObject* object = new ShapeObject(kind, fields);
     Value v;
     v.kind_ = kind;
-    v.payload_.object = new ShapeObject(kind, fields);
+    v.payload_.object = object;
     return v;
 }
 
