@@ -268,6 +268,20 @@ void append_quoted(std::string& out, std::string_view text) {
 
 namespace {
 
+// open, the elements joined by ", ", close.
+template <typename Range, typename AppendElement>
+void append_joined(std::string& out, std::string_view open, const Range& range,
+                   std::string_view close, AppendElement append_element) {
+    out += open;
+    bool first = true;
+    for (const auto& element : range) {
+        if (!first) out += ", ";
+        first = false;
+        append_element(element);
+    }
+    out += close;
+}
+
 void append_int(std::string& out, int64_t n) {
     char buffer[24];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
@@ -282,30 +296,17 @@ void append_display_text(std::string& out, const Value& v) {
     case ValueKind::Float: append_float_display(out, v.as_float()); break;
     case ValueKind::String: out += v.text(); break;
     case ValueKind::Boolean: out += v.as_boolean() ? "true" : "false"; break;
-    case ValueKind::Array: {
-        out += '[';
-        bool first = true;
-        for (const Value& item : v.items()) {
-            if (!first) out += ", ";
-            first = false;
-            append_display_text(out, item);
-        }
-        out += ']';
+    case ValueKind::Array:
+        append_joined(out, "[", v.items(), "]",
+                      [&out](const Value& item) { append_display_text(out, item); });
         break;
-    }
-    case ValueKind::Dict: {
-        out += '{';
-        bool first = true;
-        for (const auto& [key, item] : v.entries()) {
-            if (!first) out += ", ";
-            first = false;
-            out += key;
+    case ValueKind::Dict:
+        append_joined(out, "{", v.entries(), "}", [&out](const auto& entry) {
+            out += entry.first;
             out += ": ";
-            append_display_text(out, item);
-        }
-        out += '}';
+            append_display_text(out, entry.second);
+        });
         break;
-    }
     case ValueKind::Function: out += "<function>"; break;
     case ValueKind::BuiltinFunction:
         out += "<builtin: ";
@@ -404,30 +405,17 @@ void append_debug(std::string& out, const Value& v) {
         out += ')';
         break;
     case ValueKind::Boolean: out += v.as_boolean() ? "Boolean(true)" : "Boolean(false)"; break;
-    case ValueKind::Array: {
-        out += "Array([";
-        bool first = true;
-        for (const Value& item : v.items()) {
-            if (!first) out += ", ";
-            first = false;
-            append_debug(out, item);
-        }
-        out += "])";
+    case ValueKind::Array:
+        append_joined(out, "Array([", v.items(), "])",
+                      [&out](const Value& item) { append_debug(out, item); });
         break;
-    }
-    case ValueKind::Dict: {
-        out += "Dict({";
-        bool first = true;
-        for (const auto& [key, item] : v.entries()) {
-            if (!first) out += ", ";
-            first = false;
-            append_quoted(out, key);
+    case ValueKind::Dict:
+        append_joined(out, "Dict({", v.entries(), "})", [&out](const auto& entry) {
+            append_quoted(out, entry.first);
             out += ": ";
-            append_debug(out, item);
-        }
-        out += "})";
+            append_debug(out, entry.second);
+        });
         break;
-    }
     case ValueKind::Function: {
         const FunctionBody& f = v.function_body();
         out += "Function { params: [";

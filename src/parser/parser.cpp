@@ -38,19 +38,7 @@ class Parser {
   public:
     bool too_deep() const { return too_deep_; }
 
-    Block program() {
-        Block out;
-        while (!at(TK::EOF_)) {
-            size_t before = pos_;
-            StmtPtr s = statement();
-            // A token that starts nothing is dropped, so the loop always moves.
-            if (pos_ == before)
-                ++pos_;
-            else if (s)
-                out.push_back(std::move(s));
-        }
-        return out;
-    }
+    Block program() { return statements(TK::EOF_); }
 
   private:
     // ---- token access ----
@@ -91,9 +79,13 @@ class Parser {
     }
 
     // ---- statements ----
-    Block block_body() {
+    Block block_body() { return statements(TK::RBrace); }
+
+    // Statements up to the end token (or the end of input). A token that
+    // starts nothing is dropped, so the loop always moves.
+    Block statements(TK end) {
         Block out;
-        while (!at(TK::RBrace) && !at(TK::EOF_)) {
+        while (!at(end) && !at(TK::EOF_)) {
             size_t before = pos_;
             StmtPtr s = statement();
             if (pos_ == before)
