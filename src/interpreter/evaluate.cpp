@@ -243,6 +243,7 @@ Value Interpreter::evaluate_range(const RangeExpr& expr) {
     Value failure = range_bounds(expr, start, end);
     if (failure.is_error()) return failure;
     if (start >= end) return Value::array({});
+    charge_steps(uint64_t(end) - uint64_t(start)); // building it is work like a loop's
     std::vector<Value> items;
     items.reserve(size_t(uint64_t(end) - uint64_t(start)));
     for (int64_t i = start; i < end; ++i)

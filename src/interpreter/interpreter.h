@@ -274,6 +274,9 @@ class Interpreter {
         has_return_ = true;
         return true;
     }
+    void charge_steps(uint64_t steps) {
+        steps_left_ = steps_left_ > steps ? steps_left_ - steps : 0;
+    }
     uint64_t steps_left_ = UINT64_MAX;
 
     const Expr* releasing_operation_ = nullptr;
