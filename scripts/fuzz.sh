@@ -49,7 +49,7 @@ for entry in $all_targets; do
     case " $selected " in *" $name "*) ;; *) continue ;; esac
     seconds=$((total * ${entry##*:} / weight_sum))
     [ "$seconds" -ge 1 ] || seconds=1
-    flags=(-max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=3072
+    flags=(-max_total_time="$seconds" -max_len=4096 -timeout=30 -rss_limit_mb=3072
            -print_final_stats=1 -artifact_prefix="$artifacts/$name-")
     # The program target's scripts write ERROR lines; libFuzzer keeps its own
     # reports on a copy of standard error.

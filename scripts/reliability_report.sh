@@ -73,7 +73,7 @@ the input in `build-fuzz/artifacts/`.
 | `module_name` | the module-name parser (two non-empty parts that stay below `.drevel/modules`, or the fixed message) |
 | `trailer` | the embedded-script trailer reader on arbitrary files, raw and with a well-formed marker appended; an accepted script is exactly the framed bytes and valid UTF-8 |
 
-Flags: `-max_len=4096 -timeout=10 -rss_limit_mb=3072`; for `front_end` and
+Flags: `-max_len=4096 -timeout=30 -rss_limit_mb=3072`; for `front_end` and
 `program` also `-dict=fuzz/language.dict` (keywords, operators, builtin
 names), and for `program` `-close_fd_mask=2` (its scripts write ERROR
 lines).
