@@ -11,14 +11,12 @@ namespace {
 
 // Atomic: libFuzzer's own threads allocate beside the input's thread.
 std::atomic<size_t> live{0};
-std::atomic<size_t> allocated{0};   // bytes since begin_input
-std::atomic<size_t> allocations{0}; // blocks since begin_input
+std::atomic<size_t> allocated{0}; // since begin_input
 
 void* allocate(size_t size, size_t alignment, bool may_throw) {
     if (size == 0) size = 1;
     if (size > kCeiling || live.load(std::memory_order_relaxed) + size > kCeiling ||
-        allocated.load(std::memory_order_relaxed) + size > kWorkCeiling ||
-        allocations.load(std::memory_order_relaxed) >= kCountCeiling) {
+        allocated.load(std::memory_order_relaxed) + size > kWorkCeiling) {
         if (may_throw) throw std::bad_alloc();
         return nullptr;
     }
@@ -32,7 +30,6 @@ void* allocate(size_t size, size_t alignment, bool may_throw) {
     }
     live.fetch_add(malloc_usable_size(block), std::memory_order_relaxed);
     allocated.fetch_add(size, std::memory_order_relaxed);
-    allocations.fetch_add(1, std::memory_order_relaxed);
     return block;
 }
 
@@ -46,7 +43,6 @@ void release(void* block) noexcept {
 
 void begin_input() {
     allocated = 0;
-    allocations = 0;
 }
 
 size_t live_bytes() {

@@ -18,10 +18,6 @@ inline constexpr size_t kCeiling = size_t(256) << 20;
 // (a 100 MB text concatenated in every iteration of a loop) is slow without
 // being wrong; this bounds that work well below the time-out.
 inline constexpr size_t kWorkCeiling = size_t(8) << 30;
-// Allocations one input may make. Splitting a text of millions of pieces
-// makes a block per piece; under the sanitizer that alone can outlast the
-// time-out without anything being wrong.
-inline constexpr size_t kCountCeiling = 2000000;
 
 // Starts counting the allocations of a new input.
 void begin_input();
