@@ -31,6 +31,8 @@ import tempfile
 import threading
 import time
 
+from process_support import is_sanitized, resident_kb
+
 DREVEL = None
 ALARM_SECONDS = 540
 ERROR_PREFIX = "\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m "
@@ -79,23 +81,6 @@ def check(condition, what, detail=""):
 
 def figure(name, value):
     print("FIGURE %s %s" % (name, value), flush=True)
-
-
-def is_sanitized(binary):
-    """An AddressSanitizer build: its quarantine keeps freed memory resident
-    for a while, so resident-size figures mean nothing there."""
-    with open(binary, "rb") as f:
-        return b"__asan_init" in f.read()
-
-
-def resident_kb(pid):
-    """Resident memory of a live process in kB (from /proc/PID/statm)."""
-    with open("/proc/%d/statm" % pid) as f:
-        pages = int(f.read().split()[1])
-    if pages == 0:
-        with open("/proc/%d/stat" % pid) as f:
-            raise RuntimeError("no resident memory for %d: %s" % (pid, f.read()))
-    return pages * (os.sysconf("SC_PAGE_SIZE") // 1024)
 
 
 def stop(proc):

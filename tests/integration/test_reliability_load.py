@@ -24,6 +24,8 @@ import tempfile
 import threading
 import time
 
+from process_support import is_sanitized, resident_kb
+
 DREVEL = None
 ALARM_SECONDS = 540
 FAILURES = []
@@ -47,19 +49,6 @@ def page(content):
             + str(len(body)).encode() + b"\r\n\r\n" + body)
 
 
-def resident_kb(pid):
-    """Resident memory of a live process in kB (from /proc/PID/statm)."""
-    with open("/proc/%d/statm" % pid) as f:
-        pages = int(f.read().split()[1])
-    if pages == 0:
-        with open("/proc/%d/stat" % pid) as f:
-            raise RuntimeError("no resident memory for %d: %s" % (pid, f.read()))
-    return pages * (os.sysconf("SC_PAGE_SIZE") // 1024)
-
-
-def is_sanitized(binary):
-    with open(binary, "rb") as f:
-        return b"__asan_init" in f.read()
 
 
 def free_port():

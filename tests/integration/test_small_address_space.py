@@ -8,6 +8,8 @@ import subprocess
 import sys
 import tempfile
 
+from process_support import is_sanitized
+
 SCRIPT = """
 def down(n) {
     if n == 0 { return 0 }
@@ -19,12 +21,6 @@ print("after")
 """
 
 
-def built_with_address_sanitizer(path):
-    # The sanitizer reserves terabytes of shadow memory and cannot run under
-    # an address-space limit at all.
-    with open(path, "rb") as f:
-        return b"__asan_init" in f.read()
-
 
 def run_limited(drevel, script, limit_bytes):
     def limit():
@@ -34,7 +30,7 @@ def run_limited(drevel, script, limit_bytes):
 
 def main():
     drevel = os.path.abspath(sys.argv[1])
-    if built_with_address_sanitizer(drevel):
+    if is_sanitized(drevel):
         print("skipped: sanitizer build")
         return 0
     failures = 0
