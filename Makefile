@@ -20,7 +20,9 @@ configure: setup $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the interpreter: the test programs are left for `make test`.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target drevel
 	./$(BUILD)/drevel $(EXAMPLE)
 
 test: build
