@@ -2,6 +2,9 @@
 // their fixed export lists, script modules from the working directory or from
 // .drevel/modules, each run once per importing interpreter.
 #include <array>
+#include <climits>
+#include <cstdlib>
+#include <set>
 
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
@@ -65,6 +68,33 @@ std::vector<std::string> module_paths(const std::string& name) {
     return {name + ".dv", ".drevel/modules/" + name + "/index.dv"};
 }
 
+// The files of the script modules being loaded right now, by every
+// interpreter of the process. A module reached again while it loads (a uses
+// b, b uses a; or a module that uses itself) would otherwise load itself
+// without end.
+std::set<std::string>& modules_loading() {
+    static std::set<std::string> files;
+    return files;
+}
+
+// Marks a module file as loading for as long as it lives.
+class LoadingMark {
+  public:
+    explicit LoadingMark(const std::string& path) : it_(modules_loading().insert(path).first) {}
+    ~LoadingMark() { modules_loading().erase(it_); }
+    LoadingMark(const LoadingMark&) = delete;
+    LoadingMark& operator=(const LoadingMark&) = delete;
+
+  private:
+    std::set<std::string>::iterator it_;
+};
+
+// One name per file, however the path that reached it was spelt.
+std::string file_identity(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
 } // namespace
 
 Exports Interpreter::import_module(const std::string& name) {
@@ -80,16 +110,25 @@ Exports Interpreter::import_module(const std::string& name) {
     }
 
     std::optional<std::string> source;
+    std::string file;
     for (const std::string& path : module_paths(name)) {
         std::string error;
         source = read_text_file(path, error);
-        if (source) break;
+        if (source) {
+            file = file_identity(path);
+            break;
+        }
     }
     if (!source) {
         report_error("Failed to load module '" + name + "': " + name +
                      ".dv not found in current directory or .drevel/modules/");
         return nullptr;
     }
+    if (modules_loading().contains(file)) {
+        report_error("Circular import of module '" + name + "'");
+        return nullptr;
+    }
+    LoadingMark loading(file);
     TokenList tokens = tokenize(*source);
     ParseResult parsed = parse_program(tokens);
     if (parsed.refusal) {
