@@ -4,8 +4,11 @@
 // never by the host stack.
 #include <algorithm>
 #include <csignal>
+#include <new>
 #include <pthread.h>
+#include <stdexcept>
 #include <type_traits>
+#include <unistd.h>
 
 #include "building/module_manager.h"
 #include "building/standalone_build.h"
@@ -66,18 +69,24 @@ int dispatch(const Command& command) {
         command);
 }
 
+// Memory that cannot be had ends the run with a fatal error instead of an
+// abort. Nothing here allocates; what the script printed before is flushed.
+[[noreturn]] void out_of_memory() {
+    output::error_line("\x1b[31mError: Out of memory\x1b[0m\n");
+    _exit(1);
+}
+
 struct Start {
     int argc;
     char** argv;
     int status = 0;
 };
 
-void* run_program(void* data) {
-    Start& start = *static_cast<Start*>(data);
+void run_command(Start& start) {
     if (std::optional<std::string> script = load_embedded_script()) {
         run_script(*script, false, false);
         start.status = 0;
-        return nullptr;
+        return;
     }
     std::vector<std::string> args;
     for (int i = 1; i < start.argc; ++i) {
@@ -85,10 +94,20 @@ void* run_program(void* data) {
         if (!is_valid_utf8(args.back())) {
             output::error_line("Error: argument " + std::to_string(i) + " is not valid UTF-8\n");
             start.status = 2;
-            return nullptr;
+            return;
         }
     }
     start.status = dispatch(parse_command_line(args));
+}
+
+void* run_program(void* data) {
+    try {
+        run_command(*static_cast<Start*>(data));
+    } catch (const std::bad_alloc&) {
+        out_of_memory();
+    } catch (const std::length_error&) {
+        out_of_memory(); // a size beyond what any allocation can hold
+    }
     return nullptr;
 }
 
@@ -120,9 +139,11 @@ bool start_on_large_stack(Start& start) {
 
 int main(int argc, char** argv) {
     using namespace drevel;
-    // Writes to a closed pipe or socket fail with EPIPE instead of killing
-    // the process.
+    // Writes to a closed pipe or socket fail with EPIPE, and writes past the
+    // file-size limit with EFBIG, instead of killing the process.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::set_new_handler(out_of_memory);
     Start start{argc, argv};
     if (!start_on_large_stack(start)) {
         max_call_depth = 500; // the process's own stack

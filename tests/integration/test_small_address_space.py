@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Deep recursion where the address space is limited: start-up falls back to
-a smaller evaluator stack and lowers the call depth limit with it, so a
-runaway recursion is still refused with its message instead of crashing."""
+"""Where the address space is limited: start-up falls back to a smaller
+evaluator stack and lowers the call depth limit with it, so a runaway
+recursion is still refused with its message instead of crashing; and a
+script that asks for more memory than there is ends with "Error: Out of
+memory" and status 1, after what it printed before, instead of aborting."""
 import os
 import resource
 import subprocess
@@ -20,6 +22,14 @@ print(down(1000000))
 print("after")
 """
 
+# Each prints "start", then grows without bound.
+OUT_OF_MEMORY = {
+    "doubled string": 'print("start")\nlet s = "x"\nwhile true {\n    s = s + s\n}\n',
+    "huge split": 'print("start")\nlet s = ","\nwhile len(s) < 100000000 {\n    s = s + s\n}\n'
+                  'let parts = split(s, ",")\nprint(len(parts))\n',
+    "nested arrays": 'print("start")\nlet a = [1]\nwhile true {\n    a = [a, a, a]\n}\n',
+}
+OUT_OF_MEMORY_ERROR = "\x1b[31mError: Out of memory\x1b[0m\n"
 
 
 def run_limited(drevel, script, limit_bytes):
@@ -45,6 +55,17 @@ def main():
             ok = (proc.returncode == 0 and out.startswith("0\n") and out.endswith("after\n")
                   and "Maximum call depth exceeded" in err)
             print(f"{'ok' if ok else 'FAIL'}: address space {limit_mb} MB, status {proc.returncode}")
+            if not ok:
+                print(out[-500:], err[-500:])
+                failures += 1
+        for what, source in OUT_OF_MEMORY.items():
+            with open(script, "w") as f:
+                f.write(source)
+            proc = run_limited(drevel, script, 1000 << 20)
+            out = proc.stdout.decode()
+            err = proc.stderr.decode()
+            ok = proc.returncode == 1 and out == "start\n" and err == OUT_OF_MEMORY_ERROR
+            print(f"{'ok' if ok else 'FAIL'}: out of memory, {what}, status {proc.returncode}")
             if not ok:
                 print(out[-500:], err[-500:])
                 failures += 1
