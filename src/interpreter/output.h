@@ -11,8 +11,12 @@ namespace drevel::output {
 void write(std::string_view text);
 void write_char(char c);
 // Writes everything buffered so far. A reader that went away (EPIPE) ends the
-// process quietly with status 0, as command-line tools do.
+// process quietly with status 0, as command-line tools do; any other failure
+// ends it with "Error: Failed to write to standard output: ..." and status 1.
 void flush();
+// The same for an interactive prompt, where nobody left to read means the
+// session failed: a closed pipe ends the process with status 1.
+void flush_prompt();
 // Flushes standard output, then writes the line (which must end in "\n") to
 // standard error in one call.
 void error_line(std::string_view line);

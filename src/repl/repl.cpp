@@ -56,7 +56,7 @@ class LineSource {
     bool read(const char* prompt, std::string& line) {
         if (!terminal_) {
             output::write(prompt);
-            output::flush();
+            output::flush_prompt();
             return read_input_line(line);
         }
         output::flush();

@@ -10,6 +10,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 
 DREVEL = None
@@ -35,10 +36,11 @@ class FilesTest(unittest.TestCase):
         with open(self.path(name), "w") as f:
             f.write(data)
 
-    def run_script(self, body):
+    def run_script(self, body, stdout=subprocess.PIPE):
         with open(self.path("s.dv"), "w") as f:
             f.write("use files;\n\ndef main() {\n" + body + "\n}\n")
-        return subprocess.run([DREVEL, "s.dv"], cwd=self.dir, capture_output=True, timeout=30)
+        return subprocess.run([DREVEL, "s.dv"], cwd=self.dir, stdout=stdout,
+                              stderr=subprocess.PIPE, timeout=30)
 
     def test_symbolic_links(self):
         os.makedirs(self.path("real", "nested"))
@@ -79,6 +81,41 @@ class FilesTest(unittest.TestCase):
         self.assertEqual(result.stdout, b"false\n")
         with open(self.path("keep", "precious.txt")) as f:
             self.assertEqual(f.read(), "data")
+
+    def test_write_replaces_or_writes_in_place(self):
+        # Regular files are replaced whole: a link's target gets the content
+        # and keeps its mode. A file with two names, a named pipe and
+        # /dev/stdout are written where they are.
+        os.makedirs(self.path("real"))
+        self.write("real/target.txt", "old")
+        os.chmod(self.path("real", "target.txt"), 0o640)
+        os.symlink("real/target.txt", self.path("link"))
+        self.write("one.txt", "old")
+        os.link(self.path("one.txt"), self.path("two.txt"))
+        os.mkfifo(self.path("pipe"))
+        received = []
+        reader = threading.Thread(target=lambda: received.append(open(self.path("pipe")).read()),
+                                  daemon=True)
+        reader.start()
+        with open(self.path("out.txt"), "ab") as out:  # appending: /dev/stdout reopens it
+            result = self.run_script("""
+    files.write("link", "through the link");
+    files.write("one.txt", "both names");
+    files.write("pipe", "down the pipe");
+    files.write("/dev/stdout", "direct\\n");
+    print(files.list("real"));
+""", stdout=out)
+        reader.join(30)
+        self.assertEqual(result.stderr, b"")
+        self.assertTrue(os.path.islink(self.path("link")))
+        with open(self.path("real", "target.txt")) as f:
+            self.assertEqual(f.read(), "through the link")
+        self.assertEqual(os.stat(self.path("real", "target.txt")).st_mode & 0o777, 0o640)
+        with open(self.path("two.txt")) as f:
+            self.assertEqual(f.read(), "both names")
+        self.assertEqual(received, ["down the pipe"])
+        with open(self.path("out.txt")) as f:
+            self.assertEqual(f.read(), "direct\n[target.txt]\n")
 
     def test_permissions(self):
         if os.geteuid() == 0:

@@ -6,8 +6,10 @@ Usage: test_reliability.py DREVEL
 - soak: ten million loop iterations that build and drop strings, arrays,
   dicts and function values; resident memory after 10 million iterations
   stays within a small margin of the figure after 1 million;
-- output to a reader that went away ends quietly; files.write and
-  files.append report a full device and a file-size limit with the OS text;
+- output to a reader that went away ends quietly, output that cannot be
+  written ends the run with a message; files.write and files.append report a
+  full device and a file-size limit with the OS text and keep the old
+  content whole;
 - the module manager after a registry that goes silent, a download cut off
   half-way and a connection dropped without an answer: nothing partial is
   written as a file, and uninstall or upgrade recovers;
@@ -176,10 +178,10 @@ def test_closed_pipe(work):
         check(status == 0, "closed pipe status: " + what, str(status))
 
 
-def no_file_size_signal():
-    # A real writer over its file-size limit gets EFBIG once the signal is
-    # ignored, which is what a shell's `ulimit -f` with a trap gives.
-    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+def file_size_limit():
+    # The signal that the limit raises keeps its default action here
+    # (killing the process): drevel itself must ignore it.
+    signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
     resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))
 
 
@@ -196,19 +198,51 @@ def test_unwritable_files(work):
     check(ERROR_PREFIX + "Error in expression: Failed to append to file '/dev/full': " + nospace + "\n" in err,
           "dev/full: files.append reports the OS text", err)
 
-    # A write that stops part-way is reported, never silent.
+    # A write that stops part-way is reported, never silent, and takes
+    # nothing of the file's old content with it.
     toolarge = os.strerror(errno.EFBIG) + " (os error %d)" % errno.EFBIG
     write(os.path.join(work, "limit.dv"),
           'use files\nlet s = "0123456789abcdef"\nwhile len(s) < 4096 {\n    s = concat(s, s)\n}\n'
-          'files.write("big.txt", s)\nfiles.write("small.txt", "ok")\n'
-          'files.append("small.txt", s)\nprint(len(files.read("small.txt")))\n')
-    result = run(["limit.dv"], work, preexec_fn=no_file_size_signal)
+          'files.write("big.txt", "old")\nfiles.write("big.txt", s)\nprint(files.read("big.txt"))\n'
+          'files.write("small.txt", "ok")\nfiles.append("small.txt", s)\n'
+          'print(files.read("small.txt"))\nprint(files.list("."))\n')
+    result = run(["limit.dv"], work, preexec_fn=file_size_limit)
     err = result.stderr.decode()
+    check(result.returncode == 0, "file-size limit: the process survives", str(result.returncode))
     check(ERROR_PREFIX + "Error in expression: Failed to write file 'big.txt': " + toolarge + "\n" in err,
           "file-size limit: files.write reports", err)
     check(ERROR_PREFIX + "Error in expression: Failed to append to file 'small.txt': " + toolarge + "\n" in err,
           "file-size limit: files.append reports", err)
-    check(result.stdout == b"1024\n", "file-size limit: what reached the file", repr(result.stdout))
+    lines = result.stdout.decode().split("\n")
+    check(lines[:2] == ["old", "ok"], "file-size limit: old contents stay whole", repr(lines[:2]))
+    check(len(lines) > 2 and ".drevel-" not in lines[2], "file-size limit: no scratch file is left",
+          repr(lines[2:]))
+
+
+def test_failing_standard_output(work):
+    failed = "\x1b[31mError: Failed to write to standard output: " + os.strerror(errno.ENOSPC) + \
+        " (os error %d)\x1b[0m\n" % errno.ENOSPC
+    write(os.path.join(work, "endless.dv"), 'let i = 0\nwhile true {\n    print(i)\n    i += 1\n}\n')
+    cases = {
+        "script": (["endless.dv"], b""),
+        "REPL": ([], b'print("a")\nprint("b")\n'),
+    }
+    for what, (args, stdin) in cases.items():
+        with open("/dev/full", "wb") as full:
+            proc = subprocess.run([DREVEL, *args], cwd=work, input=stdin, stdout=full,
+                                  stderr=subprocess.PIPE, timeout=60)
+        check(proc.returncode == 1, what + " to a full device: status", str(proc.returncode))
+        check(proc.stderr.decode() == failed, what + " to a full device: message", proc.stderr.decode())
+    # A prompt nobody reads any more ends the session with a failure.
+    repl = subprocess.Popen([DREVEL], cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+    try:
+        repl.stdout.close()
+        _, err = repl.communicate(b'print("a")\n' * 1000, timeout=60)
+        check(repl.returncode == 1 and err == b"", "REPL to a closed pipe",
+              "%d %r" % (repl.returncode, err))
+    finally:
+        stop(repl)
 
 
 # ---------------------------------------------------------------- registry
@@ -390,8 +424,8 @@ def main():
     signal.alarm(ALARM_SECONDS)
     root = tempfile.mkdtemp(prefix="drevel-reliability-")
     try:
-        for test in (test_closed_pipe, test_unwritable_files, test_damaged_standalone,
-                     test_registry_faults, test_soak):
+        for test in (test_closed_pipe, test_unwritable_files, test_failing_standard_output,
+                     test_damaged_standalone, test_registry_faults, test_soak):
             work = tempfile.mkdtemp(dir=root)
             started = time.monotonic()
             test(work)

@@ -2,11 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <optional>
 
 #include "lexer/unicode.h"
 
@@ -89,6 +93,115 @@ int make_folders(const std::string& path) {
     // Made meanwhile, or there already: either way the folder is in place.
     if (is_folder_at(path.c_str())) return 0;
     return code;
+}
+
+// A regular file that a write replaces as a whole, and what the new file
+// takes over from it.
+struct Replaceable {
+    std::string path;                    // the file itself, symbolic links followed
+    std::optional<struct stat> existing; // nothing for a file yet to be made
+};
+
+// The path up to and with its last "/", or "" when it has none.
+std::string folder_part(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A symbolic link on /proc, such as /proc/self/fd/1 behind /dev/stdout,
+// names an open file rather than a path: what it points at is written where
+// it is.
+bool is_proc_link(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return true;
+    struct statfs info;
+    const bool proc = ::fstatfs(fd, &info) != 0 || info.f_type == PROC_SUPER_MAGIC;
+    ::close(fd);
+    return proc;
+}
+
+// Follows the symbolic links of the path to the file a write would reach.
+// Nothing when that file is to be written in place: a device, a pipe, a
+// file behind /proc, a file with several names (replacing it would split
+// them), a file the process may not write, or a path the system itself will
+// refuse.
+std::optional<Replaceable> replaceable_file(const std::string& path) {
+    std::string current = path;
+    for (int links = 0; links < 40; ++links) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0) {
+            if (errno != ENOENT) return std::nullopt;
+            return Replaceable{current, std::nullopt};
+        }
+        if (S_ISREG(st.st_mode)) {
+            // A file the process may not write stays refused by the open.
+            if (st.st_nlink > 1 || ::faccessat(AT_FDCWD, current.c_str(), W_OK, AT_EACCESS) != 0)
+                return std::nullopt;
+            return Replaceable{current, st};
+        }
+        if (!S_ISLNK(st.st_mode) || is_proc_link(current)) return std::nullopt;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target);
+        if (n < 0 || size_t(n) == sizeof target) return std::nullopt;
+        const std::string_view link(target, size_t(n));
+        // A relative target is relative to the folder holding the link.
+        current =
+            link.starts_with('/') ? std::string(link) : folder_part(current) + std::string(link);
+    }
+    return std::nullopt; // a loop of links: the open reports it
+}
+
+// Creates a new, unused file beside the given one. Returns its descriptor
+// and sets temp_path, or -1.
+int create_beside(const std::string& path, std::string& temp_path) {
+    static unsigned counter = 0;
+    const std::string folder = folder_part(path);
+    const std::string prefix =
+        folder + "." + path.substr(folder.size()) + ".drevel-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp_path = prefix + std::to_string(counter++);
+        const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Writes the content to a new file beside the old one and moves it into
+// place once all of it was written, so that a failed write (a full disk, the
+// file-size limit) leaves the old content whole. The new file keeps the old
+// one's permission bits and, where allowed, its owner. Returns 0, the failure
+// of write_all, or nothing when no file can be made or moved there; the
+// caller then writes in place.
+std::optional<int> replace_file(const Replaceable& file, std::string_view content) {
+    std::string temp_path;
+    const int fd = create_beside(file.path, temp_path);
+    if (fd < 0) return std::nullopt;
+    if (file.existing) {
+        const struct stat& old = *file.existing;
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+        }
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+    int result = write_all(fd, content);
+    if (::close(fd) != 0 && result == 0) result = errno;
+    if (result != 0) {
+        ::unlink(temp_path.c_str());
+        return result;
+    }
+    if (::rename(temp_path.c_str(), file.path.c_str()) != 0) {
+        ::unlink(temp_path.c_str());
+        return std::nullopt;
+    }
+    return 0;
+}
+
+bool write_in_place(const std::string& path, std::string_view content, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return fail(error, errno);
+    int result = write_all(fd, content);
+    if (::close(fd) != 0 && result == 0) result = errno;
+    return result == 0 || write_failed(result, error);
 }
 
 // Empties and removes the folder name inside the open folder parent_fd,
@@ -177,11 +290,11 @@ bool read_text_file(const std::string& path, std::string& content, std::string& 
 
 bool write_file(const std::string& path, std::string_view content, std::string& error) {
     if (has_nul(path)) return fail_nul(error);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return fail(error, errno);
-    const int result = write_all(fd, content);
-    ::close(fd);
-    return result == 0 || write_failed(result, error);
+    if (const std::optional<Replaceable> file = replaceable_file(path)) {
+        const std::optional<int> result = replace_file(*file, content);
+        if (result) return *result == 0 || write_failed(*result, error);
+    }
+    return write_in_place(path, content, error);
 }
 
 AppendFailure append_file(const std::string& path, std::string_view content, std::string& error) {
@@ -194,8 +307,15 @@ AppendFailure append_file(const std::string& path, std::string_view content, std
         fail(error, errno);
         return AppendFailure::Open;
     }
-    const int result = write_all(fd, content);
-    ::close(fd);
+    struct stat before;
+    const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
+    int result = write_all(fd, content);
+    // A failed append takes back the part that arrived, so that the file
+    // never ends in half a record.
+    if (result != 0 && regular) {
+        [[maybe_unused]] const int ignored = ::ftruncate(fd, before.st_size);
+    }
+    if (::close(fd) != 0 && result == 0) result = errno;
     if (result == 0) return AppendFailure::None;
     write_failed(result, error);
     return AppendFailure::Write;
