@@ -151,17 +151,24 @@ All in `tests/integration/test_reliability.py`:
 
 - Output to a reader that went away (`drevel big.dv | head -1`, for a long,
   an endless and a large-print program): the first line arrives, the
-  program ends with status 0 and writes nothing on standard error.
+  program ends with status 0 and writes nothing on standard error. Output
+  that cannot be written (a script or the REPL printing to `/dev/full`)
+  ends the run with "Error: Failed to write to standard output: ..." and
+  status 1.
 - `files.write` and `files.append` to `/dev/full` give their Error values
   with the OS text ("No space left on device (os error 28)"); the script
-  goes on. Under a file-size limit a write that stops part-way is reported
-  ("File too large (os error 27)"), never silent.
+  goes on. Under a file-size limit (with SIGXFSZ at its default action) a
+  write that stops part-way is reported ("File too large (os error 27)"),
+  never silent, and the file keeps its old content whole: `files.write`
+  replaces it only once the new content is written, a failed `files.append`
+  is cut back.
 - Module manager: a registry that goes silent in the middle of an install
   (stopped after 20 s), a download cut off half-way (curl fails on the short
   body) and a connection dropped without an answer. The install fails with
-  "Failed to download file", no partial file is written, a second install
-  reports "is already installed", and both `upgrade` and `uninstall`
-  recover.
+  "Failed to download file" and leaves nothing behind (the files arrive in
+  a scratch folder and move into place only when all are there); a retry
+  installs the whole module, and an upgrade that fails the same way keeps
+  the installed version.
 - Standalone build: outputs cut by one byte, inside the length field, inside
   the script and down to the bare image, a changed marker, length fields
   beyond the file, above 100,000,000 and of 2^64-1, and a script that is not

@@ -128,9 +128,10 @@ void print_no_modules() {
     output::write("\x1b[2mNo modules installed yet.\x1b[0m\n");
 }
 
-// Downloads every file of the list into the module directory.
+// Downloads every file of the list into the folder.
 std::optional<std::string> download_files(const std::string& base, const ModuleName& name,
-                                          const std::vector<std::string>& files) {
+                                          const std::vector<std::string>& files,
+                                          const std::string& folder) {
     const std::string step = "Downloading module files...";
     Stopwatch clock;
     progress_start(step);
@@ -140,7 +141,7 @@ std::optional<std::string> download_files(const std::string& base, const ModuleN
             progress_failed(step, clock.seconds());
             return "Failed to download file '" + file + "'";
         }
-        fs::path destination = fs::path(name.directory()) / file;
+        fs::path destination = fs::path(folder) / file;
         if (auto error = create_directories(destination.parent_path().string())) {
             return "Failed to create directory: " + *error;
         }
@@ -152,20 +153,38 @@ std::optional<std::string> download_files(const std::string& base, const ModuleN
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<std::string> install_module(std::string_view text) {
-    auto parsed = parse_module_name(text);
-    if (auto* message = std::get_if<std::string>(&parsed)) return *message;
-    const ModuleName& name = std::get<ModuleName>(parsed);
-    const std::string qualified = name.qualified_name();
-    const std::string directory = name.directory();
-
-    if (auto error = create_directories(modules_root)) {
-        return "Failed to create modules directory: " + *error;
+// A module is assembled in a folder of its own below .drevel and moved into
+// .drevel/modules only once every file arrived, so that a failed download
+// never leaves half a module that counts as installed. The folder is removed
+// with everything in it unless the module was moved out of it.
+class ScratchFolder {
+  public:
+    // Creates the folder; false when it cannot be made (errno tells why).
+    bool create() {
+        std::string pattern = ".drevel/install-XXXXXX";
+        if (!mkdtemp(pattern.data())) return false;
+        path_ = pattern;
+        return true;
     }
-    if (something_exists(directory)) return "Module '" + qualified + "' is already installed";
+    ~ScratchFolder() {
+        if (!path_.empty()) remove_tree(path_);
+    }
+    const std::string& path() const { return path_; }
+    // Moves the folder to the destination, which must not exist; it is then
+    // no longer this folder's to remove.
+    bool move_to(const std::string& destination) {
+        if (rename(path_.c_str(), destination.c_str()) != 0) return false;
+        path_.clear();
+        return true;
+    }
 
+  private:
+    std::string path_;
+};
+
+// Fetches the module's metadata and files into the scratch folder, with the
+// progress lines of both steps.
+std::optional<std::string> fetch_module(const ModuleName& name, ScratchFolder& scratch) {
     const std::string base = registry_base();
     const std::string metadata_step = "Fetching module metadata...";
     Stopwatch metadata_clock;
@@ -173,7 +192,7 @@ std::optional<std::string> install_module(std::string_view text) {
     CurlResult metadata = run_curl(file_url(base, name, "module.yaml"));
     if (!metadata.ok) {
         progress_failed(metadata_step, metadata_clock.seconds());
-        return "Module '" + qualified + "' not found in repository";
+        return "Module '" + name.qualified_name() + "' not found in repository";
     }
     progress_done(metadata_step, metadata_clock.seconds());
 
@@ -185,17 +204,63 @@ std::optional<std::string> install_module(std::string_view text) {
         if (!is_safe_module_file_name(file)) return "Invalid file name in module.yaml: " + file;
     }
 
-    if (auto error = create_directories(directory)) {
-        return "Failed to create module directory: " + *error;
-    }
-    if (auto error = write_file(directory + "/module.yaml", metadata.text)) {
+    if (!scratch.create()) return "Failed to create module directory: " + system_error_text(errno);
+    if (auto error = write_file(scratch.path() + "/module.yaml", metadata.text)) {
         return "Failed to write module.yaml: " + *error;
     }
-    if (auto error = download_files(base, name, files)) return error;
+    return download_files(base, name, files, scratch.path());
+}
 
+// Moves the fetched module into its directory, which must not exist.
+std::optional<std::string> place_module(const ModuleName& name, ScratchFolder& scratch) {
+    const std::string directory = name.directory();
+    if (auto error = create_directories(fs::path(directory).parent_path().string())) {
+        return "Failed to create module directory: " + *error;
+    }
+    if (!scratch.move_to(directory)) {
+        return "Failed to create module directory: " + system_error_text(errno);
+    }
+    return std::nullopt;
+}
+
+void print_use_hint(const ModuleName& name) {
     output::write("\n\x1b[2mImport it in your code with:\x1b[0m\n");
-    output::write("  use `" + qualified + "`;\n");
+    output::write("  use `" + name.qualified_name() + "`;\n");
     output::flush();
+}
+
+bool is_symbolic_link(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// Removing or replacing a module through a symbolic link would reach files
+// outside the project; such a module is left to the user.
+std::optional<std::string> refuse_symbolic_links(const ModuleName& name) {
+    for (const std::string& path : {modules_root + ("/" + name.author), name.directory()}) {
+        if (is_symbolic_link(path)) return "Module folder '" + path + "' is a symbolic link";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> install_module(std::string_view text) {
+    auto parsed = parse_module_name(text);
+    if (auto* message = std::get_if<std::string>(&parsed)) return *message;
+    const ModuleName& name = std::get<ModuleName>(parsed);
+
+    if (auto error = create_directories(modules_root)) {
+        return "Failed to create modules directory: " + *error;
+    }
+    if (auto refusal = refuse_symbolic_links(name)) return refusal;
+    if (something_exists(name.directory())) {
+        return "Module '" + name.qualified_name() + "' is already installed";
+    }
+    ScratchFolder scratch;
+    if (auto error = fetch_module(name, scratch)) return error;
+    if (auto error = place_module(name, scratch)) return error;
+    print_use_hint(name);
     return std::nullopt;
 }
 
@@ -204,6 +269,7 @@ std::optional<std::string> uninstall_module(std::string_view text) {
     if (auto* message = std::get_if<std::string>(&parsed)) return *message;
     const ModuleName& name = std::get<ModuleName>(parsed);
     const std::string directory = name.directory();
+    if (auto refusal = refuse_symbolic_links(name)) return refusal;
     if (!something_exists(directory)) {
         return "Module '" + name.qualified_name() + "' is not installed";
     }
@@ -225,19 +291,31 @@ std::optional<std::string> upgrade_module(std::string_view text) {
     const ModuleName& name = std::get<ModuleName>(parsed);
     const std::string qualified = name.qualified_name();
     const std::string directory = name.directory();
+    if (auto refusal = refuse_symbolic_links(name)) return refusal;
     if (!something_exists(directory)) return "Module '" + qualified + "' is not installed";
 
+    // The installed version stays in place until the new one has arrived
+    // whole; then the two change places and the old one is removed.
     const std::string step = "Upgrading module...";
     Stopwatch clock;
     progress_start(step);
-    if (auto error = remove_tree(directory)) {
-        progress_failed(step, clock.seconds());
-        return "Failed to remove existing module: " + *error;
-    }
-    if (auto error = install_module(text)) {
+    ScratchFolder scratch;
+    if (auto error = fetch_module(name, scratch)) {
         progress_failed(step, clock.seconds());
         return "Upgrade failed: " + *error;
     }
+    const std::string old_version = scratch.path() + "-old";
+    if (rename(directory.c_str(), old_version.c_str()) != 0) {
+        progress_failed(step, clock.seconds());
+        return "Failed to remove existing module: " + system_error_text(errno);
+    }
+    if (auto error = place_module(name, scratch)) {
+        rename(old_version.c_str(), directory.c_str());
+        progress_failed(step, clock.seconds());
+        return "Upgrade failed: " + *error;
+    }
+    remove_tree(old_version);
+    print_use_hint(name);
     progress_done("Upgrading module '" + qualified + "'", clock.seconds());
     return std::nullopt;
 }

@@ -217,12 +217,15 @@ def test_not_found_and_failed_downloads(reg, work):
            + start_line("Downloading module files...")
            + failed_line("Downloading module files..."),
            red_error("Failed to download file 'gone.dv'"), "missing listed file")
-    # What a failed install wrote stays; a new install then refuses.
-    check(work.file(".drevel/modules/bob/broken/here.dv") == "let x = 1;\n", "partial install kept")
-    expect(work.run("install", "bob/broken"), 1, "",
-           red_error("Module 'bob.broken' is already installed"), "partial install blocks")
-    expect(work.run("uninstall", "bob/broken"), 0, None, "", "uninstall clears partial")
-    check(not work.exists(".drevel/modules/bob/broken"), "partial install removed")
+    # A failed install leaves nothing behind, scratch files included, and
+    # does not count as installed; once the file is there a retry works.
+    check(work.tree() == [".drevel", ".drevel/modules"], "failed install leaves nothing",
+          repr(work.tree()))
+    expect(work.run("modules"), 0, "\x1b[2mNo modules installed yet.\x1b[0m\n", "",
+           "failed install is not listed")
+    reg.put("bob", "broken", "gone.dv", "let y = 2;\n")
+    expect(work.run("install", "bob/broken"), 0, installed("bob.broken"), "", "retry installs")
+    check(work.file(".drevel/modules/bob/broken/gone.dv") == "let y = 2;\n", "retry wrote all")
 
 
 def test_files_section(reg, work):
@@ -256,11 +259,22 @@ def test_upgrade(reg, work):
     check(work.file(".drevel/modules/dave/up/index.dv") == "let v = 2;\n", "upgrade fetched anew")
     check(not work.exists(".drevel/modules/dave/up/old.dv"), "upgrade removed old files")
 
+    # A failed upgrade keeps the installed version whole.
+    reg.put("dave", "up", "module.yaml", "files:\n- index.dv\n- missing.dv\n")
+    reg.put("dave", "up", "index.dv", "let v = 3;\n")
+    expect(work.run("upgrade", "dave.up"), 1, None,
+           red_error("Upgrade failed: Failed to download file 'missing.dv'"), "upgrade cut short")
     reg.remove("dave", "up")
     expect(work.run("upgrade", "dave.up"), 1,
            start_line("Upgrading module...") + start_line("Fetching module metadata...")
            + failed_line("Fetching module metadata...") + failed_line("Upgrading module..."),
            red_error("Upgrade failed: Module 'dave.up' not found in repository"), "upgrade failed")
+    check(work.file(".drevel/modules/dave/up/index.dv") == "let v = 2;\n"
+          and work.file(".drevel/modules/dave/up/module.yaml") == "files:\n- index.dv\n",
+          "failed upgrades keep the old version")
+    check(sorted(os.listdir(os.path.join(work.path, ".drevel"))) == ["modules"],
+          "failed upgrades leave no scratch", repr(os.listdir(os.path.join(work.path, ".drevel"))))
+    expect(work.run("uninstall", "dave/up"), 0, None, "", "uninstall after failed upgrades")
     expect(work.run("upgrade", "dave/up"), 1, "", red_error("Module 'dave.up' is not installed"),
            "upgrade of a removed module")
     expect(work.run("upgrade", "nobody"), 1, "", red_error(FORMAT), "upgrade bad name")
@@ -278,6 +292,36 @@ def test_uninstall(reg, work):
     check(work.exists(".drevel/modules/erin"), "author directory stays")
     expect(work.run("uninstall", "erin/gone"), 1, "",
            red_error("Module 'erin.gone' is not installed"), "uninstall twice")
+
+
+def test_symbolic_links(reg, work):
+    # An author or module folder that is a symbolic link leads outside the
+    # project: nothing is installed into it or removed through it.
+    outside = tempfile.mkdtemp(prefix="drevel-outside-")
+    try:
+        os.makedirs(os.path.join(outside, "lib"))
+        with open(os.path.join(outside, "lib", "precious.txt"), "w") as f:
+            f.write("keep")
+        modules = os.path.join(work.path, ".drevel", "modules")
+        os.makedirs(os.path.join(modules, "real"))
+        os.symlink(outside, os.path.join(modules, "linked"))
+        os.symlink(os.path.join(outside, "lib"), os.path.join(modules, "real", "lib"))
+        reg.put("linked", "new", "index.dv", "let a = 1;\n")
+        reg.put("linked", "new", "module.yaml", "")
+        for command, name, folder in (("uninstall", "linked/lib", ".drevel/modules/linked"),
+                                      ("upgrade", "linked/lib", ".drevel/modules/linked"),
+                                      ("install", "linked/new", ".drevel/modules/linked"),
+                                      ("uninstall", "real/lib", ".drevel/modules/real/lib"),
+                                      ("upgrade", "real/lib", ".drevel/modules/real/lib"),
+                                      ("install", "real/lib", ".drevel/modules/real/lib")):
+            expect(work.run(command, name), 1, "",
+                   red_error("Module folder '" + folder + "' is a symbolic link"),
+                   command + " " + name + " through a link")
+        check(sorted(os.listdir(outside)) == ["lib"]
+              and os.listdir(os.path.join(outside, "lib")) == ["precious.txt"],
+              "nothing outside the project changed", repr(os.listdir(outside)))
+    finally:
+        shutil.rmtree(outside, ignore_errors=True)
 
 
 def test_listing(reg, work):
@@ -473,7 +517,7 @@ def test_use_installed_module(reg, work):
 
 
 TESTS = [test_install_and_reinstall, test_not_found_and_failed_downloads, test_files_section,
-         test_upgrade, test_uninstall, test_listing, test_usage_errors, test_odd_names,
+         test_upgrade, test_uninstall, test_symbolic_links, test_listing, test_usage_errors, test_odd_names,
          test_invalid_file_names, test_curl_missing, test_registry_address, test_bad_registries,
          test_use_installed_module]
 
