@@ -86,9 +86,16 @@ int copy_file(const std::string& from, const std::string& to) {
     return error;
 }
 
-// Appends script, 8-byte little-endian length and marker. Returns 0 or the
-// error number.
+// Appends script, 8-byte little-endian length and marker. The copy of an
+// interpreter installed without write permission gets it for its owner
+// while the trailer is written; the original bits are restored after.
+// Returns 0 or the error number.
 int append_trailer(const std::string& path, std::string_view script) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return errno;
+    const mode_t mode = info.st_mode & 07777;
+    const bool lent_write = (mode & S_IWUSR) == 0;
+    if (lent_write && chmod(path.c_str(), mode | S_IWUSR) != 0) return errno;
     int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     std::string trailer(script);
@@ -99,6 +106,7 @@ int append_trailer(const std::string& path, std::string_view script) {
     int error = 0;
     if (lseek(fd, 0, SEEK_END) < 0 || !write_all(fd, trailer.data(), trailer.size())) error = errno;
     if (close(fd) != 0 && error == 0) error = errno;
+    if (lent_write && chmod(path.c_str(), mode) != 0 && error == 0) error = errno;
     return error;
 }
 
@@ -171,8 +179,12 @@ int build_standalone(const std::string& file, const std::string& output) {
 
     // The finished program replaces an earlier one by renaming, which works
     // even while the earlier one is running and never leaves half a file.
+    // Folders in the output name (examples/snake) are made below the build
+    // directory.
     const std::string destination = std::string(build_dir) + "/" + output;
     if (leaves_build_dir(output)) fail("Failed to copy final binary", EINVAL);
+    fs::create_directories(fs::path(destination).parent_path(), fs_error);
+    if (fs_error) fail("Failed to create build directory", fs_error.value());
     if (rename(scratch_binary, destination.c_str()) != 0) {
         error = errno;
         if (error != EXDEV || (error = copy_file(scratch_binary, destination)) != 0) {

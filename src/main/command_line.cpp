@@ -41,6 +41,17 @@ template <typename Command> Command with_module(const std::vector<std::string>& 
     return Command{args[1]};
 }
 
+// The build's output when none is given: the file up to its first "."
+// (dir/game.dv gives dir/game). Where that leaves no name of its own
+// (./game.dv, .hidden.dv), the file's name without ".dv" takes its place.
+std::string default_output(const std::string& file) {
+    std::string output = file.substr(0, file.find('.'));
+    if (!output.empty() && output.back() != '/') return output;
+    std::string name = file.substr(file.rfind('/') + 1);
+    if (name.ends_with(".dv")) name.resize(name.size() - 3);
+    return output + name;
+}
+
 } // namespace
 
 Command parse_command_line(const std::vector<std::string>& args) {
@@ -51,7 +62,7 @@ Command parse_command_line(const std::vector<std::string>& args) {
     if (first == "build") {
         if (args.size() < 2) return command::UsageError{"build requires a file path"};
         const std::string& file = args[1];
-        std::string output = args.size() >= 3 ? args[2] : file.substr(0, file.find('.'));
+        std::string output = args.size() >= 3 ? args[2] : default_output(file);
         return command::Build{file, output};
     }
     if (first == "install" || first == "upgrade" || first == "uninstall") {

@@ -158,9 +158,52 @@ def test_output_names(work):
         result = work.run(os.path.join(work.path, ".drevel/build", name))
         check(result == (0, want, ""), "program " + name, repr(result))
 
-    # An existing directory below the build directory is fine.
+    # An existing directory below the build directory is fine; missing ones
+    # are made, for the default name of a script in another folder too.
     os.makedirs(os.path.join(work.path, ".drevel/build/sub"))
     expect_built(work, work.build("game.dv", "sub/app"), "sub/app", "existing subdirectory")
+    work.write("dir/game.dv", 'print("d");\n')
+    work.write(".hidden.dv", 'print("h");\n')
+    for args, name, want in ((["dir/game.dv"], "dir/game", "d\n"),
+                             (["game.dv", "new/deeper/app"], "new/deeper/app", "g\n"),
+                             (["./game.dv"], "game", "g\n"),
+                             ([".hidden.dv"], ".hidden", "h\n"),
+                             (["./dir/../.hidden.dv"], ".hidden", "h\n")):
+        expect_built(work, work.build(*args), name, "output %s from %r" % (name, args))
+        result = work.run(os.path.join(work.path, ".drevel/build", name))
+        check(result == (0, want, ""), "program " + name, repr(result))
+
+
+def test_read_only_interpreter(work):
+    # An interpreter installed read-only (0555) still builds; the output
+    # carries the interpreter's bits. As root, the build runs as nobody, for
+    # whom the missing write permission counts.
+    installed = os.path.join(work.path, "bin", "drevel")
+    os.makedirs(os.path.dirname(installed))
+    shutil.copy(DREVEL, installed)
+    os.chmod(installed, 0o555)
+    work.write("game.dv", 'print("read-only");\n')
+    drop = None
+    if os.geteuid() == 0:
+        nobody = 65534
+        for base, dirs, files in os.walk(work.path):
+            for name in [base] + [os.path.join(base, n) for n in dirs + files]:
+                os.chown(name, nobody, nobody)
+        os.chmod(work.path, 0o755)
+
+        def drop():
+            os.setgroups([])
+            os.setgid(nobody)
+            os.setuid(nobody)
+    proc = subprocess.run([installed, "build", "game.dv"], cwd=work.path, capture_output=True,
+                          timeout=TIMEOUT, preexec_fn=drop)
+    out, err = proc.stdout.decode(), proc.stderr.decode()
+    check(proc.returncode == 0 and mask_seconds(out) == built("game") and err == "",
+          "read-only interpreter builds", repr((proc.returncode, out, err)))
+    program = os.path.join(work.path, ".drevel/build/game")
+    check(os.path.exists(program) and stat.S_IMODE(os.stat(program).st_mode) == 0o555,
+          "output keeps the interpreter's bits")
+    check(work.run(program) == (0, "read-only\n", ""), "read-only build runs")
 
 
 def test_failures(work):
@@ -174,21 +217,19 @@ def test_failures(work):
           "missing file", repr((code, out, err)))
     check(work.tree() == [], "unreadable script creates nothing", work.tree())
 
-    work.write("dir/game.dv", 'print("d");\n')
     work.write("game.dv", 'print("g");\n')
-    expect_fatal(work, work.build("dir/game.dv"), "Failed to copy final binary",
-                 "default name with a missing directory")
-    check(work.exists(".drevel/build/tmp"), "scratch directory left after a failure")
-    expect_fatal(work, work.build("game.dv", "nowhere/app"), "Failed to copy final binary",
-                 "explicit missing directory")
-    expect_fatal(work, work.build("./game.dv"), "Failed to copy final binary", "empty name")
     for escape in ("..", "../escaped", "../../escaped", "x/../../escaped"):
         expect_fatal(work, work.build("game.dv", escape), "Failed to copy final binary",
                      "output " + escape)
     check(not work.exists("escaped") and not os.path.exists(
         os.path.join(os.path.dirname(work.path), "escaped")), "nothing written outside")
-    check(all(p.startswith(".drevel") or p in ("dir", "dir/game.dv", "game.dv")
-              for p in work.tree()), "failures stay below .drevel/build", work.tree())
+    check(all(p.startswith(".drevel") or p == "game.dv" for p in work.tree()),
+          "failures stay below .drevel/build", work.tree())
+    check(work.exists(".drevel/build/tmp"), "scratch directory left after a failure")
+    # A file where the output's folder would go.
+    work.write(".drevel/build/taken", "a file")
+    expect_fatal(work, work.build("game.dv", "taken/app"), "Failed to create build directory",
+                 "output folder is a file")
 
     # The scratch copy's place is taken by a directory.
     shutil.rmtree(os.path.join(work.path, ".drevel"))
@@ -249,8 +290,8 @@ def test_corrupt_trailers(work):
         check(work.run(path, "plain.dv") == (0, "plain run\n", ""), name + ": runs its argument")
 
 
-TESTS = [test_trailer_and_run, test_empty_script, test_output_names, test_failures,
-         test_building_twice, test_corrupt_trailers]
+TESTS = [test_trailer_and_run, test_empty_script, test_output_names, test_read_only_interpreter,
+         test_failures, test_building_twice, test_corrupt_trailers]
 
 
 def main():
