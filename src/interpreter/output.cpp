@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <string>
 #include <unistd.h>
 
@@ -31,6 +32,12 @@ void write_all(int fd, const char* data, size_t size, int closed_pipe_status) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // A stream left non-blocking by whoever shares it: wait.
+                pollfd ready{fd, POLLOUT, 0};
+                ::poll(&ready, 1, -1);
+                continue;
+            }
             if (fd == STDOUT_FILENO) output_failed(errno, closed_pipe_status);
             return;
         }

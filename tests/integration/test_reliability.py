@@ -234,6 +234,23 @@ def test_failing_standard_output(work):
                                   stderr=subprocess.PIPE, timeout=60)
         check(proc.returncode == 1, what + " to a full device: status", str(proc.returncode))
         check(proc.stderr.decode() == failed, what + " to a full device: message", proc.stderr.decode())
+    # A pipe left non-blocking by its other user is full for a while, not
+    # broken: every line arrives.
+    write(os.path.join(work, "many.dv"), 'for i in 0..200000 {\n    print(i)\n}\n')
+    read_end, write_end = os.pipe()
+    os.set_blocking(write_end, False)
+    proc = subprocess.Popen([DREVEL, "many.dv"], cwd=work, stdout=write_end,
+                            stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    os.close(write_end)
+    try:
+        time.sleep(0.3)  # let the pipe fill up
+        with os.fdopen(read_end, "rb") as reader:
+            lines = reader.read().split(b"\n")
+        _, err = proc.communicate(timeout=60)
+        check(proc.returncode == 0 and err == b"" and len(lines) == 200001,
+              "non-blocking pipe gets every line", "%d %r %d" % (proc.returncode, err, len(lines)))
+    finally:
+        stop(proc)
     # A prompt nobody reads any more ends the session with a failure.
     repl = subprocess.Popen([DREVEL], cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE)
