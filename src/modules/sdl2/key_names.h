@@ -14,6 +14,9 @@ inline constexpr int kUnknownSlot = 0;
 // The slot of an SDL key code; every code without a name shares the slot of
 // "unknown".
 int slot_of_code(int32_t code) noexcept;
+// The slot of an SDL mouse button (left, middle, right), which scripts ask
+// for like keys; -1 for the other buttons.
+int slot_of_mouse_button(uint8_t button) noexcept;
 // The slot a script's key name stands for, or -1 when no key has that name
 // (names are compared exactly, so "Space" has none).
 int slot_of_name(std::string_view name) noexcept;
