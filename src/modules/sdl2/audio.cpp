@@ -58,6 +58,7 @@ void Audio::close() {
         Mix_FreeChunk(sound);
     sounds_.clear();
     Mix_CloseAudio();
+    Mix_Quit();
     sdl_library::release_subsystem(SDL_INIT_AUDIO);
     sdl_library::release();
     device_claimed = false;

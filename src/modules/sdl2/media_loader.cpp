@@ -78,6 +78,7 @@ FORWARD(ttf, SDL_Surface*, TTF_RenderUTF8_Blended,
 FORWARD(image, SDL_Surface*, IMG_Load, (const char* file), (file), nullptr)
 
 FORWARD(mixer, int, Mix_Init, (int flags), (flags), 0)
+FORWARD(mixer, void, Mix_Quit, (void), (), void())
 FORWARD(mixer, int, Mix_OpenAudio, (int frequency, Uint16 format, int channels, int chunk_size),
         (frequency, format, channels, chunk_size), -1)
 FORWARD(mixer, void, Mix_CloseAudio, (void), (), void())

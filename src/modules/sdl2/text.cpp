@@ -121,17 +121,19 @@ const TextRenderer::Rendered* TextRenderer::rendered(GraphicsContext& g, TTF_Fon
         recent_.splice(recent_.begin(), recent_, found->second);
         return &found->second->second;
     }
+    const char* c_line = key.c_str() + sizeof size;
+    // Characters that take no room (or none before a zero byte) show nothing.
+    int w = 0, h = 0;
+    if (TTF_SizeUTF8(font, c_line, &w, &h) == 0 && w == 0) return nullptr;
     // Rendered white, so that a colour modulation gives any draw colour.
-    SDL_Surface* surface =
-        TTF_RenderUTF8_Blended(font, key.c_str() + sizeof size, SDL_Color{255, 255, 255, 255});
+    SDL_Surface* surface = TTF_RenderUTF8_Blended(font, c_line, SDL_Color{255, 255, 255, 255});
     SDL_Texture* texture = nullptr;
     if (surface != nullptr) {
         texture = SDL_CreateTextureFromSurface(g.renderer(), surface);
         SDL_FreeSurface(surface);
     }
     if (texture == nullptr) {
-        error = Value::error(std::string("draw_text: cannot draw '") + std::string(line) +
-                             "': " + SDL_GetError());
+        error = Value::error(std::string("draw_text: cannot draw the text: ") + SDL_GetError());
         return nullptr;
     }
     Rendered text{texture, 0, 0};

@@ -48,7 +48,8 @@ class TextRenderer {
 
     // The font at a size, opened on first use; nullptr with error set.
     TTF_Font* font(std::string_view function, int size, Value& error);
-    // The texture of one line, rendered on first use; nullptr with error set.
+    // The texture of one line, rendered on first use; nullptr when the line
+    // shows nothing, or with error set.
     const Rendered* rendered(GraphicsContext& g, TTF_Font* font, int size, std::string_view line,
                              Value& error);
     void close_fonts();
