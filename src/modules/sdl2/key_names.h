@@ -1,5 +1,6 @@
-// The names scripts use for keyboard keys. Every key maps to one slot of a
-// small fixed table, so the pressed, held and released sets are bit sets.
+// The names scripts use for keyboard keys and mouse buttons. Every key and
+// button maps to one slot of a small fixed table, so the pressed, held and
+// released sets are bit sets.
 #pragma once
 
 #include <cstdint>
