@@ -9,6 +9,7 @@
 #include "modules/sdl2/graphics_context.h"
 #include "modules/sdl2/media_files.h"
 #include "modules/sdl2/media_library.h"
+#include "modules/sdl2/sdl_library.h"
 
 namespace drevel {
 
@@ -44,7 +45,9 @@ template <typename F> void for_each_line(std::string_view text, F f) {
 TextRenderer::~TextRenderer() {
     drop_textures();
     close_fonts();
-    if (ttf_ready_) TTF_Quit();
+    if (!ttf_ready_) return;
+    TTF_Quit();
+    sdl_library::release();
 }
 
 void TextRenderer::close_fonts() {
@@ -98,8 +101,14 @@ TTF_Font* TextRenderer::font(std::string_view function, int size, Value& error) 
         return nullptr;
     }
     if (!ttf_ready_) {
+        // Held for SDL's own clean-up at the end, even where no window opens.
+        if (!sdl_library::acquire()) {
+            error = media::load_failure(function, path_, SDL_GetError());
+            return nullptr;
+        }
         if (TTF_Init() != 0) {
             error = media::load_failure(function, path_, SDL_GetError());
+            sdl_library::release();
             return nullptr;
         }
         ttf_ready_ = true;
