@@ -16,6 +16,9 @@ inline void* open_first(std::initializer_list<const char*> names) {
     return nullptr;
 }
 
+// SDL2 itself, opened on first call; nullptr when it is not installed.
+void* sdl2();
+
 template <typename Function> Function entry(void* handle, const char* name) {
     return handle ? reinterpret_cast<Function>(dlsym(handle, name)) : nullptr;
 }

@@ -13,10 +13,7 @@ namespace {
 
 using drevel::dynamic_library::open_first;
 
-void* sdl() {
-    static void* handle = open_first({"libSDL2-2.0.so.0", "libSDL2.so"});
-    return handle;
-}
+using drevel::dynamic_library::sdl2;
 void* ttf() {
     static void* handle = open_first({"libSDL2_ttf-2.0.so.0", "libSDL2_ttf.so"});
     return handle;
@@ -51,16 +48,16 @@ std::string missing(Library library) {
 #define FORWARD(library, ret, name, params, args, fallback)                                        \
     DREVEL_FORWARD(library, ret, name, params, args, fallback)
 
-FORWARD(sdl, SDL_Texture*, SDL_CreateTextureFromSurface,
+FORWARD(sdl2, SDL_Texture*, SDL_CreateTextureFromSurface,
         (SDL_Renderer * renderer, SDL_Surface* surface), (renderer, surface), nullptr)
-FORWARD(sdl, void, SDL_FreeSurface, (SDL_Surface * surface), (surface), void())
-FORWARD(sdl, void, SDL_DestroyTexture, (SDL_Texture * texture), (texture), void())
-FORWARD(sdl, int, SDL_QueryTexture,
+FORWARD(sdl2, void, SDL_FreeSurface, (SDL_Surface * surface), (surface), void())
+FORWARD(sdl2, void, SDL_DestroyTexture, (SDL_Texture * texture), (texture), void())
+FORWARD(sdl2, int, SDL_QueryTexture,
         (SDL_Texture * texture, Uint32* format, int* access, int* w, int* h),
         (texture, format, access, w, h), -1)
-FORWARD(sdl, int, SDL_SetTextureColorMod, (SDL_Texture * texture, Uint8 r, Uint8 g, Uint8 b),
+FORWARD(sdl2, int, SDL_SetTextureColorMod, (SDL_Texture * texture, Uint8 r, Uint8 g, Uint8 b),
         (texture, r, g, b), -1)
-FORWARD(sdl, int, SDL_RenderCopy,
+FORWARD(sdl2, int, SDL_RenderCopy,
         (SDL_Renderer * renderer, SDL_Texture* texture, const SDL_Rect* source,
          const SDL_Rect* target),
         (renderer, texture, source, target), -1)
