@@ -9,10 +9,13 @@ PACKAGES=(
     libicu-dev        # Unicode character data: identifiers, case mapping, white space
     libedit-dev       # line editing and history in the REPL
     libsdl2-dev       # the graphics window
+    libsdl2-ttf-dev libsdl2-image-dev libsdl2-mixer-dev  # text, pictures and sound in the window
+    fonts-dejavu-core # the default font of sdl2.draw_text
     libgtest-dev      # unit tests
     python3           # test runners
     curl              # the module manager downloads with curl
     xvfb xdotool imagemagick  # graphics tests under a virtual X server
+    sox               # sounds of the sound tests and of examples/balloons
     apache2-utils     # ab, for the server load tests
     nginx-light       # peer server of the http benchmark
     lua5.4 hyperfine  # benchmark peers and timing

@@ -52,7 +52,16 @@ const std::array<NativeModule, 3>& native_modules() {
           "is_window_open",
           "get_input_pressed",
           "get_input_released",
-          "get_input_held"}},
+          "get_input_held",
+          "draw_text",
+          "set_font",
+          "text_width",
+          "get_mouse_x",
+          "get_mouse_y",
+          "draw_image",
+          "play_sound",
+          "play_music",
+          "stop_music"}},
     }};
     return modules;
 }

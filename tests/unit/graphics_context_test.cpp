@@ -11,6 +11,7 @@
 
 #include "modules/sdl2/graphics_context.h"
 #include "modules/sdl2/key_names.h"
+#include "modules/sdl2/media.h"
 
 namespace drevel {
 namespace {
@@ -195,6 +196,48 @@ TEST(GraphicsKeyNames, TableAndUnknown) {
         EXPECT_EQ(keys::slot_of_name(keys::key_name(code)), keys::slot_of_code(code));
     EXPECT_EQ(keys::slot_of_name("Space"), -1);
     EXPECT_EQ(keys::slot_of_name(""), -1);
+}
+
+TEST(GraphicsKeyNames, MouseButtonsHaveSlotsOfTheirOwn) {
+    int left = keys::slot_of_mouse_button(1), middle = keys::slot_of_mouse_button(2),
+        right = keys::slot_of_mouse_button(3);
+    EXPECT_EQ(keys::slot_of_name("mouse_left"), left);
+    EXPECT_EQ(keys::slot_of_name("mouse_middle"), middle);
+    EXPECT_EQ(keys::slot_of_name("mouse_right"), right);
+    EXPECT_EQ(keys::name_of_slot(right), "mouse_right");
+    EXPECT_EQ(keys::slot_of_mouse_button(4), -1); // side buttons and wheels have no name
+    EXPECT_EQ(keys::slot_of_mouse_button(0), -1);
+    for (int slot : {left, middle, right}) {
+        EXPECT_LT(slot, 64);
+        for (int code : {int('z'), int('9'), 0x400000E6, 8})
+            EXPECT_NE(slot, keys::slot_of_code(code));
+    }
+}
+
+// The sound device holds SDL's audio subsystem for as long as the context
+// lives, and SDL is shut down once the context goes.
+TEST(GraphicsMedia, SoundDeviceLivesWithTheContext) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    {
+        GraphicsContext g;
+        Value missing = g.media().audio.play_sound("no such sound.wav");
+        ASSERT_TRUE(missing.is(ValueKind::Error));
+        EXPECT_EQ(missing.text(),
+                  "play_sound: cannot load 'no such sound.wav': No such file or directory");
+        EXPECT_NE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+        // A second context finds the device taken and stays silent.
+        GraphicsContext other;
+        EXPECT_TRUE(other.media().audio.play_sound("no such sound.wav").is(ValueKind::Null));
+    }
+    EXPECT_EQ(SDL_WasInit(0), 0u);
+    setenv("SDL_AUDIODRIVER", "no such driver", 1);
+    {
+        GraphicsContext g;
+        EXPECT_TRUE(g.media().audio.play_music("no such music.ogg").is(ValueKind::Null));
+        EXPECT_TRUE(g.media().audio.stop_music().is(ValueKind::Null));
+    }
+    EXPECT_EQ(SDL_WasInit(0), 0u);
+    unsetenv("SDL_AUDIODRIVER");
 }
 
 TEST(GraphicsPacing, CapSleepsAndNoCapDoesNot) {

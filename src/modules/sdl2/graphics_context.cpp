@@ -10,6 +10,7 @@
 
 #include "interpreter/output.h"
 #include "modules/sdl2/conversions.h"
+#include "modules/sdl2/media.h"
 #include "modules/sdl2/sdl_library.h"
 
 namespace drevel {
@@ -59,6 +60,7 @@ bool clip_span(int32_t& a, int32_t& b, int limit) {
 GraphicsContext::GraphicsContext() : last_frame_(Clock::now()) {}
 
 GraphicsContext::~GraphicsContext() {
+    media_.reset();
     if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
     if (window_ != nullptr) {
         SDL_DestroyWindow(window_);
@@ -195,6 +197,25 @@ void GraphicsContext::read_events() {
             keys::insert(released_keys_, keys::slot_of_code(event.key.keysym.sym));
             keys::erase(held_keys_, keys::slot_of_code(event.key.keysym.sym));
             break;
+        case SDL_MOUSEMOTION:
+            mouse_x_ = event.motion.x;
+            mouse_y_ = event.motion.y;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            mouse_x_ = event.button.x;
+            mouse_y_ = event.button.y;
+            int slot = keys::slot_of_mouse_button(event.button.button);
+            if (slot < 0) break;
+            if (event.type == SDL_MOUSEBUTTONDOWN) {
+                keys::insert(pressed_keys_, slot);
+                keys::insert(held_keys_, slot);
+            } else {
+                keys::insert(released_keys_, slot);
+                keys::erase(held_keys_, slot);
+            }
+            break;
+        }
         default: break;
         }
     }
@@ -265,6 +286,16 @@ bool GraphicsContext::key_released(std::string_view name) const noexcept {
 
 bool GraphicsContext::key_held(std::string_view name) const noexcept {
     return keys::contains(held_keys_, keys::slot_of_name(name));
+}
+
+std::optional<std::pair<int, int>> GraphicsContext::mouse_position() const {
+    if (window_ == nullptr) return std::nullopt;
+    return std::pair{mouse_x_, mouse_y_};
+}
+
+Media& GraphicsContext::media() {
+    if (!media_) media_ = std::make_unique<Media>();
+    return *media_;
 }
 
 bool GraphicsContext::read_pixels(std::vector<uint32_t>& pixels, int& width, int& height) const {

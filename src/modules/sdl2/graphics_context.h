@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ struct SDL_Window;
 struct SDL_Renderer;
 
 namespace drevel {
+
+class Media;
 
 class GraphicsContext {
   public:
@@ -51,7 +54,16 @@ class GraphicsContext {
     void plot_rect(int32_t x, int32_t y, uint32_t w, uint32_t h);
     void plot_filled_rect(int32_t x, int32_t y, uint32_t w, uint32_t h);
 
+    // Primitives still queued go out before anything whose result depends on order.
+    void flush_pending_draws() {}
+
     bool has_window() const noexcept { return renderer_ != nullptr; }
+    SDL_Renderer* renderer() const noexcept { return renderer_; }
+    // The current draw colour as 0xAABBGGRR (black until a colour is set on
+    // a new window, as the renderer starts out).
+    uint32_t draw_color() const noexcept { return draw_color_.value_or(0xFF000000u); }
+    // Text, images and sound, set up on first use and dropped with the window.
+    Media& media();
     // The window's size from SDL; nullopt without a window.
     std::optional<std::pair<int, int>> window_size() const;
     // The pixel area that drawing can change, as of the last present (or
@@ -62,6 +74,9 @@ class GraphicsContext {
     bool key_pressed(std::string_view name) const noexcept;
     bool key_released(std::string_view name) const noexcept;
     bool key_held(std::string_view name) const noexcept;
+    // Where the mouse was in the window at the last present; nullopt
+    // without a window.
+    std::optional<std::pair<int, int>> mouse_position() const;
 
     double delta_time() const noexcept { return delta_time_; }
     bool is_open() const noexcept { return is_open_; }
@@ -95,6 +110,10 @@ class GraphicsContext {
     bool is_open_ = false;
     int visible_width_ = 0;
     int visible_height_ = 0;
+    int mouse_x_ = 0;
+    int mouse_y_ = 0;
+    // Holds textures of the renderer, so it goes before the renderer.
+    std::unique_ptr<Media> media_;
 };
 
 } // namespace drevel

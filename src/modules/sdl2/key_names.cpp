@@ -33,7 +33,11 @@ constexpr std::array<NamedKey, 16> kSpecialKeys{{
 }};
 constexpr int kFirstDigitSlot = int(kSpecialKeys.size());
 constexpr int kFirstLetterSlot = kFirstDigitSlot + 10;
-constexpr int kSlotCount = kFirstLetterSlot + 26;
+// The mouse buttons by their SDL numbers 1, 2 and 3.
+constexpr std::array<std::string_view, 3> kMouseButtons{"mouse_left", "mouse_middle",
+                                                        "mouse_right"};
+constexpr int kFirstMouseSlot = kFirstLetterSlot + 26;
+constexpr int kSlotCount = kFirstMouseSlot + int(kMouseButtons.size());
 static_assert(kSlotCount <= 64, "key sets are 64-bit");
 
 constexpr std::string_view kDigitsAndLetters = "0123456789abcdefghijklmnopqrstuvwxyz";
@@ -48,6 +52,11 @@ int slot_of_code(int32_t code) noexcept {
     return kUnknownSlot;
 }
 
+int slot_of_mouse_button(uint8_t button) noexcept {
+    if (button < 1 || button > kMouseButtons.size()) return -1;
+    return kFirstMouseSlot + (button - 1);
+}
+
 int slot_of_name(std::string_view name) noexcept {
     if (name.size() == 1) {
         char c = name[0];
@@ -57,11 +66,15 @@ int slot_of_name(std::string_view name) noexcept {
     }
     for (size_t i = 0; i < kSpecialKeys.size(); ++i)
         if (kSpecialKeys[i].name == name) return int(i);
+    for (size_t i = 0; i < kMouseButtons.size(); ++i)
+        if (kMouseButtons[i] == name) return kFirstMouseSlot + int(i);
     return -1;
 }
 
 std::string_view name_of_slot(int slot) noexcept {
-    if (slot >= kFirstDigitSlot && slot < kSlotCount)
+    if (slot >= kFirstMouseSlot && slot < kSlotCount)
+        return kMouseButtons[size_t(slot - kFirstMouseSlot)];
+    if (slot >= kFirstDigitSlot && slot < kFirstMouseSlot)
         return kDigitsAndLetters.substr(size_t(slot - kFirstDigitSlot), 1);
     if (slot > 0 && slot < kFirstDigitSlot) return kSpecialKeys[size_t(slot)].name;
     return kSpecialKeys[0].name;

@@ -5,6 +5,7 @@
 
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/graphics_context.h"
+#include "modules/sdl2/media_functions.h"
 #include "modules/sdl2/raster.h"
 
 namespace drevel {
@@ -200,7 +201,7 @@ bool sdl2_dispatch(std::string_view qualified_name, const Value* args, size_t co
             result = f.handler(args, graphics);
         return true;
     }
-    return false;
+    return media_dispatch(name, args, count, graphics, result);
 }
 
 } // namespace drevel

@@ -10,12 +10,14 @@ namespace {
 unsigned library_holders = 0;
 unsigned video_holders = 0;
 unsigned event_holders = 0;
+unsigned audio_holders = 0;
 bool event_queue_claimed = false;
 
 unsigned* holders_of(uint32_t flag) {
     switch (flag) {
     case SDL_INIT_VIDEO: return &video_holders;
     case SDL_INIT_EVENTS: return &event_holders;
+    case SDL_INIT_AUDIO: return &audio_holders;
     default: return nullptr;
     }
 }

@@ -14,8 +14,8 @@ bool acquire();
 // SDL_Quit when the last holder releases.
 void release();
 
-// SDL_InitSubSystem / SDL_QuitSubSystem of one subsystem flag (video or
-// events), counted per flag in the same way.
+// SDL_InitSubSystem / SDL_QuitSubSystem of one subsystem flag (video,
+// events or audio), counted per flag in the same way.
 bool acquire_subsystem(uint32_t flag);
 void release_subsystem(uint32_t flag);
 

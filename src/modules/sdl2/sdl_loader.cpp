@@ -3,35 +3,26 @@
 // every run. These definitions stand in for the library's own entry points
 // and forward to it once it is loaded.
 #include <SDL.h>
-#include <dlfcn.h>
 
-namespace {
+#include "modules/sdl2/dynamic_library.h"
 
-void* library() {
-    static void* handle = [] {
-        void* h = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!h) h = dlopen("libSDL2.so", RTLD_NOW | RTLD_LOCAL);
-        return h;
-    }();
+namespace drevel::dynamic_library {
+
+void* sdl2() {
+    static void* handle = open_first({"libSDL2-2.0.so.0", "libSDL2.so"});
     return handle;
 }
 
-template <typename Function> Function entry(const char* name) {
-    void* h = library();
-    return h ? reinterpret_cast<Function>(dlsym(h, name)) : nullptr;
-}
+} // namespace drevel::dynamic_library
 
+namespace {
+using drevel::dynamic_library::sdl2;
 } // namespace
 
 // Each entry forwards to the loaded library; without it, calls fail the way
 // SDL reports failure (a negative status, a null handle) or do nothing.
 #define FORWARD(ret, name, params, args, fallback)                                                 \
-    extern "C" ret name params {                                                                   \
-        using Function = ret(SDLCALL*) params;                                                     \
-        static Function function = entry<Function>(#name);                                         \
-        if (!function) return fallback;                                                            \
-        return function args;                                                                      \
-    }
+    DREVEL_FORWARD(sdl2, ret, name, params, args, fallback)
 
 FORWARD(int, SDL_Init, (Uint32 flags), (flags), -1)
 FORWARD(int, SDL_InitSubSystem, (Uint32 flags), (flags), -1)
@@ -69,7 +60,7 @@ FORWARD(void, SDL_free, (void* memory), (memory), void())
 
 extern "C" const char* SDL_GetError(void) {
     using Function = const char*(SDLCALL*)(void);
-    static Function function = entry<Function>("SDL_GetError");
+    static Function function = drevel::dynamic_library::entry<Function>(sdl2(), "SDL_GetError");
     if (!function) return "the SDL2 library (libSDL2-2.0.so.0) could not be loaded";
     return function();
 }

@@ -1,0 +1,43 @@
+// Pictures in the window: each file is loaded once, on first use, and kept
+// as a texture for as long as the window lasts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "interpreter/value.h"
+
+struct SDL_Texture;
+
+namespace drevel {
+
+class GraphicsContext;
+
+class ImageCache {
+  public:
+    ImageCache() = default;
+    ~ImageCache();
+    ImageCache(const ImageCache&) = delete;
+    ImageCache& operator=(const ImageCache&) = delete;
+
+    // Draws the picture in path with its top-left corner at (x, y), at its
+    // own size or scaled to size. Null or an Error.
+    Value draw(GraphicsContext& g, const std::string& path, int32_t x, int32_t y,
+               std::optional<std::pair<int32_t, int32_t>> size);
+
+  private:
+    struct Picture {
+        SDL_Texture* texture;
+        int width;
+        int height;
+    };
+    // The picture of path, loaded on first use; nullptr with error set.
+    const Picture* picture(GraphicsContext& g, const std::string& path, Value& error);
+
+    std::unordered_map<std::string, Picture> pictures_;
+};
+
+} // namespace drevel
