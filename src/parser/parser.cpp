@@ -357,13 +357,14 @@ class Parser {
     }
 
     // Elements of an array literal or arguments of a call, up to the closing
-    // bracket; a token that starts nothing is dropped.
+    // bracket. An empty position before a comma is the number 0, like any
+    // missing operand; any other token that starts nothing is dropped.
     std::vector<ExprPtr> element_list() {
         std::vector<ExprPtr> out;
         while (!at(TK::RParen) && !at(TK::RBrace) && !at(TK::RBracket) && !at(TK::EOF_)) {
             size_t before = pos_;
             ExprPtr e = expression();
-            if (pos_ == before) {
+            if (pos_ == before && !at(TK::Comma)) {
                 advance();
                 continue;
             }
