@@ -107,6 +107,12 @@ bool start_on_large_stack(Start& start) {
                        pthread_create(&thread, &attributes, run_program, &start) == 0;
         pthread_attr_destroy(&attributes);
         if (!started) continue;
+        // Signals meant for the program reach the thread that runs it (the
+        // REPL's Ctrl-C must interrupt its read, not this join).
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
         max_call_depth = uint32_t(std::min<size_t>(kMaxCallDepth, size / kStackPerCall));
         pthread_join(thread, nullptr);
         return true;
