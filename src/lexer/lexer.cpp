@@ -107,11 +107,16 @@ class Lexer {
                     note_dropped(start);
                 break;
             }
-            if (map_ && tokens.size() > map_->token_offsets.size())
+            if (map_ && tokens.size() > map_->token_offsets.size()) {
                 map_->token_offsets.push_back(uint32_t(start));
+                map_->token_ends.push_back(uint32_t(pos_));
+            }
         }
         tokens.push_back(Token{});
-        if (map_) map_->token_offsets.push_back(uint32_t(source_.size()));
+        if (map_) {
+            map_->token_offsets.push_back(uint32_t(source_.size()));
+            map_->token_ends.push_back(uint32_t(source_.size()));
+        }
         return tokens;
     }
 

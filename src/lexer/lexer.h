@@ -15,6 +15,7 @@ namespace drevel {
 // Where the tokens came from, for messages that point into the source.
 struct SourceMap {
     std::vector<uint32_t> token_offsets; // byte offset of each token; EOF: the source size
+    std::vector<uint32_t> token_ends;    // byte offset just past each token
     struct Dropped {
         uint32_t offset; // a run of adjacent dropped characters
         uint32_t length; // in bytes

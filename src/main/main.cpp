@@ -9,6 +9,7 @@
 
 #include "building/module_manager.h"
 #include "building/standalone_build.h"
+#include "check/check_command.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/output.h"
 #include "lexer/unicode.h"
@@ -61,6 +62,7 @@ int dispatch(const Command& command) {
                 return finish_module_command(uninstall_module(c.module));
             },
             [](const command::ListModules&) { return finish_module_command(list_modules()); },
+            [](const command::Check& c) { return check_files(c.files); },
             [](const command::UsageError& e) -> int { report_fatal_error(e.message); },
         },
         command);

@@ -81,7 +81,9 @@ class Parser {
         if (!consume_if(closer)) note(ParseFinding::Unclosed, open);
     }
     void mark(const void* node, size_t token) {
-        if (notes_) notes_->node_tokens.emplace(node, uint32_t(token));
+        // A node freed while parsing may leave its address to a later one.
+        if (notes_ && notes_->record_nodes)
+            notes_->node_tokens.insert_or_assign(node, uint32_t(token));
     }
     StmtPtr broken(size_t start) {
         note(ParseFinding::BrokenStatement, pos_, start);

@@ -57,6 +57,7 @@ bool is_skipped_token(ParseFinding finding);
 
 struct ParseNotes {
     std::vector<ParseNote> notes;
+    bool record_nodes = false; // fill node_tokens too
     // The first token of every statement, identifier and call node built.
     std::unordered_map<const void*, uint32_t> node_tokens;
 };

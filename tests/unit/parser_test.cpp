@@ -385,6 +385,11 @@ TEST(ParserProgress, EveryTokenSequenceTerminates) {
             std::string source = repeat(std::string(a) + " " + b + " ", 3);
             ParseResult result = parse(source);
             EXPECT_FALSE(result.refusal) << source;
+            // Noting what is dropped leaves the tree as it is.
+            ParseNotes notes;
+            notes.record_nodes = true;
+            ParseResult noted = parse_program(tokenize(source), &notes);
+            EXPECT_EQ(debug_form(noted.program), debug_form(result.program)) << source;
         }
     }
 }
