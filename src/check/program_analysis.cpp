@@ -31,8 +31,7 @@ class Analysis {
 
     void run(const Block& program) {
         add_bound_names(program, defined_);
-        std::set<std::string> visited;
-        collect_modules(program, visited, true);
+        collect_modules(program, true);
         for (const StmtPtr& stmt : program) {
             if (stmt->kind != StmtKind::Function) continue;
             auto& f = static_cast<const FunctionStmt&>(*stmt);
@@ -50,7 +49,7 @@ class Analysis {
     }
 
     // Modules used anywhere, followed into the modules they use in turn.
-    void collect_modules(const Block& program, std::set<std::string>& visited, bool own) {
+    void collect_modules(const Block& program, bool own) {
         for_each_statement(program, [&](const Stmt& stmt) {
             if (stmt.kind != StmtKind::Use) return;
             auto& use = static_cast<const UseStmt&>(stmt);
@@ -59,24 +58,24 @@ class Analysis {
                 if (!use.items) native_[binding] = native;
                 return;
             }
-            if (!visited.insert(use.module).second) return;
-            std::optional<Block> module = load_module(use.module);
-            if (!module) {
-                if (own) {
-                    report(&stmt, "module '" + use.module + "' cannot be found: expected " +
-                                      module_paths(use.module).front() +
-                                      (use.module.find('.') == std::string::npos
-                                           ? " or " + module_paths(use.module).back()
-                                           : std::string()));
+            auto [known, first_use] = loaded_.try_emplace(use.module);
+            if (first_use) {
+                if (std::optional<Block> module = load_module(use.module)) {
+                    std::set<std::string> names;
+                    add_bound_names(*module, names);
+                    defined_.insert(names.begin(), names.end());
+                    known->second = std::move(names);
+                    collect_modules(*module, false);
                 }
-                return;
             }
-            std::set<std::string> names;
-            add_bound_names(*module, names);
-            defined_.insert(names.begin(), names.end());
-            if (!use.items) script_[binding] = names;
-            collect_modules(*module, visited, false);
-            modules_.push_back(std::move(*module));
+            if (!use.items) script_[binding] = known->second;
+            if (!known->second && own) {
+                report(&stmt, "module '" + use.module + "' cannot be found: expected " +
+                                  module_paths(use.module).front() +
+                                  (use.module.find('.') == std::string::npos
+                                       ? " or " + module_paths(use.module).back()
+                                       : std::string()));
+            }
         });
     }
 
@@ -263,7 +262,7 @@ class Analysis {
             return;
         }
         if (auto script = script_.find(module); script != script_.end()) {
-            if (!script->second.count(function))
+            if (script->second && !script->second->count(function))
                 report(&c, "module '" + module + "' has no function '" + function + "'");
             return;
         }
@@ -289,9 +288,12 @@ class Analysis {
     std::set<std::string> defined_;
     std::set<std::string> reported_;
     std::map<std::string, const NativeModule*> native_;
-    std::map<std::string, std::set<std::string>> script_;
+    // Script modules by the name they are bound to.
+    std::map<std::string, std::optional<std::set<std::string>>> script_;
     std::map<std::string, size_t> arity_;
-    std::vector<Block> modules_;
+    // The names each script module binds, by module; nothing for one that
+    // cannot be read.
+    std::map<std::string, std::optional<std::set<std::string>>> loaded_;
 };
 
 } // namespace
