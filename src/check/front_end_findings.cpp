@@ -38,8 +38,12 @@ std::string statement_form(TK start) {
     switch (start) {
     case TK::Let: return "this let statement is skipped: write let NAME = VALUE";
     case TK::Def: return "this function definition is skipped: write def NAME(PARAMS) { BODY }";
-    case TK::If: return "this if statement is skipped: '{' must follow the condition";
-    case TK::While: return "this while loop is skipped: '{' must follow the condition";
+    case TK::If:
+        return "this if statement is skipped: '{' must follow the condition (a block after it "
+               "is read as a dict and does not run)";
+    case TK::While:
+        return "this while loop is skipped: '{' must follow the condition (a block after it is "
+               "read as a dict and does not run)";
     case TK::For: return "this for loop is malformed: write for NAME in VALUE { BODY }";
     case TK::Match: return "this match statement is skipped: '{' must follow the value";
     case TK::Try: return "this try statement is skipped: write try { BODY } catch NAME { BODY }";
