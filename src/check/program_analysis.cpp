@@ -56,6 +56,8 @@ class Analysis {
             std::string binding = module_binding(use);
             if (const NativeModule* native = find_native_module(use.module)) {
                 if (!use.items) native_[binding] = native;
+                std::set<std::string> exports(native->exports.begin(), native->exports.end());
+                if (own) check_items(use, exports);
                 return;
             }
             auto [known, first_use] = loaded_.try_emplace(use.module);
@@ -69,6 +71,7 @@ class Analysis {
                 }
             }
             if (!use.items) script_[binding] = known->second;
+            if (known->second && own) check_items(use, *known->second);
             if (!known->second && own) {
                 report(&stmt, "module '" + use.module + "' cannot be found: expected " +
                                   module_paths(use.module).front() +
@@ -77,6 +80,13 @@ class Analysis {
                                        : std::string()));
             }
         });
+    }
+
+    void check_items(const UseStmt& use, const std::set<std::string>& exports) {
+        if (!use.items) return;
+        for (const std::string& item : *use.items)
+            if (!exports.count(item))
+                report(&use, "module '" + use.module + "' has no function '" + item + "'");
     }
 
     template <class Visit> static void for_each_statement(const Block& block, Visit&& visit) {
