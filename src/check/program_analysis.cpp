@@ -12,7 +12,7 @@ namespace drevel {
 
 namespace {
 
-// The names a script module binds, or nothing when it cannot be read.
+// A script module's program, or nothing when it cannot be read.
 std::optional<Block> load_module(const std::string& name) {
     for (const std::string& path : module_paths(name)) {
         std::string error;
