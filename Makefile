@@ -2,6 +2,8 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 PREFIX ?= /usr/local
+# Where Vim looks for system-wide syntax and file type files.
+VIMFILES ?= /usr/share/vim/vimfiles
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/showcase.dv
 
@@ -58,6 +60,9 @@ install: build
 	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
 	install -m 755 $(BUILD)/drevel $(DESTDIR)$(PREFIX)/bin/drevel
 	install -m 644 docs/drevel.1 $(DESTDIR)$(PREFIX)/share/man/man1/drevel.1
+	install -d $(DESTDIR)$(VIMFILES)/syntax $(DESTDIR)$(VIMFILES)/ftdetect
+	install -m 644 editors/vim/syntax/drevel.vim $(DESTDIR)$(VIMFILES)/syntax/drevel.vim
+	install -m 644 editors/vim/ftdetect/drevel.vim $(DESTDIR)$(VIMFILES)/ftdetect/drevel.vim
 
 format:
 	clang-format -i $$(find src tests -name '*.cpp' -o -name '*.h')

@@ -22,6 +22,7 @@ PACKAGES=(
     time              # GNU time: peak memory of each benchmark run
     python3-pygame    # peer of the frame benchmark (bench/frame)
     clang libclang-rt-14-dev  # fuzzing and LeakSanitizer
+    vim-nox           # checks the Vim syntax file (editors/)
 )
 
 missing=()

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "interpreter/interrupt.h"
 #include "interpreter/value.h"
 #include "parser/ast.h"
 
@@ -263,14 +264,15 @@ class Interpreter {
     bool break_pending_ = false;
     bool continue_pending_ = false;
 
-    // Counts loop iterations and calls; true once the budget is spent, after
-    // leaving a pending Error return that unwinds everything.
+    // Counts loop iterations and calls; true once the budget is spent or an
+    // interrupt is pending, after leaving a pending Error return that unwinds
+    // everything.
     bool out_of_steps() {
-        if (steps_left_ > 0) {
+        if (steps_left_ > 0 && !interrupt_requested) [[likely]] {
             --steps_left_;
             return false;
         }
-        return_value_ = Value::error("Step budget exhausted");
+        return_value_ = Value::error(interrupt_requested ? "Interrupted" : "Step budget exhausted");
         has_return_ = true;
         return true;
     }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "interpreter/interrupt.h"
 #include "interpreter/output.h"
 
 namespace drevel {
@@ -20,6 +21,9 @@ void line(std::string_view prefix, std::string_view message) {
 } // namespace
 
 void report_error(std::string_view message) {
+    // An interrupted input unwinds through every caller; the prompt reports
+    // the interrupt once instead.
+    if (interrupt_requested) return;
     line("\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m ", message);
 }
 void debug_log(std::string_view message) {

@@ -10,11 +10,6 @@ namespace drevel {
 
 namespace {
 
-struct Keyword {
-    std::string_view text;
-    TokenKind kind;
-};
-
 constexpr std::array<Keyword, 21> kKeywords = {{
     {"let", TokenKind::Let},       {"def", TokenKind::Def},
     {"return", TokenKind::Return}, {"if", TokenKind::If},
@@ -38,7 +33,7 @@ bool is_ascii_letter(char32_t c) {
 
 class Lexer {
   public:
-    explicit Lexer(std::string_view source) : source_(source) {}
+    Lexer(std::string_view source, SourceMap* map) : source_(source), map_(map) {}
 
     TokenList run() {
         TokenList tokens;
@@ -108,15 +103,33 @@ class Lexer {
                     lex_number(tokens, start);
                 else if (is_ascii_letter(c) || c == '_')
                     lex_name(tokens, start);
-                // Anything else is dropped and separates tokens.
+                else if (map_) // anything else is dropped and separates tokens
+                    note_dropped(start);
                 break;
+            }
+            if (map_ && tokens.size() > map_->token_offsets.size()) {
+                map_->token_offsets.push_back(uint32_t(start));
+                map_->token_ends.push_back(uint32_t(pos_));
             }
         }
         tokens.push_back(Token{});
+        if (map_) {
+            map_->token_offsets.push_back(uint32_t(source_.size()));
+            map_->token_ends.push_back(uint32_t(source_.size()));
+        }
         return tokens;
     }
 
   private:
+    void note_dropped(size_t start) {
+        auto& dropped = map_->dropped;
+        if (!dropped.empty() && dropped.back().offset + dropped.back().length == start) {
+            dropped.back().length += uint32_t(pos_ - start);
+            return;
+        }
+        dropped.push_back({uint32_t(start), uint32_t(pos_ - start)});
+    }
+
     bool at_end() const { return pos_ >= source_.size(); }
     char32_t peek() const {
         size_t p = pos_;
@@ -257,13 +270,18 @@ class Lexer {
     }
 
     std::string_view source_;
+    SourceMap* map_;
     size_t pos_ = 0;
 };
 
 } // namespace
 
-TokenList tokenize(std::string_view source) {
-    return Lexer(source).run();
+TokenList tokenize(std::string_view source, SourceMap* map) {
+    return Lexer(source, map).run();
+}
+
+std::span<const Keyword> keywords() {
+    return kKeywords;
 }
 
 } // namespace drevel

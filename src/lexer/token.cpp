@@ -17,6 +17,26 @@ constexpr std::string_view kKindNames[kTokenKindCount] = {
 };
 } // namespace
 
+namespace {
+constexpr Spelling kSymbols[] = {
+    {"+", TokenKind::Plus},        {"-", TokenKind::Minus},         {"*", TokenKind::Star},
+    {"/", TokenKind::Slash},       {"%", TokenKind::Percent},       {"**", TokenKind::Power},
+    {"=", TokenKind::Assign},      {"+=", TokenKind::PlusAssign},   {"-=", TokenKind::MinusAssign},
+    {"*=", TokenKind::StarAssign}, {"/=", TokenKind::SlashAssign},  {"==", TokenKind::Equal},
+    {"!=", TokenKind::NotEqual},   {"<", TokenKind::Less},          {">", TokenKind::Greater},
+    {"<=", TokenKind::LessEqual},  {">=", TokenKind::GreaterEqual}, {"(", TokenKind::LParen},
+    {")", TokenKind::RParen},      {"{", TokenKind::LBrace},        {"}", TokenKind::RBrace},
+    {"[", TokenKind::LBracket},    {"]", TokenKind::RBracket},      {",", TokenKind::Comma},
+    {":", TokenKind::Colon},       {";", TokenKind::Semicolon},     {"->", TokenKind::Arrow},
+    {"=>", TokenKind::FatArrow},   {".", TokenKind::Dot},           {"?", TokenKind::Question},
+    {"!", TokenKind::Not},
+};
+} // namespace
+
+std::span<const Spelling> symbol_spellings() {
+    return kSymbols;
+}
+
 std::string_view token_kind_name(TokenKind kind) {
     return kKindNames[int(kind)];
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,14 @@ inline constexpr int kTokenKindCount = int(TokenKind::EOF_) + 1;
 
 // The kind's own name: "Plus", "PlusAssign", "EOF".
 std::string_view token_kind_name(TokenKind kind);
+
+// How the tokens without a payload are written, keywords aside: "+", "**",
+// "=>". Not has two spellings, "!" here and the keyword "not".
+struct Spelling {
+    std::string_view text;
+    TokenKind kind;
+};
+std::span<const Spelling> symbol_spellings();
 
 struct Token {
     TokenKind kind = TokenKind::EOF_;

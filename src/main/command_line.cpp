@@ -13,10 +13,11 @@ const char* const kHelpText =
     "    install <MODULE>             Install a module from the registry\n"
     "    uninstall <MODULE>           Uninstall an installed module\n"
     "    modules                      List installed modules\n"
+    "    check <FILE>...              Report code that is ignored or looks wrong\n"
     "\n"
     "OPTIONS:\n"
-    "    -h                           Print this help message\n"
-    "    -v                           Print the version\n"
+    "    -h, --help                   Print this help message\n"
+    "    -v, --version                Print the version\n"
     "    -d                           Enable debug output during execution\n"
     "    -D                           Enable extra debug output during runtime\n"
     "\n"
@@ -30,7 +31,8 @@ const char* const kHelpText =
     "    drevel build game.dv         Create a standalone binary (game)\n"
     "    drevel build game.dv myapp   Create a binary named 'myapp'\n"
     "    drevel install math          Install the math module\n"
-    "    drevel modules               List all installed modules\n";
+    "    drevel modules               List all installed modules\n"
+    "    drevel check game.dv         Find mistakes without running the script\n";
 
 const char* const kVersionText = "Drevel version 1.0.7\n";
 
@@ -52,13 +54,20 @@ std::string default_output(const std::string& file) {
     return output + name;
 }
 
+bool is_help(const std::string& arg) {
+    return arg == "-h" || arg == "--help";
+}
+bool is_version(const std::string& arg) {
+    return arg == "-v" || arg == "--version";
+}
+
 } // namespace
 
 Command parse_command_line(const std::vector<std::string>& args) {
     if (args.empty()) return command::Repl{};
     const std::string& first = args[0];
-    if (first == "-h") return command::Help{};
-    if (first == "-v") return command::Version{};
+    if (is_help(first)) return command::Help{};
+    if (is_version(first)) return command::Version{};
     if (first == "build") {
         if (args.size() < 2) return command::UsageError{"build requires a file path"};
         const std::string& file = args[1];
@@ -73,12 +82,16 @@ Command parse_command_line(const std::vector<std::string>& args) {
     }
     if (first == "modules" || first == "list" || first == "list-modules")
         return command::ListModules{};
+    if (first == "check") {
+        if (args.size() < 2) return command::UsageError{"check requires a file path"};
+        return command::Check{{args.begin() + 1, args.end()}};
+    }
 
     command::Run run;
     bool file_known = false; // an empty argument counts as the file, then as none
     for (const std::string& arg : args) {
-        if (arg == "-h") return command::Help{};
-        if (arg == "-v") return command::Version{};
+        if (is_help(arg)) return command::Help{};
+        if (is_version(arg)) return command::Version{};
         if (arg == "-d") {
             run.debug = true;
         } else if (arg == "-D") {

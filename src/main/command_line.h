@@ -30,6 +30,9 @@ struct Uninstall {
     std::string module;
 };
 struct ListModules {};
+struct Check {
+    std::vector<std::string> files;
+};
 struct UsageError {
     std::string message;
 };
@@ -37,7 +40,7 @@ struct UsageError {
 
 using Command = std::variant<command::Help, command::Version, command::Repl, command::Run,
                              command::Build, command::Install, command::Upgrade, command::Uninstall,
-                             command::ListModules, command::UsageError>;
+                             command::ListModules, command::Check, command::UsageError>;
 
 // Looks at the arguments after the program's own name; prints nothing.
 Command parse_command_line(const std::vector<std::string>& args);

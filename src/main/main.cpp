@@ -12,6 +12,7 @@
 
 #include "building/module_manager.h"
 #include "building/standalone_build.h"
+#include "check/check_command.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/output.h"
 #include "lexer/unicode.h"
@@ -64,6 +65,7 @@ int dispatch(const Command& command) {
                 return finish_module_command(uninstall_module(c.module));
             },
             [](const command::ListModules&) { return finish_module_command(list_modules()); },
+            [](const command::Check& c) { return check_files(c.files); },
             [](const command::UsageError& e) -> int { report_fatal_error(e.message); },
         },
         command);
@@ -126,6 +128,12 @@ bool start_on_large_stack(Start& start) {
                        pthread_create(&thread, &attributes, run_program, &start) == 0;
         pthread_attr_destroy(&attributes);
         if (!started) continue;
+        // Signals meant for the program reach the thread that runs it (the
+        // REPL's Ctrl-C must interrupt its read, not this join).
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
         max_call_depth = uint32_t(std::min<size_t>(kMaxCallDepth, size / kStackPerCall));
         pthread_join(thread, nullptr);
         return true;

@@ -1,9 +1,11 @@
 #include "main/run_pipeline.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <unistd.h>
 
+#include "check/front_end_findings.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 #include "interpreter/output.h"
@@ -42,6 +44,25 @@ std::string three_decimals(double ms) {
     return buffer;
 }
 
+// Each run of tokens the parser skipped to keep moving, once, before the
+// program runs. Positions come from lexing the source again, which only
+// happens when there is something to report.
+void warn_skipped_tokens(std::string_view source, std::string_view file, const ParseNotes& notes) {
+    auto skipped = [](const ParseNote& note) { return is_skipped_token(note.finding); };
+    if (std::none_of(notes.notes.begin(), notes.notes.end(), skipped)) return;
+    SourceMap map;
+    TokenList tokens = tokenize(source, &map);
+    LineIndex lines(source);
+    for (const ParseNote& note : notes.notes) {
+        if (!skipped(note)) continue;
+        Finding finding = parse_note_finding(source, tokens, map, note);
+        std::string line = "\x1b[33m[\x1b[93mWARNING\x1b[33m]\x1b[0m ";
+        line += file;
+        line += ":" + lines.position(finding.offset) + ": " + finding.message + "\n";
+        output::error_line(line);
+    }
+}
+
 void fail_file(const std::string& message) {
     output::error_line(message + "\n");
     output::flush();
@@ -74,7 +95,7 @@ int run_file(const std::string& path, bool debug, bool extra) {
         return 1;
     }
     if (debug) driver_log("File read successfully (" + std::to_string(source->size()) + " bytes)");
-    if (!run_script(*source, debug, extra)) return 1;
+    if (!run_script(*source, debug, extra, path)) return 1;
     return 0;
 }
 
@@ -108,7 +129,7 @@ void run_program(Interpreter& interpreter, const Block& program) {
     }
 }
 
-bool run_script(const std::string& source, bool debug, bool extra) {
+bool run_script(const std::string& source, bool debug, bool extra, std::string_view file) {
     if (debug) {
         driver_log(kSeparator);
         driver_log("Starting Drevel interpreter...");
@@ -119,12 +140,14 @@ bool run_script(const std::string& source, bool debug, bool extra) {
     if (debug) driver_log("Tokenization completed in " + three_decimals(tokenize_ms) + "ms");
 
     start = Clock::now();
-    ParseResult parsed = parse_program(tokens);
+    ParseNotes notes;
+    ParseResult parsed = parse_program(tokens, file.empty() ? nullptr : &notes);
     double parse_ms = milliseconds_since(start);
     if (parsed.refusal) {
         output::error_line("Error: " + *parsed.refusal + "\n");
         return false;
     }
+    warn_skipped_tokens(source, file, notes);
     if (debug) {
         driver_log("Parsing completed in " + three_decimals(parse_ms) + "ms");
         driver_log("Starting execution...");

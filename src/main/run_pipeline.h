@@ -26,7 +26,9 @@ void run_program(Interpreter& interpreter, const Block& program);
 
 // Runs a program to its end; errors inside it are reported where they arise.
 // Returns false only when the source was refused before execution (nesting
-// too deep).
-bool run_script(const std::string& source, bool debug, bool extra_debug);
+// too deep). With the file's name, tokens the parser had to skip are first
+// reported as warnings that point into the file.
+bool run_script(const std::string& source, bool debug, bool extra_debug,
+                std::string_view file = {});
 
 } // namespace drevel

@@ -33,7 +33,7 @@ int binary_level(TK kind) {
 
 class Parser {
   public:
-    explicit Parser(const TokenList& tokens) : tokens_(tokens) {}
+    Parser(const TokenList& tokens, ParseNotes* notes) : tokens_(tokens), notes_(notes) {}
 
   public:
     bool too_deep() const { return too_deep_; }
@@ -58,6 +58,37 @@ class Parser {
         return false;
     }
     void skip_semicolon() { consume_if(TK::Semicolon); }
+
+    // ---- notes on what is dropped; none of them changes the tree ----
+    void note(ParseFinding finding, size_t token, size_t start = 0) {
+        if (notes_) notes_->notes.push_back({finding, uint32_t(token), uint32_t(start), 1});
+    }
+    // Drops the current token to keep a loop moving; adjacent drops by the
+    // same loop make one note.
+    void skip(ParseFinding finding) {
+        if (notes_) {
+            auto& notes = notes_->notes;
+            if (!notes.empty() && notes.back().finding == finding &&
+                notes.back().token + notes.back().length == pos_)
+                ++notes.back().length;
+            else
+                note(finding, pos_);
+        }
+        advance();
+    }
+    // The closing bracket of the one opened at `open`, if it is there.
+    void close(TK closer, size_t open) {
+        if (!consume_if(closer)) note(ParseFinding::Unclosed, open);
+    }
+    void mark(const void* node, size_t token) {
+        // A node freed while parsing may leave its address to a later one.
+        if (notes_ && notes_->record_nodes)
+            notes_->node_tokens.insert_or_assign(node, uint32_t(token));
+    }
+    StmtPtr broken(size_t start) {
+        note(ParseFinding::BrokenStatement, pos_, start);
+        return nullptr;
+    }
 
     // Beyond the nesting limit the parse is abandoned: the position jumps to
     // the end, so every loop sees the end of input and unwinds at once.
@@ -88,19 +119,35 @@ class Parser {
         while (!at(end) && !at(TK::EOF_)) {
             size_t before = pos_;
             StmtPtr s = statement();
-            if (pos_ == before)
-                ++pos_;
-            else if (s)
+            if (pos_ == before) {
+                skip(element_assignment(out) ? ParseFinding::ElementAssignment
+                                             : ParseFinding::SkippedStatementStart);
+            } else if (s) {
+                mark(s.get(), before);
                 out.push_back(std::move(s));
+            }
         }
         return out;
     }
 
+    // An assignment operator right after a statement that is an element or
+    // member: the assignment that the language does not have.
+    bool element_assignment(const Block& so_far) const {
+        if (!notes_ || so_far.empty() || so_far.back()->kind != StmtKind::Expr) return false;
+        TK k = current().kind;
+        if (k != TK::Assign && k != TK::PlusAssign && k != TK::MinusAssign && k != TK::StarAssign &&
+            k != TK::SlashAssign)
+            return false;
+        return static_cast<const ExprStmt&>(*so_far.back()).expr->kind == ExprKind::Index &&
+               tokens_[pos_ - 1].kind != TK::Semicolon;
+    }
+
     // "{" statements "}"; the closing brace may be missing at the end.
     std::optional<Block> braced_block() {
+        size_t open = pos_;
         if (!consume_if(TK::LBrace)) return std::nullopt;
         Block body = block_body();
-        consume_if(TK::RBrace);
+        close(TK::RBrace, open);
         return body;
     }
 
@@ -118,10 +165,11 @@ class Parser {
         }
         case TK::If: return if_statement();
         case TK::While: {
+            size_t start = pos_;
             advance();
             ExprPtr condition = expression();
             auto body = braced_block();
-            if (!body) return nullptr;
+            if (!body) return broken(start);
             return std::make_unique<WhileStmt>(std::move(condition), std::move(*body));
         }
         case TK::For: return for_statement();
@@ -135,8 +183,9 @@ class Parser {
         case TK::Match: return match_statement();
         case TK::Try: return try_statement();
         case TK::Global: {
+            size_t start = pos_;
             advance();
-            if (!at(TK::Identifier)) return nullptr;
+            if (!at(TK::Identifier)) return broken(start);
             std::string name = current().text;
             advance();
             skip_semicolon();
@@ -172,11 +221,12 @@ class Parser {
     }
 
     StmtPtr let_statement() {
+        size_t start = pos_;
         advance();
-        if (!at(TK::Identifier)) return nullptr;
+        if (!at(TK::Identifier)) return broken(start);
         std::string name = current().text;
         advance();
-        if (!consume_if(TK::Assign)) return nullptr;
+        if (!consume_if(TK::Assign)) return broken(start);
         ExprPtr value = expression();
         skip_semicolon();
         return std::make_unique<AssignStmt>(StmtKind::Let, std::move(name), TK::Assign,
@@ -184,50 +234,63 @@ class Parser {
     }
 
     StmtPtr def_statement() {
+        size_t start = pos_;
         advance();
-        if (!at(TK::Identifier)) return nullptr;
+        if (!at(TK::Identifier)) return broken(start);
         std::string name = current().text;
         advance();
-        if (!consume_if(TK::LParen)) return nullptr;
+        size_t open = pos_;
+        if (!consume_if(TK::LParen)) return broken(start);
         std::vector<std::string> params;
         while (at(TK::Identifier)) {
             params.push_back(current().text);
             advance();
             consume_if(TK::Comma);
         }
-        consume_if(TK::RParen);
+        if (at(TK::LBrace))
+            close(TK::RParen, open);
+        else
+            consume_if(TK::RParen);
         auto body = braced_block();
-        if (!body) return nullptr;
+        if (!body) return broken(start);
         return std::make_unique<FunctionStmt>(std::move(name), std::move(params), std::move(*body));
     }
 
     StmtPtr if_statement() {
+        size_t start = pos_;
         advance();
         ExprPtr condition = expression();
         auto then_body = braced_block();
-        if (!then_body) return nullptr;
+        if (!then_body) return broken(start);
         std::optional<Block> else_body;
-        if (consume_if(TK::Else)) else_body = braced_block();
+        size_t else_token = pos_;
+        if (consume_if(TK::Else)) {
+            else_body = braced_block();
+            if (!else_body) note(ParseFinding::ElseWithoutBlock, else_token);
+        }
         return std::make_unique<IfStmt>(std::move(condition), std::move(*then_body),
                                         std::move(else_body));
     }
 
     StmtPtr for_statement() {
+        size_t start = pos_;
         advance();
-        if (!at(TK::Identifier)) return nullptr;
+        if (!at(TK::Identifier)) return broken(start);
         std::string var = current().text;
         advance();
-        consume_if(TK::In);
+        if (!consume_if(TK::In)) note(ParseFinding::BrokenStatement, pos_, start);
         ExprPtr iter = expression();
         auto body = braced_block();
-        if (!body) return nullptr;
+        if (!body) return broken(start);
         return std::make_unique<ForStmt>(std::move(var), std::move(iter), std::move(*body));
     }
 
     StmtPtr match_statement() {
+        size_t start = pos_;
         advance();
         ExprPtr scrutinee = expression();
-        if (!consume_if(TK::LBrace)) return nullptr;
+        size_t open = pos_;
+        if (!consume_if(TK::LBrace)) return broken(start);
         std::vector<MatchArm> arms;
         while (true) {
             size_t before = pos_;
@@ -235,20 +298,25 @@ class Parser {
             if (at(TK::Identifier) && current().text == "_") {
                 advance();
             } else if (at(TK::RBrace) || at(TK::EOF_)) {
-                consume_if(TK::RBrace);
+                close(TK::RBrace, open);
                 break;
             } else {
                 pattern = expression();
             }
             if (!consume_if(TK::FatArrow)) {
                 // Not an arm: drop what was read, and at least one token.
-                if (pos_ == before) advance();
+                if (pos_ == before)
+                    skip(at(TK::Comma) ? ParseFinding::MatchArmComma
+                                       : ParseFinding::SkippedInMatch);
+                else
+                    note(ParseFinding::ArmWithoutArrow, before);
                 continue;
             }
             Block body;
+            size_t body_open = pos_;
             if (consume_if(TK::LBrace)) {
                 body = block_body();
-                consume_if(TK::RBrace);
+                close(TK::RBrace, body_open);
             } else {
                 body.push_back(std::make_unique<ExprStmt>(expression()));
             }
@@ -259,22 +327,24 @@ class Parser {
     }
 
     StmtPtr try_statement() {
+        size_t start = pos_;
         advance();
         consume_if(TK::LBrace);
         Block body = block_body();
         consume_if(TK::RBrace);
-        if (!consume_if(TK::Catch)) return nullptr;
-        if (!at(TK::Identifier)) return nullptr;
+        if (!consume_if(TK::Catch)) return broken(start);
+        if (!at(TK::Identifier)) return broken(start);
         std::string var = current().text;
         advance();
         auto handler = braced_block();
-        if (!handler) return nullptr;
+        if (!handler) return broken(start);
         return std::make_unique<TryStmt>(std::move(body), std::move(var), std::move(*handler));
     }
 
     StmtPtr use_statement() {
+        size_t start = pos_;
         advance();
-        if (!at(TK::Identifier)) return nullptr;
+        if (!at(TK::Identifier)) return broken(start);
         std::string module = current().text;
         advance();
         // An installed module is written author.module.
@@ -285,6 +355,7 @@ class Parser {
         }
         std::optional<std::string> alias;
         std::optional<std::vector<std::string>> items;
+        size_t open = pos_;
         if (consume_if(TK::LBrace)) {
             std::vector<std::string> names;
             while (!at(TK::RBrace) && !at(TK::EOF_)) {
@@ -293,10 +364,10 @@ class Parser {
                     advance();
                     consume_if(TK::Comma);
                 } else {
-                    advance(); // anything but a name or comma is dropped
+                    skip(ParseFinding::SkippedUseItem); // anything but a name or comma
                 }
             }
-            consume_if(TK::RBrace);
+            close(TK::RBrace, open);
             skip_semicolon();
             items = std::move(names);
         } else if (consume_if(TK::Semicolon)) {
@@ -353,18 +424,20 @@ class Parser {
             ExprPtr operand = unary();
             return std::make_unique<UnaryOpExpr>(op, std::move(operand));
         }
-        return postfix(primary());
+        size_t first = pos_;
+        return postfix(primary(), first);
     }
 
     // Elements of an array literal or arguments of a call, up to the closing
-    // bracket; a token that starts nothing is dropped.
+    // bracket. An empty position before a comma is the number 0, like any
+    // missing operand; any other token that starts nothing is dropped.
     std::vector<ExprPtr> element_list() {
         std::vector<ExprPtr> out;
         while (!at(TK::RParen) && !at(TK::RBrace) && !at(TK::RBracket) && !at(TK::EOF_)) {
             size_t before = pos_;
             ExprPtr e = expression();
-            if (pos_ == before) {
-                advance();
+            if (pos_ == before && !at(TK::Comma)) {
+                skip(ParseFinding::SkippedInList);
                 continue;
             }
             out.push_back(std::move(e));
@@ -399,20 +472,23 @@ class Parser {
         }
         case TK::Identifier: {
             auto e = std::make_unique<IdentifierExpr>(t.text);
+            mark(e.get(), pos_);
             advance();
             return e;
         }
         case TK::LParen: {
+            size_t open = pos_;
             advance();
             ExprPtr inner = expression();
-            consume_if(TK::RParen);
+            close(TK::RParen, open);
             return inner;
         }
         case TK::LBracket: {
             DepthGuard guard(*this);
+            size_t open = pos_;
             advance();
             std::vector<ExprPtr> elements = element_list();
-            consume_if(TK::RBracket);
+            close(TK::RBracket, open);
             return std::make_unique<ArrayExpr>(std::move(elements));
         }
         case TK::LBrace: return dict_literal();
@@ -422,29 +498,33 @@ class Parser {
 
     ExprPtr dict_literal() {
         DepthGuard guard(*this);
+        size_t open = pos_;
         advance();
         std::vector<std::pair<std::string, ExprPtr>> entries;
         while (true) {
             if (at(TK::RBrace) || at(TK::EOF_)) {
-                consume_if(TK::RBrace);
+                close(TK::RBrace, open);
                 break;
             }
             if (!at(TK::Identifier)) {
-                advance(); // only bare names are keys
+                skip(ParseFinding::SkippedDictKey); // only bare names are keys
                 continue;
             }
+            size_t key_token = pos_;
             std::string key = current().text;
             advance();
             if (consume_if(TK::Colon)) {
                 ExprPtr value = expression();
                 entries.emplace_back(std::move(key), std::move(value));
                 consume_if(TK::Comma);
+            } else {
+                note(ParseFinding::DictMissingColon, key_token);
             }
         }
         return std::make_unique<DictExpr>(std::move(entries));
     }
 
-    ExprPtr postfix(ExprPtr expr) {
+    ExprPtr postfix(ExprPtr expr, size_t first) {
         int links = 0;
         while (true) {
             if (at(TK::Dot)) {
@@ -460,16 +540,19 @@ class Parser {
                 }
             } else if (at(TK::LBracket)) {
                 chain_link(links);
+                size_t open = pos_;
                 advance();
                 ExprPtr index = expression();
-                consume_if(TK::RBracket);
+                close(TK::RBracket, open);
                 expr = std::make_unique<IndexExpr>(std::move(expr), std::move(index));
             } else if (at(TK::LParen)) {
                 chain_link(links);
+                size_t open = pos_;
                 advance();
                 std::vector<ExprPtr> args = element_list();
-                consume_if(TK::RParen);
+                close(TK::RParen, open);
                 expr = make_call(std::move(expr), std::move(args));
+                mark(expr.get(), first);
             } else {
                 break;
             }
@@ -500,6 +583,7 @@ class Parser {
     }
 
     const TokenList& tokens_;
+    ParseNotes* notes_;
     size_t pos_ = 0;
     int depth_ = 0;
     bool too_deep_ = false;
@@ -512,9 +596,13 @@ std::string nesting_refusal_message() {
     return "Source nested too deeply (more than " + std::to_string(kMaxNestingDepth) + " levels)";
 }
 
-ParseResult parse_program(const TokenList& tokens) {
+bool is_skipped_token(ParseFinding finding) {
+    return finding <= ParseFinding::SkippedUseItem;
+}
+
+ParseResult parse_program(const TokenList& tokens, ParseNotes* notes) {
     ParseResult result;
-    Parser parser(tokens);
+    Parser parser(tokens, notes);
     result.program = parser.program();
     if (parser.too_deep()) {
         result.program.clear();

@@ -14,6 +14,9 @@ with fenced blocks:
     ```drevel file=NAME  a file written into the folder of the next program
     ```drevel norun      shown but not run (opens a window, serves forever)
 
+An example without an ```errors block must also come out clean from
+`drevel check`.
+
 A ```drevel block that is neither a file, norun nor followed by an ```output
 block is an error, so that an example cannot silently go unchecked.
 """
@@ -95,6 +98,9 @@ def run(drevel, example):
             f.write(example["source"])
         done = subprocess.run([drevel, "example.dv"], cwd=folder, input=example["stdin"].encode(),
                               capture_output=True, timeout=RUN_SECONDS)
+        checked = subprocess.run([drevel, "check", "example.dv"], cwd=folder, capture_output=True,
+                                 timeout=RUN_SECONDS)
+    example["check"] = checked.stdout.decode(errors="replace") + checked.stderr.decode(errors="replace")
     return done.returncode, done.stdout.decode(errors="replace"), ANSI.sub("", done.stderr.decode(errors="replace"))
 
 
@@ -120,6 +126,9 @@ def main():
             if out != example["output"]:
                 failures.append(f"{example['where']}: standard output differs\n--- expected\n"
                                 f"{example['output']}--- actual\n{out}")
+            # An example that shows no error must also pass `drevel check`.
+            if not example["errors"] and example["check"]:
+                failures.append(f"{example['where']}: drevel check reports\n{example['check']}")
             if err != example["errors"]:
                 failures.append(f"{example['where']}: standard error differs\n--- expected\n"
                                 f"{example['errors']}--- actual\n{err}")

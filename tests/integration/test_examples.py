@@ -149,6 +149,12 @@ def main():
         with open(path, encoding="utf-8") as f:
             source = f.read()
         name = os.path.relpath(path, ROOT)
+        # Every example, graphics included, comes out clean from `drevel check`.
+        found = subprocess.run([drevel, "check", os.path.basename(path)], cwd=os.path.dirname(path),
+                               capture_output=True, text=True, timeout=RUN_SECONDS)
+        if found.returncode != 0 or found.stdout or found.stderr:
+            print(f"FAIL {name}: drevel check reports\n{found.stdout}{found.stderr}")
+            failures += 1
         if GRAPHICS.search(source):
             print(f"skip {name} (graphics)")
             continue

@@ -1,6 +1,7 @@
 // The token list of source texts, compared through the tokens' debug form.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -237,3 +238,40 @@ TEST(Lexer, ArbitraryBytesNeverCrash) {
 }
 
 } // namespace
+
+// The spelling tables are what the checker's messages and the editor files
+// rely on: every written form lexes to its kind, and every kind without a
+// payload has a written form.
+TEST(Lexer, SpellingTablesMatchTheLexer) {
+    std::set<TokenKind> spelled;
+    for (const Keyword& k : keywords()) {
+        EXPECT_EQ(tokenize(k.text)[0].kind, k.kind) << k.text;
+        spelled.insert(k.kind);
+    }
+    for (const Spelling& s : symbol_spellings()) {
+        TokenList tokens = tokenize(s.text);
+        ASSERT_EQ(tokens.size(), 2u) << s.text;
+        EXPECT_EQ(tokens[0].kind, s.kind) << s.text;
+        spelled.insert(s.kind);
+    }
+    const std::set<TokenKind> payload = {TokenKind::Identifier, TokenKind::Number, TokenKind::Float,
+                                         TokenKind::String, TokenKind::EOF_};
+    for (int k = 0; k < kTokenKindCount; ++k) {
+        TokenKind kind = TokenKind(k);
+        EXPECT_EQ(spelled.count(kind) + payload.count(kind), 1u) << token_kind_name(kind);
+    }
+}
+
+TEST(Lexer, SourceMapRecordsTokensAndDroppedCharacters) {
+    SourceMap map;
+    std::string_view source = "a && b # c\n  \"s\" $@ é";
+    TokenList tokens = tokenize(source, &map);
+    ASSERT_EQ(tokens.size(), 4u); // a b "s" EOF
+    EXPECT_EQ(map.token_offsets, (std::vector<uint32_t>{0, 5, 13, uint32_t(source.size())}));
+    EXPECT_EQ(map.token_ends, (std::vector<uint32_t>{1, 6, 16, uint32_t(source.size())}));
+    ASSERT_EQ(map.dropped.size(), 3u); // "&&", "$@", "é"
+    EXPECT_EQ(source.substr(map.dropped[0].offset, map.dropped[0].length), "&&");
+    EXPECT_EQ(source.substr(map.dropped[1].offset, map.dropped[1].length), "$@");
+    EXPECT_EQ(source.substr(map.dropped[2].offset, map.dropped[2].length), "é");
+    EXPECT_EQ(tokenize(source), tokens); // the map changes nothing
+}

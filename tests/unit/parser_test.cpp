@@ -181,6 +181,11 @@ TEST(ParserExpressions, ArrayLiterals) {
     EXPECT_EQ(expr("[1, 2, 3,]"), three);
     EXPECT_EQ(expr("[]"), "Array([])");
     EXPECT_EQ(expr("[[], [1]]"), "Array([Array([]), Array([Number(1)])])");
+    // An empty position between commas is the number 0; one trailing comma adds nothing.
+    EXPECT_EQ(expr("[1,,2]"), "Array([Number(1), Number(0), Number(2)])");
+    EXPECT_EQ(expr("[,]"), "Array([Number(0)])");
+    EXPECT_EQ(expr("f(1,,,)"), "Call { name: \"f\", args: [Number(1), Number(0), Number(0)] }");
+    EXPECT_EQ(expr("f(,1)"), "Call { name: \"f\", args: [Number(0), Number(1)] }");
     // Ended by ")": the parenthesis is left in place (and then dropped).
     EXPECT_EQ(tree("[1, 2) 3"), "[Expr(Array([Number(1), Number(2)])), Expr(Number(3))]");
 }
@@ -380,6 +385,11 @@ TEST(ParserProgress, EveryTokenSequenceTerminates) {
             std::string source = repeat(std::string(a) + " " + b + " ", 3);
             ParseResult result = parse(source);
             EXPECT_FALSE(result.refusal) << source;
+            // Noting what is dropped leaves the tree as it is.
+            ParseNotes notes;
+            notes.record_nodes = true;
+            ParseResult noted = parse_program(tokenize(source), &notes);
+            EXPECT_EQ(debug_form(noted.program), debug_form(result.program)) << source;
         }
     }
 }

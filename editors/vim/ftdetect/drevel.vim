@@ -1,0 +1,2 @@
+" Drevel scripts end in .dv.
+autocmd BufRead,BufNewFile *.dv setfiletype drevel

@@ -1,0 +1,316 @@
+#include "check/program_analysis.h"
+
+#include <map>
+#include <set>
+
+#include "interpreter/builtins/registry.h"
+#include "interpreter/native_modules.h"
+#include "interpreter/source_file.h"
+#include "parser/bindings.h"
+
+namespace drevel {
+
+namespace {
+
+// A script module's program, or nothing when it cannot be read.
+std::optional<Block> load_module(const std::string& name) {
+    for (const std::string& path : module_paths(name)) {
+        std::string error;
+        std::optional<std::string> source = read_text_file(path, error);
+        if (!source) continue;
+        ParseResult parsed = parse_program(tokenize(*source));
+        return std::move(parsed.program);
+    }
+    return std::nullopt;
+}
+
+class Analysis {
+  public:
+    Analysis(const ParseNotes& notes, const SourceMap& map, std::vector<Finding>& out)
+        : notes_(notes), map_(map), out_(out) {}
+
+    void run(const Block& program) {
+        add_bound_names(program, defined_);
+        collect_modules(program, true);
+        for (const StmtPtr& stmt : program) {
+            if (stmt->kind != StmtKind::Function) continue;
+            auto& f = static_cast<const FunctionStmt&>(*stmt);
+            arity_[f.name] = f.function->params.size();
+        }
+        count_definitions(program);
+        block(program);
+    }
+
+  private:
+    void report(const void* node, std::string message) {
+        auto it = notes_.node_tokens.find(node);
+        if (it == notes_.node_tokens.end()) return;
+        out_.push_back({map_.token_offsets[it->second], std::move(message)});
+    }
+
+    // Modules used anywhere, followed into the modules they use in turn.
+    void collect_modules(const Block& program, bool own) {
+        for_each_statement(program, [&](const Stmt& stmt) {
+            if (stmt.kind != StmtKind::Use) return;
+            auto& use = static_cast<const UseStmt&>(stmt);
+            std::string binding = module_binding(use);
+            if (const NativeModule* native = find_native_module(use.module)) {
+                if (!use.items) native_[binding] = native;
+                std::set<std::string> exports(native->exports.begin(), native->exports.end());
+                if (own) check_items(use, exports);
+                return;
+            }
+            auto [known, first_use] = loaded_.try_emplace(use.module);
+            if (first_use) {
+                if (std::optional<Block> module = load_module(use.module)) {
+                    std::set<std::string> names;
+                    add_bound_names(*module, names);
+                    defined_.insert(names.begin(), names.end());
+                    known->second = std::move(names);
+                    collect_modules(*module, false);
+                }
+            }
+            if (!use.items) script_[binding] = known->second;
+            if (known->second && own) check_items(use, *known->second);
+            if (!known->second && own) {
+                report(&stmt, "module '" + use.module + "' cannot be found: expected " +
+                                  module_paths(use.module).front() +
+                                  (use.module.find('.') == std::string::npos
+                                       ? " or " + module_paths(use.module).back()
+                                       : std::string()));
+            }
+        });
+    }
+
+    void check_items(const UseStmt& use, const std::set<std::string>& exports) {
+        if (!use.items) return;
+        for (const std::string& item : *use.items)
+            if (!exports.count(item))
+                report(&use, "module '" + use.module + "' has no function '" + item + "'");
+    }
+
+    template <class Visit> static void for_each_statement(const Block& block, Visit&& visit) {
+        for (const StmtPtr& stmt : block) {
+            visit(*stmt);
+            for_each_nested_block(*stmt,
+                                  [&](const Block& inner) { for_each_statement(inner, visit); });
+        }
+    }
+
+    template <class Visit> static void for_each_nested_block(const Stmt& stmt, Visit&& visit) {
+        switch (stmt.kind) {
+        case StmtKind::Function:
+            visit(static_cast<const FunctionStmt&>(stmt).function->body);
+            break;
+        case StmtKind::If: {
+            auto& s = static_cast<const IfStmt&>(stmt);
+            visit(s.then_body);
+            if (s.else_body) visit(*s.else_body);
+            break;
+        }
+        case StmtKind::While: visit(static_cast<const WhileStmt&>(stmt).body); break;
+        case StmtKind::For: visit(static_cast<const ForStmt&>(stmt).body); break;
+        case StmtKind::Match:
+            for (const MatchArm& arm : static_cast<const MatchStmt&>(stmt).arms)
+                visit(arm.body);
+            break;
+        case StmtKind::Try: {
+            auto& s = static_cast<const TryStmt&>(stmt);
+            visit(s.body);
+            visit(s.catch_body);
+            break;
+        }
+        default: break;
+        }
+    }
+
+    // A function's arity is checked only when nothing else binds its name.
+    void count_definitions(const Block& program) {
+        std::map<std::string, int> bindings;
+        for_each_statement(program, [&](const Stmt& stmt) {
+            switch (stmt.kind) {
+            case StmtKind::Let:
+            case StmtKind::Assign:
+            case StmtKind::CompoundAssign:
+                ++bindings[static_cast<const AssignStmt&>(stmt).name];
+                break;
+            case StmtKind::Function:
+                ++bindings[static_cast<const FunctionStmt&>(stmt).name];
+                for (const std::string& p : static_cast<const FunctionStmt&>(stmt).function->params)
+                    ++bindings[p];
+                break;
+            case StmtKind::For: ++bindings[static_cast<const ForStmt&>(stmt).var]; break;
+            case StmtKind::Try: ++bindings[static_cast<const TryStmt&>(stmt).catch_var]; break;
+            default: break;
+            }
+        });
+        for (auto it = arity_.begin(); it != arity_.end();) {
+            bool builtin = find_builtin(it->first) != nullptr;
+            if (bindings[it->first] != 1 || builtin)
+                it = arity_.erase(it);
+            else
+                ++it;
+        }
+    }
+
+    void block(const Block& statements) {
+        const char* ended_by = nullptr;
+        bool reported = false;
+        for (const StmtPtr& stmt : statements) {
+            if (ended_by && !reported) {
+                report(stmt.get(), std::string("this statement comes after '") + ended_by +
+                                       "' in the same block and never runs");
+                reported = true;
+            }
+            statement(*stmt);
+            if (ended_by) continue;
+            if (stmt->kind == StmtKind::Return) ended_by = "return";
+            if (stmt->kind == StmtKind::Break) ended_by = "break";
+            if (stmt->kind == StmtKind::Continue) ended_by = "continue";
+        }
+    }
+
+    void statement(const Stmt& stmt) {
+        switch (stmt.kind) {
+        case StmtKind::Let:
+        case StmtKind::Assign:
+        case StmtKind::CompoundAssign:
+            expression(*static_cast<const AssignStmt&>(stmt).value);
+            break;
+        case StmtKind::If: expression(*static_cast<const IfStmt&>(stmt).condition); break;
+        case StmtKind::While: expression(*static_cast<const WhileStmt&>(stmt).condition); break;
+        case StmtKind::For: expression(*static_cast<const ForStmt&>(stmt).iter); break;
+        case StmtKind::Match: {
+            auto& s = static_cast<const MatchStmt&>(stmt);
+            expression(*s.expr);
+            for (const MatchArm& arm : s.arms)
+                if (arm.pattern) expression(*arm.pattern);
+            break;
+        }
+        case StmtKind::Return: {
+            auto& s = static_cast<const ReturnStmt&>(stmt);
+            if (s.value) expression(*s.value);
+            break;
+        }
+        case StmtKind::Expr: expression(*static_cast<const ExprStmt&>(stmt).expr); break;
+        default: break;
+        }
+        for_each_nested_block(stmt, [&](const Block& inner) { block(inner); });
+    }
+
+    void expression(const Expr& expr) {
+        switch (expr.kind) {
+        case ExprKind::Identifier: identifier(static_cast<const IdentifierExpr&>(expr)); break;
+        case ExprKind::BinaryOp: {
+            auto& e = static_cast<const BinaryOpExpr&>(expr);
+            expression(*e.left);
+            expression(*e.right);
+            break;
+        }
+        case ExprKind::UnaryOp: expression(*static_cast<const UnaryOpExpr&>(expr).operand); break;
+        case ExprKind::Call: call(static_cast<const CallExpr&>(expr)); break;
+        case ExprKind::Array:
+            for (const ExprPtr& e : static_cast<const ArrayExpr&>(expr).elements)
+                expression(*e);
+            break;
+        case ExprKind::Dict:
+            for (const auto& entry : static_cast<const DictExpr&>(expr).entries)
+                expression(*entry.second);
+            break;
+        case ExprKind::Index: {
+            auto& e = static_cast<const IndexExpr&>(expr);
+            expression(*e.object);
+            expression(*e.index);
+            break;
+        }
+        case ExprKind::Range: {
+            auto& e = static_cast<const RangeExpr&>(expr);
+            expression(*e.start);
+            expression(*e.end);
+            break;
+        }
+        default: break;
+        }
+    }
+
+    void identifier(const IdentifierExpr& e) {
+        if (defined_.count(e.name) || !reported_.insert(e.name).second) return;
+        if (find_builtin(e.name)) {
+            report(&e, "'" + e.name + "' is a builtin function and can only be called: write " +
+                           e.name + "(...)");
+            return;
+        }
+        report(&e, "'" + e.name + "' is not defined anywhere");
+    }
+
+    void call(const CallExpr& c) {
+        for (const ExprPtr& arg : c.args)
+            expression(*arg);
+        size_t dot = c.name.find('.');
+        if (dot != std::string::npos) {
+            qualified_call(c, c.name.substr(0, dot), c.name.substr(dot + 1));
+            return;
+        }
+        if (find_builtin(c.name)) return;
+        if (!defined_.count(c.name)) {
+            if (c.name != "call" && reported_.insert(c.name).second)
+                report(&c, "function '" + c.name + "' is not defined anywhere");
+            return;
+        }
+        auto arity = arity_.find(c.name);
+        if (arity != arity_.end() && arity->second != c.args.size()) {
+            report(&c, "'" + c.name + "' takes " + count(arity->second) + " but is called with " +
+                           std::to_string(c.args.size()));
+        }
+    }
+
+    void qualified_call(const CallExpr& c, const std::string& module, const std::string& function) {
+        if (auto native = native_.find(module); native != native_.end()) {
+            for (std::string_view f : native->second->exports)
+                if (f == function) return;
+            report(&c, "module '" + module + "' has no function '" + function + "'");
+            return;
+        }
+        if (auto script = script_.find(module); script != script_.end()) {
+            if (script->second && !script->second->count(function))
+                report(&c, "module '" + module + "' has no function '" + function + "'");
+            return;
+        }
+        if (find_native_module(module)) {
+            report(&c, "module '" + module + "' is not imported: write 'use " + module + "' first");
+        } else if (defined_.count(module)) {
+            report(&c, "'" + module + "' is not a module, so '" + c.name +
+                           "(...)' fails: to call '" + function + "' on the value write " +
+                           function + "(" + module + ", ...)");
+        } else {
+            report(&c, "'" + module + "' is not defined anywhere: import a module with 'use " +
+                           module + "'");
+        }
+    }
+
+    static std::string count(size_t n) {
+        return std::to_string(n) + (n == 1 ? " argument" : " arguments");
+    }
+
+    const ParseNotes& notes_;
+    const SourceMap& map_;
+    std::vector<Finding>& out_;
+    std::set<std::string> defined_;
+    std::set<std::string> reported_;
+    std::map<std::string, const NativeModule*> native_;
+    // Script modules by the name they are bound to.
+    std::map<std::string, std::optional<std::set<std::string>>> script_;
+    std::map<std::string, size_t> arity_;
+    // The names each script module binds, by module; nothing for one that
+    // cannot be read.
+    std::map<std::string, std::optional<std::set<std::string>>> loaded_;
+};
+
+} // namespace
+
+void add_program_findings(const Block& program, const ParseNotes& notes, const SourceMap& map,
+                          std::vector<Finding>& out) {
+    Analysis(notes, map, out).run(program);
+}
+
+} // namespace drevel

@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+"""The REPL on a terminal (a pseudo-terminal here): characters beyond ASCII,
+Ctrl-C while an input runs and at the prompt, history saved line by line, Tab
+completion; and Ctrl-C still ending a script run.
+
+Usage: test_repl_terminal.py DREVEL
+"""
+import os
+import pty
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+DEADLINE = 20  # seconds for any one expected text
+failures = []
+
+
+def check(condition, what, detail=""):
+    if not condition:
+        failures.append(what)
+        print("FAIL: " + what + (": " + detail if detail else ""))
+
+
+class Terminal:
+    def __init__(self, args, home):
+        self.pid, self.fd = pty.fork()
+        if self.pid == 0:
+            env = dict(os.environ, HOME=home, LANG="C.UTF-8", LC_ALL="C.UTF-8", TERM="xterm")
+            os.execve(args[0], args, env)
+        self.seen = b""
+
+    def send(self, data):
+        os.write(self.fd, data)
+
+    def expect(self, text, what):
+        """Reads until text appears after what was already matched."""
+        end = time.monotonic() + DEADLINE
+        while text.encode() not in self.seen:
+            left = end - time.monotonic()
+            if left <= 0 or not select.select([self.fd], [], [], left)[0]:
+                check(False, what, "waited for %r, saw %r" % (text, self.seen[-300:]))
+                return False
+            try:
+                chunk = os.read(self.fd, 4096)
+            except OSError:
+                chunk = b""
+            if not chunk:
+                check(False, what, "ended before %r, saw %r" % (text, self.seen[-300:]))
+                return False
+            self.seen += chunk
+        self.seen = self.seen[self.seen.index(text.encode()) + len(text.encode()):]
+        return True
+
+    def finish(self):
+        """Status of the process, killed if it does not end by itself."""
+        end = time.monotonic() + DEADLINE
+        while time.monotonic() < end:
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+            if pid:
+                os.close(self.fd)
+                return status
+            try:
+                if select.select([self.fd], [], [], 0.1)[0]:
+                    os.read(self.fd, 4096)
+            except OSError:
+                pass
+        os.kill(self.pid, signal.SIGKILL)
+        os.waitpid(self.pid, 0)
+        os.close(self.fd)
+        check(False, "process ends")
+        return None
+
+
+def test_session(drevel, home):
+    t = Terminal([drevel], home)
+    t.expect(">>> ", "first prompt")
+    t.send('print("héllo")\r'.encode())
+    check(t.expect("héllo\r\n>>> ", "non-ASCII input prints"), "non-ASCII text kept")
+    for line in [b'let kept = "yes"', b"def spin() { let i = 0 while true { i += 1 } }"]:
+        t.send(line + b"\r")
+        t.expect(">>> ", "prompt after " + line.decode())
+    t.send(b"spin()\r")
+    time.sleep(0.5)
+    t.send(b"\x03")
+    t.expect("Interrupted\r\n", "Ctrl-C stops a running loop")
+    t.expect(">>> ", "prompt after the interrupt")
+    t.send(b"print(kept)\r")
+    t.expect("yes\r\n>>> ", "state kept after the interrupt")
+    t.send(b'print("typed but discarded')
+    time.sleep(0.3)
+    t.send(b"\x03")
+    t.expect(">>> ", "Ctrl-C at the prompt gives a new prompt")
+    t.send(b"print(7 * 6)\r")
+    check(t.expect("42\r\n>>> ", "the next line runs"), "discarded line did not run")
+    check(b"typed but discarded" not in t.seen, "discarded line printed nothing")
+    t.send(b"let counter = 3\r")
+    t.expect(">>> ", "prompt after counter")
+    t.send(b"print(coun\t)\r")
+    t.expect("3\r\n>>> ", "Tab completes a name defined earlier")
+    t.send(b"print(is_str\t(5))\r")
+    t.expect("false\r\n>>> ", "Tab completes a builtin")
+    t.send(b"use files\r")
+    t.expect(">>> ", "prompt after use")
+    t.send(b'print(files.exis\t("/"))\r')
+    t.expect("true\r\n>>> ", "Tab completes a module function")
+    # The history file already holds every line, before the session ends.
+    with open(os.path.join(home, ".drevel_history"), encoding="utf-8") as f:
+        saved = f.read()
+    check('print("héllo")' in saved and "spin()" in saved, "lines saved as entered", saved)
+    check("typed but discarded" not in saved, "discarded line not saved", saved)
+    os.kill(t.pid, signal.SIGKILL)
+    t.finish()
+
+    t = Terminal([drevel], home)
+    t.expect(">>> ", "prompt of the second session")
+    t.send(b"\x1b[A")  # Up: the last line of the first session
+    t.expect("files.exists", "history read back")
+    t.send(b"\x03")
+    t.expect(">>> ", "Ctrl-C discards the recalled line")
+    t.send(b"exit\r")
+    t.expect("Goodbye!", "exit")
+    check(t.finish() == 0, "REPL exits with status 0")
+
+
+def test_script_ends_on_ctrl_c(drevel, work):
+    path = os.path.join(work, "spin.dv")
+    with open(path, "w") as f:
+        f.write("while true { }\n")
+    proc = subprocess.Popen([drevel, path], stdout=subprocess.DEVNULL)
+    time.sleep(0.5)
+    proc.send_signal(signal.SIGINT)
+    try:
+        status = proc.wait(timeout=DEADLINE)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+        status = None
+    check(status == -signal.SIGINT, "Ctrl-C ends a script run", repr(status))
+
+
+def main():
+    drevel = os.path.abspath(sys.argv[1])
+    with tempfile.TemporaryDirectory() as work:
+        home = os.path.join(work, "home")
+        os.mkdir(home)
+        test_session(drevel, home)
+        test_script_ends_on_ctrl_c(drevel, work)
+    if failures:
+        sys.exit("%d failure(s)" % len(failures))
+    print("ok")
+
+
+if __name__ == "__main__":
+    main()
