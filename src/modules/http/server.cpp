@@ -1,6 +1,7 @@
 #include "modules/http/server.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
@@ -51,6 +52,19 @@ bool out_of_resources(int code) {
     return code == EMFILE || code == ENFILE || code == ENOBUFS || code == ENOMEM;
 }
 
+// Descriptors open now, inherited ones included; the listing's own
+// descriptor is not counted.
+long open_descriptors(int fallback) {
+    DIR* listing = ::opendir("/proc/self/fd");
+    if (listing == nullptr) return fallback;
+    long count = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (entry->d_name[0] != '.') ++count;
+    }
+    ::closedir(listing);
+    return count - 1;
+}
+
 // Descriptors already open stay in use, and one more is needed to accept a
 // connection before the oldest makes room for it.
 size_t connection_cap(int highest_open_fd) {
@@ -58,7 +72,7 @@ size_t connection_cap(int highest_open_fd) {
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
         return kMaxConnections;
     }
-    const long spare = long(limit.rlim_cur) - long(highest_open_fd) - 2;
+    const long spare = long(limit.rlim_cur) - open_descriptors(highest_open_fd + 1) - 1;
     return size_t(std::clamp(spare, 1L, long(kMaxConnections)));
 }
 
@@ -87,7 +101,8 @@ class Server {
                     continue;
                 }
                 Connection& connection = pool_.at(uint32_t(events[i].data.u64));
-                // An event for a slot freed earlier in this batch.
+                // A slot freed earlier in this batch has no descriptor; one
+                // reused since then only gets an extra, harmless attempt.
                 if (connection.fd >= 0) advance(connection, now);
             }
             drop_idle(now);
