@@ -139,7 +139,7 @@ class Server {
                 return;
             }
             accept_error_ = 0;
-            if (pool_.full()) drop(*pool_.oldest());
+            if (pool_.full()) close_connection(*pool_.oldest());
             advance(pool_.open(fd, now), now);
         }
     }
@@ -167,13 +167,13 @@ class Server {
         if (connection.phase == Connection::Phase::Reading) {
             const Step step = read_request(connection, now);
             if (step == Step::Blocked) return watch(connection);
-            if (step == Step::Failed) return drop(connection);
+            if (step == Step::Failed) return close_connection(connection);
             start_response(connection);
         }
         const Step step = send_response(connection, now);
         if (step == Step::Blocked) return watch(connection);
         if (step == Step::Done) finish(connection);
-        drop(connection);
+        close_connection(connection);
     }
 
     // Reads until the request line is complete (a line feed arrived), the
@@ -248,12 +248,12 @@ class Server {
         event.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
         event.data.u64 = pool_.index_of(connection);
         if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, connection.fd, &event) != 0) {
-            return drop(connection);
+            return close_connection(connection);
         }
         connection.watched = true;
     }
 
-    void drop(Connection& connection) {
+    void close_connection(Connection& connection) {
         ::close(connection.fd);
         pool_.release(connection);
     }
@@ -261,7 +261,7 @@ class Server {
     void drop_idle(int64_t now) {
         while (Connection* oldest = pool_.oldest()) {
             if (now - oldest->last_progress_ms < kIdleLimitMs) return;
-            drop(*oldest);
+            close_connection(*oldest);
         }
     }
 
