@@ -350,6 +350,27 @@ class ConnectionLimitTest(unittest.TestCase):
                 s.close()
             server.stop()
 
+    def test_running_out_of_descriptors_is_reported_once(self):
+        port = free_port()
+        server = Server(f'use http;\nhttp.page("/", "still here");\nhttp.serve({port});\n', port)
+        flood = []
+        try:
+            server.wait_listening()
+            # Lowered while serving: the server finds out from accept.
+            resource.prlimit(server.proc.pid, resource.RLIMIT_NOFILE, (24, 24))
+            for _ in range(60):
+                flood.append(socket.create_connection(("127.0.0.1", port), timeout=10))
+            for _ in range(3):
+                start = time.monotonic()
+                self.assertEqual(get(port, "/"), page("still here"))
+                self.assertLess(time.monotonic() - start, 2.0)
+            self.assertEqual(server.errors(),
+                             b"Connection error: Too many open files (os error 24)\n")
+        finally:
+            for s in flood:
+                s.close()
+            server.stop()
+
 
 class TextFunctionsTest(unittest.TestCase):
     """The functions that only build text, reached through the interpreter."""

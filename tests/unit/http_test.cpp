@@ -348,4 +348,10 @@ TEST(HttpConnections, OldestIsTheOneIdleLongest) {
     pool.release(d);
     EXPECT_EQ(pool.oldest(), nullptr);
     EXPECT_EQ(pool.size(), 0u);
+
+    // A lower limit makes the pool full before its slots run out.
+    pool.limit_to(0);
+    EXPECT_FALSE(pool.full());
+    pool.open(14, 800);
+    EXPECT_TRUE(pool.full());
 }

@@ -1,12 +1,18 @@
 #include "modules/http/connections.h"
 
+#include <algorithm>
+
 namespace drevel::http {
 
-ConnectionPool::ConnectionPool(size_t capacity) : slots_(capacity) {
+ConnectionPool::ConnectionPool(size_t capacity) : slots_(capacity), limit_(capacity) {
     free_.reserve(capacity);
     // Lowest slots first, so a light load stays within a few of them.
     for (size_t i = capacity; i-- > 0;)
         free_.push_back(uint32_t(i));
+}
+
+void ConnectionPool::limit_to(size_t count) {
+    limit_ = std::clamp<size_t>(count, 1, slots_.size());
 }
 
 Connection& ConnectionPool::open(int fd, int64_t now_ms) {

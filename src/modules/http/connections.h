@@ -34,7 +34,10 @@ class ConnectionPool {
     explicit ConnectionPool(size_t capacity);
 
     size_t size() const { return size_; }
-    bool full() const { return free_.empty(); }
+    bool full() const { return size_ >= limit_; }
+    // Holds at most this many from now on (at least one, at most the
+    // capacity): for when descriptors run out before the slots do.
+    void limit_to(size_t count);
 
     // A fresh connection for fd, made newest. The pool must not be full.
     Connection& open(int fd, int64_t now_ms);
@@ -58,6 +61,7 @@ class ConnectionPool {
     std::vector<Connection> slots_;
     std::vector<uint32_t> free_;
     size_t size_ = 0;
+    size_t limit_;
     uint32_t oldest_ = Connection::kNone;
     uint32_t newest_ = Connection::kNone;
 };

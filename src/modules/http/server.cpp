@@ -132,23 +132,33 @@ class Server {
                 const int code = errno;
                 if (code == EINTR) continue;
                 if (code == EAGAIN || code == EWOULDBLOCK) return;
-                report_accept_failure(code);
+                report_accept_failure(code, now);
+                if (code == EMFILE && pool_.size() > 0) {
+                    // The process holds all the descriptors it may: from now
+                    // on the pool is full one short of that, and the oldest
+                    // connection makes room as in a full pool.
+                    pool_.limit_to(pool_.size() - 1);
+                    close_connection(*pool_.oldest());
+                    continue;
+                }
                 if (!out_of_resources(code)) continue;
                 watch_listener(false);
                 accept_resume_ms_ = now + kAcceptPauseMs;
                 return;
             }
-            accept_error_ = 0;
             if (pool_.full()) close_connection(*pool_.oldest());
             advance(pool_.open(fd, now), now);
         }
     }
 
     // A failure that repeats, as a lack of descriptors does on every try, is
-    // printed when it starts, not once per try.
-    void report_accept_failure(int code) {
-        if (code == accept_error_) return;
+    // printed when it starts, not once per try: again only after a quiet
+    // second or with another cause.
+    void report_accept_failure(int code, int64_t now) {
+        const bool same_burst = code == accept_error_ && now - last_accept_failure_ms_ < 1000;
         accept_error_ = code;
+        last_accept_failure_ms_ = now;
+        if (same_burst) return;
         output::error_line("Connection error: " + file_system::os_error_text(code) + "\n");
     }
 
@@ -268,7 +278,8 @@ class Server {
     const int listener_;
     const int epoll_;
     ConnectionPool pool_;
-    int accept_error_ = 0; // errno of the accept failures going on, 0 when none
+    int accept_error_ = 0; // errno of the latest failed accept
+    int64_t last_accept_failure_ms_ = 0;
     bool accept_paused_ = false;
     int64_t accept_resume_ms_ = 0;
 };
