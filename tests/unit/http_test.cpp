@@ -1,15 +1,18 @@
 // The http module's pure pieces: request paths, responses, status lines,
-// JSON text, URL splitting and request bytes, and the dispatch messages.
+// JSON text, URL splitting and request bytes, the dispatch messages and the
+// order of the server's connections.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "lexer/unicode.h"
+#include "modules/http/connections.h"
 #include "modules/http/http.h"
 #include "modules/http/protocol.h"
-#include "modules/http/server.h"
+#include "modules/http/routes.h"
 
 using namespace drevel;
 using namespace drevel::http;
@@ -182,7 +185,6 @@ TEST(HttpJson, TextOfEveryKind) {
     EXPECT_EQ(json(Value::null()), "null");
     EXPECT_EQ(json(Value::number(-42)), "-42");
     EXPECT_EQ(json(Value::floating(2.0)), "2");
-    EXPECT_EQ(json(Value::string("say \"hi\"")), "\"say \"hi\"\"");
     EXPECT_EQ(json(Value::error("x")), "null");
     EXPECT_EQ(json(Value::color(1, 2, 3)), "null");
     EXPECT_EQ(json(Value::builtin_function("http.get")), "null");
@@ -197,6 +199,31 @@ TEST(HttpJson, TextOfEveryKind) {
     two.emplace("b", Value::boolean(false));
     const std::string text = json(Value::dict(std::move(two)));
     EXPECT_TRUE(text == "{\"a\":1,\"b\":false}" || text == "{\"b\":false,\"a\":1}") << text;
+}
+
+TEST(HttpJson, TextsAreEscapedAndNonFiniteFloatsAreNull) {
+    auto json = [](const Value& v) { return call("http.json", {v}).text(); };
+    const struct {
+        std::string text;
+        std::string expected;
+    } strings[] = {
+        {"say \"hi\"", R"("say \"hi\"")"},
+        {"a\\b", R"("a\\b")"},
+        {"\b\f\n\r\t", R"("\b\f\n\r\t")"},
+        {std::string("\x00\x01\x1f", 3), R"("\u0000\u0001\u001f")"},
+        {"\x7f \u00e9 \u2028 /", "\"\x7f \u00e9 \u2028 /\""},
+        {"", R"("")"},
+    };
+    for (const auto& s : strings)
+        EXPECT_EQ(json(Value::string(s.text)), s.expected);
+
+    DictMap keys = make_dict_map();
+    keys.emplace("q\"\n", Value::floating(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_EQ(json(Value::dict(std::move(keys))), R"({"q\"\n":null})");
+    EXPECT_EQ(json(Value::array({Value::floating(std::numeric_limits<double>::infinity()),
+                                 Value::floating(-std::numeric_limits<double>::infinity()),
+                                 Value::floating(0.1), Value::floating(-2.0)})),
+              "[null,null,0.1,-2]");
 }
 
 TEST(HttpUrl, SplitsSchemeHostPortAndPath) {
@@ -295,4 +322,36 @@ TEST(HttpDispatch, RefusalsWithoutNetworkActivity) {
               "Failed to read template: Is a directory (os error 21)");
     // Surplus arguments are ignored.
     EXPECT_EQ(call("http.json", {Value::number(1), Value::number(2)}).text(), "1");
+}
+
+TEST(HttpConnections, OldestIsTheOneIdleLongest) {
+    ConnectionPool pool(3);
+    Connection& a = pool.open(10, 100);
+    Connection& b = pool.open(11, 200);
+    Connection& c = pool.open(12, 300);
+    EXPECT_TRUE(pool.full());
+    EXPECT_EQ(pool.oldest(), &a);
+    pool.touch(a, 400); // progress moves it behind the others
+    EXPECT_EQ(pool.oldest(), &b);
+    pool.touch(c, 500);
+    pool.release(b);
+    EXPECT_EQ(pool.size(), 2u);
+    EXPECT_EQ(pool.oldest(), &a);
+    // The freed slot is reused, and the new connection is the newest.
+    Connection& d = pool.open(13, 600);
+    EXPECT_EQ(&d, &b);
+    EXPECT_EQ(d.received, 0);
+    pool.release(a);
+    pool.release(c);
+    EXPECT_EQ(pool.oldest(), &d);
+    pool.touch(d, 700);
+    pool.release(d);
+    EXPECT_EQ(pool.oldest(), nullptr);
+    EXPECT_EQ(pool.size(), 0u);
+
+    // A lower limit makes the pool full before its slots run out.
+    pool.limit_to(0);
+    EXPECT_FALSE(pool.full());
+    pool.open(14, 800);
+    EXPECT_TRUE(pool.full());
 }

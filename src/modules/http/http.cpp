@@ -8,6 +8,7 @@
 #include "modules/files/file_system.h"
 #include "modules/http/client.h"
 #include "modules/http/protocol.h"
+#include "modules/http/routes.h"
 #include "modules/http/server.h"
 
 namespace drevel {
