@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace drevel {
 
@@ -54,7 +55,7 @@ void DrawLayer::fill_rect(int64_t x, int64_t y, int64_t w, int64_t h, uint32_t a
     int64_t top = std::max<int64_t>(y, 0), bottom = std::min<int64_t>(y + h, height_) - 1;
     if (left > right || top > bottom) return;
     for (int64_t row = top; row <= bottom; ++row)
-        std::fill_n(pixels_.begin() + ptrdiff_t(row * width_ + left), right - left + 1, argb);
+        std::fill_n(pixels_.data() + row * width_ + left, right - left + 1, argb);
     touch(int(left), int(top), int(right), int(bottom));
 }
 
@@ -97,8 +98,8 @@ void DrawLayer::discard() {
 
 void DrawLayer::wipe(const SDL_Rect& area) {
     for (int row = area.y; row < area.y + area.h; ++row)
-        std::fill_n(pixels_.begin() + ptrdiff_t(size_t(row) * size_t(width_) + size_t(area.x)),
-                    area.w, 0u);
+        std::memset(pixels_.data() + size_t(row) * size_t(width_) + size_t(area.x), 0,
+                    size_t(area.w) * sizeof(uint32_t));
 }
 
 } // namespace drevel

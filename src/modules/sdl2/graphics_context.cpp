@@ -190,7 +190,6 @@ void GraphicsContext::clear_frame() {
     flush_pending_draws();
     if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0)
         renderer_failed();
-    start_frame();
     draw_color_ = pack_color(0, 0, 0);
 }
 
@@ -246,17 +245,20 @@ void GraphicsContext::refresh_visible_area() {
     if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0 ||
         !layer_.resize(renderer_, width, height))
         layer_.release();
-    start_frame();
+    drawing_to_layer_ = drawing_to_layer_ && layer_.active();
 }
 
+// A frame after a busy one is likely busy too and goes to the layer from
+// its start.
 void GraphicsContext::start_frame() noexcept {
-    drawing_to_layer_ = false;
+    drawing_to_layer_ = held_in_frame_ > kLayerAfter && layer_.active();
     held_in_frame_ = 0;
 }
 
 bool GraphicsContext::hold_in_layer() {
+    ++held_in_frame_;
     if (drawing_to_layer_) return true;
-    if (++held_in_frame_ <= kLayerAfter || !layer_.active()) return false;
+    if (held_in_frame_ <= kLayerAfter || !layer_.active()) return false;
     // What is batched goes first, keeping the order of drawing.
     send_batches();
     drawing_to_layer_ = true;

@@ -113,9 +113,10 @@ class GraphicsContext {
     // Where held-back primitives wait. A frame starts with batches: points
     // and rectangles in the current draw colour (so their order among
     // themselves never matters), sent at each colour change. Past a few
-    // thousand primitives in a frame, sending the pixels drawn costs the
-    // renderer less than the primitives do, and the rest of the frame is
-    // drawn into the layer (where one can be made).
+    // thousand primitives in a frame (frames end at present), sending the
+    // pixels drawn costs the renderer less than the primitives do, and the
+    // rest of the frame, and the next, is drawn into the layer (where one
+    // can be made).
     DrawLayer layer_;
     bool drawing_to_layer_ = false;
     uint32_t held_in_frame_ = 0;
