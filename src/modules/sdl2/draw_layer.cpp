@@ -25,6 +25,7 @@ void DrawLayer::release() {
     pixels_.clear();
     pixels_.shrink_to_fit();
     bands_.clear();
+    covered_ = false;
     width_ = height_ = 0;
     drawn_ = false;
 }
@@ -82,6 +83,11 @@ template <class Visit> void DrawLayer::take_areas(Visit&& visit) {
 }
 
 void DrawLayer::send(SDL_Renderer* renderer) {
+    // Opaque everywhere, the layer is copied, not blended: the renderer
+    // then need not read the frame beneath.
+    const bool covered = covered_;
+    covered_ = false;
+    if (covered) SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     take_areas([&](const SDL_Rect& area) {
         uint32_t* first = pixels_.data() + size_t(area.y) * size_t(width_) + size_t(area.x);
         // A failing upload or copy loses these pixels, as a failing draw
@@ -90,9 +96,19 @@ void DrawLayer::send(SDL_Renderer* renderer) {
             SDL_RenderCopy(renderer, texture_, &area, &area);
         wipe(area);
     });
+    if (covered) SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_BLEND);
+}
+
+void DrawLayer::cover(uint32_t argb) {
+    std::fill(pixels_.begin(), pixels_.end(), argb);
+    for (Band& band : bands_)
+        band = Band{0, width_ - 1};
+    drawn_ = true;
+    covered_ = true;
 }
 
 void DrawLayer::discard() {
+    covered_ = false;
     take_areas([&](const SDL_Rect& area) { wipe(area); });
 }
 

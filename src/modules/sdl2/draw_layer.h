@@ -47,6 +47,10 @@ class DrawLayer {
     void send(SDL_Renderer* renderer);
     // Forgets what was drawn (the frame is about to be cleared).
     void discard();
+    // Forgets what was drawn and makes the whole layer opaque in one
+    // colour: the next send then replaces the frame, as a clear would
+    // before the pixels drawn since, and needs no blending.
+    void cover(uint32_t argb);
     // Gives back the texture and the memory; the layer is inactive until
     // the next resize. Must come before the renderer is destroyed.
     void release();
@@ -80,6 +84,8 @@ class DrawLayer {
     };
     std::vector<Band> bands_;
     bool drawn_ = false;
+    // Every pixel is opaque (since cover, until the next send).
+    bool covered_ = false;
 };
 
 } // namespace drevel

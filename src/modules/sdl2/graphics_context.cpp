@@ -185,12 +185,20 @@ void GraphicsContext::set_color(uint8_t r, uint8_t g, uint8_t b) {
 
 void GraphicsContext::clear_frame() {
     if (renderer_ == nullptr) return;
+    draw_color_ = pack_color(0, 0, 0);
+    if (drawing_to_layer_) {
+        // A busy frame: the layer becomes the whole frame, black but for
+        // what is drawn next, and replaces the renderer's frame when sent.
+        send_batches();
+        if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0) renderer_failed();
+        layer_.cover(layer_pixel(draw_color_));
+        return;
+    }
     // The clear covers everything held back in the layer.
     layer_.discard();
     flush_pending_draws();
     if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0)
         renderer_failed();
-    draw_color_ = pack_color(0, 0, 0);
 }
 
 void GraphicsContext::present_frame() {
