@@ -186,17 +186,15 @@ void GraphicsContext::set_color(uint8_t r, uint8_t g, uint8_t b) {
 void GraphicsContext::clear_frame() {
     if (renderer_ == nullptr) return;
     draw_color_ = pack_color(0, 0, 0);
-    if (drawing_to_layer_) {
-        // A busy frame: the layer becomes the whole frame, black but for
-        // what is drawn next, and replaces the renderer's frame when sent.
-        send_batches();
-        if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0) renderer_failed();
+    // The clear covers everything held back in the layer. In a busy frame
+    // the layer becomes opaque black, to be copied over the frame without
+    // blending; the renderer is still cleared in case its output has grown
+    // beyond the layer since the last present.
+    if (drawing_to_layer_)
         layer_.cover(layer_pixel(draw_color_));
-        return;
-    }
-    // The clear covers everything held back in the layer.
-    layer_.discard();
-    flush_pending_draws();
+    else
+        layer_.discard();
+    send_batches();
     if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0)
         renderer_failed();
 }
