@@ -34,8 +34,7 @@ class DrawLayer {
     int height() const noexcept { return height_; }
     bool empty() const noexcept { return !drawn_; }
 
-    // Opaque 0xAARRGGBB pixels. Callers keep x, y inside the layer and
-    // left <= right.
+    // Opaque 0xAARRGGBB pixels; callers keep x, y inside the layer.
     void put_pixel(int x, int y, uint32_t argb) {
         pixels_[size_t(y) * size_t(width_) + size_t(x)] = argb;
         touch(x, y, x, y);
