@@ -98,6 +98,29 @@ TEST(GraphicsContextLife, AbandonedWindowsLeaveNothingBehind) {
     EXPECT_TRUE(g.has_window());
 }
 
+TEST(GraphicsContextLife, NoWindowWithoutADisplay) {
+    // Without a display SDL falls back on a driver that shows nothing; a
+    // game would then run unseen. Only a driver asked for by name counts.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    {
+        GraphicsContext g;
+        g.open_window("unseen", 32, 32);
+        EXPECT_FALSE(g.has_window());
+        EXPECT_FALSE(g.is_open());
+        EXPECT_EQ(SDL_WasInit(0), 0u);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        g.open_window("asked for", 32, 32);
+        EXPECT_TRUE(g.has_window()) << SDL_GetError();
+    }
+    setenv("SDL_VIDEODRIVER", "", 1);
+    GraphicsContext empty_name;
+    empty_name.open_window("unseen", 32, 32);
+    EXPECT_FALSE(empty_name.has_window());
+}
+
 TEST(GraphicsContextLife, ModeBeforeTheWindowIsOnlyStored) {
     use_dummy_video();
     GraphicsContext g;

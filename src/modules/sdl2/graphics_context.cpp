@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -21,6 +22,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t pack_color(uint8_t r, uint8_t g, uint8_t b) {
     return uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16 | 0xFF000000u;
+}
+
+// The layer's opaque 0xAARRGGBB of a packed colour. A new renderer draws in
+// black until it is given a colour.
+constexpr uint32_t layer_pixel(std::optional<uint32_t> packed) {
+    if (!packed) return 0xFF000000u;
+    return 0xFF000000u | (*packed & 0xFF) << 16 | (*packed & 0xFF00) | (*packed >> 16 & 0xFF);
 }
 
 // Seconds as whole seconds plus nanoseconds / 1e9; a negative span counts as 0.
@@ -55,12 +63,32 @@ bool clip_span(int32_t& a, int32_t& b, int limit) {
     return true;
 }
 
+// Without a display SDL falls back on a driver that shows nothing, and a
+// game would run on unseen: such a driver is taken only when asked for by
+// name.
+bool video_driver_shows_nothing() {
+    const char* requested = std::getenv("SDL_VIDEODRIVER");
+    if (requested != nullptr && *requested != '\0') return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr &&
+           (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// Held-back primitives go out in batches of at most this many; the memory
+// stays small and SDL's own buffers short.
+constexpr size_t kBatchLimit = 4096;
+// Primitives in a frame past which the frame is drawn into the layer: a
+// game screen of a few hundred shapes stays cheaper as batches.
+constexpr uint32_t kLayerAfter = 2048;
+
 } // namespace
 
 GraphicsContext::GraphicsContext() : last_frame_(Clock::now()) {}
 
 GraphicsContext::~GraphicsContext() {
-    media_.reset();
+    flush_pending_draws();
+    media_.reset(); // holds textures of the renderer
+    layer_.release();
     if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
     if (window_ != nullptr) {
         SDL_DestroyWindow(window_);
@@ -86,7 +114,8 @@ void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t
         sdl_library::release_subsystem(SDL_INIT_VIDEO);
         sdl_library::release();
     };
-    if (title.find('\0') != std::string_view::npos || width < 0 || height < 0) {
+    if (video_driver_shows_nothing() || title.find('\0') != std::string_view::npos || width < 0 ||
+        height < 0) {
         abandon(nullptr, nullptr);
         return;
     }
@@ -141,6 +170,7 @@ void GraphicsContext::apply_window_mode(std::string_view mode) {
         flags = SDL_WINDOW_FULLSCREEN_DESKTOP;
     else
         return;
+    flush_pending_draws();
     SDL_SetWindowFullscreen(window_, flags);
     refresh_visible_area();
 }
@@ -148,20 +178,35 @@ void GraphicsContext::apply_window_mode(std::string_view mode) {
 void GraphicsContext::set_color(uint8_t r, uint8_t g, uint8_t b) {
     uint32_t packed = pack_color(r, g, b);
     if (draw_color_ == packed) return;
-    if (renderer_ != nullptr && SDL_SetRenderDrawColor(renderer_, r, g, b, 255) != 0)
-        renderer_failed();
+    if (renderer_ != nullptr) {
+        send_batches();
+        if (SDL_SetRenderDrawColor(renderer_, r, g, b, 255) != 0) renderer_failed();
+    }
     draw_color_ = packed;
 }
 
 void GraphicsContext::clear_frame() {
     if (renderer_ == nullptr) return;
+    draw_color_ = pack_color(0, 0, 0);
+    // The clear covers everything held back in the layer. In a busy frame
+    // the layer becomes opaque black, to be copied over the frame without
+    // blending; the renderer is still cleared in case its output has grown
+    // beyond the layer since the last present.
+    if (drawing_to_layer_)
+        layer_.cover(layer_pixel(draw_color_));
+    else
+        layer_.discard();
+    send_batches();
     if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0)
         renderer_failed();
-    draw_color_ = pack_color(0, 0, 0);
 }
 
 void GraphicsContext::present_frame() {
-    if (renderer_ != nullptr) SDL_RenderPresent(renderer_);
+    if (renderer_ != nullptr) {
+        flush_pending_draws();
+        SDL_RenderPresent(renderer_);
+        start_frame();
+    }
     Clock::time_point now = Clock::now();
     Clock::duration elapsed = now - last_frame_;
     if (elapsed < Clock::duration::zero()) elapsed = Clock::duration::zero();
@@ -223,11 +268,70 @@ void GraphicsContext::read_events() {
 
 void GraphicsContext::refresh_visible_area() {
     SDL_GetWindowSize(window_, &visible_width_, &visible_height_);
+    int width = 0, height = 0;
+    if (SDL_GetRendererOutputSize(renderer_, &width, &height) != 0 ||
+        !layer_.resize(renderer_, width, height))
+        layer_.release();
+    drawing_to_layer_ = drawing_to_layer_ && layer_.active();
+}
+
+// A frame after a busy one is likely busy too and goes to the layer from
+// its start.
+void GraphicsContext::start_frame() noexcept {
+    drawing_to_layer_ = held_in_frame_ > kLayerAfter && layer_.active();
+    held_in_frame_ = 0;
+}
+
+bool GraphicsContext::hold_in_layer() {
+    ++held_in_frame_;
+    if (drawing_to_layer_) return true;
+    if (held_in_frame_ <= kLayerAfter || !layer_.active()) return false;
+    // What is batched goes first, keeping the order of drawing.
+    send_batches();
+    drawing_to_layer_ = true;
+    return true;
+}
+
+void GraphicsContext::flush_pending_draws() {
+    send_batches();
+    layer_.send(renderer_);
+}
+
+void GraphicsContext::send_batches() {
+    // A failing call draws nothing; like every drawing failure, it is dropped.
+    if (!pending_rects_.empty()) {
+        SDL_RenderFillRects(renderer_, pending_rects_.data(), int(pending_rects_.size()));
+        pending_rects_.clear();
+    }
+    if (!pending_points_.empty()) {
+        SDL_RenderDrawPoints(renderer_, pending_points_.data(), int(pending_points_.size()));
+        pending_points_.clear();
+    }
+}
+
+void GraphicsContext::hold_point(int x, int y) {
+    if (hold_in_layer()) {
+        // The renderer clips to its output, so do we.
+        if (x >= 0 && y >= 0 && x < layer_.width() && y < layer_.height())
+            layer_.put_pixel(x, y, layer_pixel(draw_color_));
+        return;
+    }
+    if (pending_points_.size() == kBatchLimit) send_batches();
+    pending_points_.push_back(SDL_Point{x, y});
+}
+
+void GraphicsContext::hold_rect(int x, int y, int w, int h) {
+    if (hold_in_layer()) {
+        layer_.fill_rect(x, y, w, h, layer_pixel(draw_color_));
+        return;
+    }
+    if (pending_rects_.size() == kBatchLimit) send_batches();
+    pending_rects_.push_back(SDL_Rect{x, y, w, h});
 }
 
 void GraphicsContext::plot_point(int32_t x, int32_t y) {
     if (renderer_ == nullptr) return;
-    SDL_RenderDrawPoint(renderer_, graphics::clamp_coordinate(x), graphics::clamp_coordinate(y));
+    hold_point(graphics::clamp_coordinate(x), graphics::clamp_coordinate(y));
 }
 
 void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
@@ -242,16 +346,15 @@ void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) 
     // it overflows on lines longer than 2^31 pixels.
     if (y1 == y2) {
         if (y1 < 0 || y1 >= visible_height_ || !clip_span(x1, x2, visible_width_)) return;
-        SDL_Rect row{x1, y1, x2 - x1 + 1, 1};
-        SDL_RenderFillRect(renderer_, &row);
+        hold_rect(x1, y1, x2 - x1 + 1, 1);
         return;
     }
     if (x1 == x2) {
         if (x1 < 0 || x1 >= visible_width_ || !clip_span(y1, y2, visible_height_)) return;
-        SDL_Rect column{x1, y1, 1, y2 - y1 + 1};
-        SDL_RenderFillRect(renderer_, &column);
+        hold_rect(x1, y1, 1, y2 - y1 + 1);
         return;
     }
+    flush_pending_draws();
     SDL_RenderDrawLine(renderer_, x1, y1, x2, y2);
 }
 
@@ -259,14 +362,14 @@ void GraphicsContext::plot_rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
     if (renderer_ == nullptr) return;
     SDL_Rect rect{graphics::clamp_coordinate(x), graphics::clamp_coordinate(y),
                   graphics::clamp_size(w), graphics::clamp_size(h)};
+    flush_pending_draws();
     SDL_RenderDrawRect(renderer_, &rect);
 }
 
 void GraphicsContext::plot_filled_rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
     if (renderer_ == nullptr) return;
-    SDL_Rect rect{graphics::clamp_coordinate(x), graphics::clamp_coordinate(y),
-                  graphics::clamp_size(w), graphics::clamp_size(h)};
-    SDL_RenderFillRect(renderer_, &rect);
+    hold_rect(graphics::clamp_coordinate(x), graphics::clamp_coordinate(y), graphics::clamp_size(w),
+              graphics::clamp_size(h));
 }
 
 std::optional<std::pair<int, int>> GraphicsContext::window_size() const {
@@ -298,9 +401,10 @@ Media& GraphicsContext::media() {
     return *media_;
 }
 
-bool GraphicsContext::read_pixels(std::vector<uint32_t>& pixels, int& width, int& height) const {
+bool GraphicsContext::read_pixels(std::vector<uint32_t>& pixels, int& width, int& height) {
     if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &width, &height) != 0)
         return false;
+    flush_pending_draws();
     pixels.assign(size_t(width) * size_t(height), 0);
     return SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
                                 width * int(sizeof(uint32_t))) == 0;

@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include <SDL_rect.h>
+
+#include "modules/sdl2/draw_layer.h"
 #include "modules/sdl2/key_names.h"
 
 struct SDL_Window;
@@ -48,14 +51,18 @@ class GraphicsContext {
 
     // The drawing primitives, in the current draw colour. Coordinates are
     // clamped to the coordinate range and sizes to the size range; nothing
-    // happens without a window.
+    // happens without a window. Points, spans and filled rectangles are held
+    // back and reach SDL together (see flush_pending_draws).
     void plot_point(int32_t x, int32_t y);
     void plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
     void plot_rect(int32_t x, int32_t y, uint32_t w, uint32_t h);
     void plot_filled_rect(int32_t x, int32_t y, uint32_t w, uint32_t h);
 
-    // Primitives still queued go out before anything whose result depends on order.
-    void flush_pending_draws() {}
+    // Sends the primitives held back to the renderer, in the order they
+    // were drawn. Any other call that draws with the renderer or reads it
+    // (clear, present, a line or outline SDL draws, read-back, a window
+    // change, a texture copy) must come after this call.
+    void flush_pending_draws();
 
     bool has_window() const noexcept { return renderer_ != nullptr; }
     SDL_Renderer* renderer() const noexcept { return renderer_; }
@@ -86,11 +93,16 @@ class GraphicsContext {
 
     // For tests: the renderer's pixels as 0xAARRGGBB, row by row. False
     // without a window or when SDL cannot read them.
-    bool read_pixels(std::vector<uint32_t>& pixels, int& width, int& height) const;
+    bool read_pixels(std::vector<uint32_t>& pixels, int& width, int& height);
 
   private:
     void refresh_visible_area();
     void read_events();
+    bool hold_in_layer();
+    void hold_point(int x, int y);
+    void hold_rect(int x, int y, int w, int h);
+    void send_batches();
+    void start_frame() noexcept;
 
     std::string window_mode_ = "windowed";
     std::optional<uint32_t> max_fps_;
@@ -114,6 +126,18 @@ class GraphicsContext {
     int mouse_y_ = 0;
     // Holds textures of the renderer, so it goes before the renderer.
     std::unique_ptr<Media> media_;
+    // Where held-back primitives wait. A frame starts with batches: points
+    // and rectangles in the current draw colour (so their order among
+    // themselves never matters), sent at each colour change. Past a few
+    // thousand primitives in a frame (frames end at present), sending the
+    // pixels drawn costs the renderer less than the primitives do, and the
+    // rest of the frame, and the next, is drawn into the layer (where one
+    // can be made).
+    DrawLayer layer_;
+    bool drawing_to_layer_ = false;
+    uint32_t held_in_frame_ = 0;
+    std::vector<SDL_Point> pending_points_;
+    std::vector<SDL_Rect> pending_rects_;
 };
 
 } // namespace drevel

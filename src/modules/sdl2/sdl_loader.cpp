@@ -50,6 +50,22 @@ FORWARD(int, SDL_RenderDrawRect, (SDL_Renderer * renderer, const SDL_Rect* rect)
         -1)
 FORWARD(int, SDL_RenderFillRect, (SDL_Renderer * renderer, const SDL_Rect* rect), (renderer, rect),
         -1)
+FORWARD(int, SDL_RenderDrawPoints, (SDL_Renderer * renderer, const SDL_Point* points, int count),
+        (renderer, points, count), -1)
+FORWARD(int, SDL_RenderFillRects, (SDL_Renderer * renderer, const SDL_Rect* rects, int count),
+        (renderer, rects, count), -1)
+FORWARD(const char*, SDL_GetCurrentVideoDriver, (void), (), nullptr)
+FORWARD(SDL_Texture*, SDL_CreateTexture,
+        (SDL_Renderer * renderer, Uint32 format, int access, int w, int h),
+        (renderer, format, access, w, h), nullptr)
+FORWARD(int, SDL_UpdateTexture,
+        (SDL_Texture * texture, const SDL_Rect* rect, const void* pixels, int pitch),
+        (texture, rect, pixels, pitch), -1)
+FORWARD(int, SDL_SetTextureBlendMode, (SDL_Texture * texture, SDL_BlendMode mode), (texture, mode),
+        -1)
+
+// SDL_RenderCopy and SDL_DestroyTexture are forwarded beside the texture
+// functions of text and pictures (media_loader.cpp).
 FORWARD(int, SDL_PollEvent, (SDL_Event * event), (event), 0)
 FORWARD(int, SDL_GetRendererOutputSize, (SDL_Renderer * renderer, int* w, int* h), (renderer, w, h),
         -1)
