@@ -1,8 +1,5 @@
 // Statement execution. A statement never stops the program: a failure inside
 // it is reported with the statement's context and execution goes on.
-#include <cmath>
-
-#include "interpreter/arithmetic.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
@@ -15,8 +12,7 @@ bool pattern_equal(const Value& scrutinee, const Value& pattern) {
     if (scrutinee.kind() != pattern.kind()) return false;
     switch (scrutinee.kind()) {
     case ValueKind::Number: return scrutinee.as_number() == pattern.as_number();
-    case ValueKind::Float:
-        return std::fabs(scrutinee.as_float() - pattern.as_float()) < kFloatTolerance;
+    case ValueKind::Float: return floats_equal(scrutinee.as_float(), pattern.as_float());
     case ValueKind::String: return scrutinee.text() == pattern.text();
     case ValueKind::Boolean: return scrutinee.as_boolean() == pattern.as_boolean();
     case ValueKind::Null: return true;
@@ -33,6 +29,13 @@ void report_with(std::string_view context, const Value& error) {
 } // namespace
 
 void Interpreter::execute_block(const Block& block) {
+    if (stack_runs_short()) {
+        // Blocks nested too deeply end the call like a returned Error.
+        report_error(kDepthMessage);
+        return_value_ = Value::error(kDepthMessage);
+        has_return_ = true;
+        return;
+    }
     for (const StmtPtr& stmt : block) {
         execute_statement(*stmt);
         if (has_return_ || break_pending_ || continue_pending_) return;
@@ -101,12 +104,12 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
         set_variable(stmt.symbol, binary_operation(std::move(current), op, operand));
         return;
     }
-    if (stmt.numeric_value) {
+    if (stmt.numeric_value && fast_paths_) {
         // Arithmetic that works out in machine numbers is stored directly.
         Numeric n = numeric_value(*stmt.value);
-        if (n.kind == Numeric::Int) return set_variable(stmt.symbol, Value::number(n.i));
-        if (n.kind == Numeric::Float) return set_variable(stmt.symbol, Value::floating(n.f));
+        if (n.kind != Numeric::None) return set_variable(stmt.symbol, value_of(n));
     }
+    // Not a fast path: appends stay linear in both modes.
     releasing_operation_ = stmt.releasing_operation;
     releasing_symbol_ = stmt.symbol;
     Value result = evaluate(*stmt.value);
@@ -136,7 +139,7 @@ void Interpreter::execute_while(const WhileStmt& stmt) {
 }
 
 void Interpreter::execute_for(const ForStmt& stmt) {
-    if (stmt.iter->kind == ExprKind::Range) {
+    if (stmt.iter->kind == ExprKind::Range && fast_paths_) {
         execute_for_range(stmt, static_cast<const RangeExpr&>(*stmt.iter));
         return;
     }
@@ -176,6 +179,7 @@ void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range)
         report_error(message);
         return;
     }
+    if (start < end) charge_steps(uint64_t(end) - uint64_t(start)); // as building the range would
     for (int64_t i = start; i < end; ++i) {
         if (out_of_steps()) break;
         set_variable(stmt.symbol, Value::number(i));

@@ -1,11 +1,37 @@
 #include "interpreter/interpreter.h"
 
+#include <pthread.h>
+
+#include <algorithm>
+
 #include "interpreter/log.h"
 #include "modules/sdl2/graphics_context.h"
 
 namespace drevel {
 
+thread_local const char* stack_floor = nullptr;
+
+namespace {
+
+// Kept free below the floor for builtins, the C library and the graphics
+// and network code they call.
+constexpr size_t kStackReserve = size_t(256) << 10;
+
+const char* find_stack_floor() {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return nullptr;
+    void* low = nullptr;
+    size_t size = 0;
+    int got = pthread_attr_getstack(&attributes, &low, &size);
+    pthread_attr_destroy(&attributes);
+    if (got != 0 || low == nullptr) return nullptr;
+    return static_cast<const char*>(low) + std::min(kStackReserve, size / 2);
+}
+
+} // namespace
+
 Interpreter::Interpreter() : graphics_(std::make_unique<GraphicsContext>()) {
+    if (stack_floor == nullptr) stack_floor = find_stack_floor();
     grow_slots();
 }
 

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
 #include "parser/ast.h"
 
@@ -34,6 +35,27 @@ extern bool native_io_enabled;
 // Process-wide; start-up lowers it when the evaluator's stack is smaller.
 extern uint32_t max_call_depth;
 inline constexpr uint32_t kMaxCallDepth = 200000;
+
+// The lowest native stack address the evaluator may reach on this thread;
+// below it a call or a nested evaluation is refused like a too deep call, so
+// no script's shape can overflow the stack. Set when the thread's first
+// interpreter is made.
+extern thread_local const char* stack_floor;
+[[gnu::always_inline]] inline bool stack_runs_short() {
+    return static_cast<const char*>(__builtin_frame_address(0)) < stack_floor;
+}
+inline constexpr const char* kDepthMessage = "Maximum call depth exceeded";
+
+// Process-wide; false makes every node take the general rule (set from
+// DREVEL_NO_FAST_PATHS at start-up), so the two can be compared.
+extern bool fast_paths_enabled;
+
+// An Error value ends the evaluation that read it: it is the result, passed
+// on without a new report.
+#define DREVEL_TRY(value)                                                                          \
+    do {                                                                                           \
+        if ((value).is_error()) return (value);                                                    \
+    } while (0)
 
 class Interpreter {
   public:
@@ -104,29 +126,6 @@ class Interpreter {
     }
 
     GraphicsContext& graphics() { return *graphics_; }
-
-    // A number while arithmetic runs in machine numbers: two words, returned
-    // in registers.
-    struct Numeric {
-        enum Kind : uint8_t { None, Int, Float };
-        union {
-            int64_t i;
-            double f;
-        };
-        Kind kind = None;
-        static Numeric integer(int64_t v) {
-            Numeric n;
-            n.i = v;
-            n.kind = Int;
-            return n;
-        }
-        static Numeric real(double v) {
-            Numeric n;
-            n.f = v;
-            n.kind = Float;
-            return n;
-        }
-    };
 
     // For fuzzing: after this many loop iterations and calls the program is
     // wound down, as if every running function returned an Error value.
@@ -206,18 +205,37 @@ class Interpreter {
         case ExprKind::Float: return Numeric::real(static_cast<const FloatExpr&>(expr).value);
         case ExprKind::Identifier: {
             const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
-            if (v && v->kind() == ValueKind::Number) return Numeric::integer(v->as_number());
-            if (v && v->kind() == ValueKind::Float) return Numeric::real(v->as_float());
-            return Numeric{};
+            return v ? numeric_of(*v) : Numeric{};
         }
         default: return numeric_value(expr);
         }
     }
-    Value numeric_fallback(const BinaryOpExpr& expr);
+    static Numeric numeric_of(const Value& v) {
+        if (v.kind() == ValueKind::Number) return Numeric::integer(v.as_number());
+        if (v.kind() == ValueKind::Float) return Numeric::real(v.as_float());
+        return Numeric{};
+    }
+    static Value value_of(Numeric n) {
+        if (n.kind == Numeric::Int) return Value::number(n.i);
+        if (n.kind == Numeric::Float) return Value::floating(n.f);
+        return Value::boolean(n.i != 0);
+    }
+    // The one way an operand is read: in place when it is a literal or a
+    // bound name and nothing evaluated between this read and its use can
+    // rebind it, otherwise evaluated into holder. An Error operand is read
+    // like any other value; the caller ends with it (DREVEL_TRY).
+    const Value& operand(const Expr& expr, Value& holder, bool may_read_in_place) {
+        if (may_read_in_place && fast_paths_) {
+            if (const Value* v = in_place(expr)) return *v;
+        }
+        holder = evaluate(expr);
+        return holder;
+    }
     // The truth of an if or while condition: 1 or 0, or -1 with the Error
     // value in failure. Numeric comparisons build no value.
     int condition_truth(const Expr& expr, Value& failure);
     bool numeric_failed_ = false; // set while the general path redoes a failed try
+    const bool fast_paths_ = fast_paths_enabled;
 
     static bool runs_no_code(const Expr& expr) {
         return expr.kind <= ExprKind::Identifier; // literals and names

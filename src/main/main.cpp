@@ -4,7 +4,9 @@
 // never by the host stack.
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <pthread.h>
+#include <string_view>
 #include <type_traits>
 
 #include "building/module_manager.h"
@@ -123,6 +125,10 @@ int main(int argc, char** argv) {
     // Writes to a closed pipe or socket fail with EPIPE instead of killing
     // the process.
     std::signal(SIGPIPE, SIG_IGN);
+    // For comparing the evaluator's fast paths with the general rules.
+    const char* general_only = std::getenv("DREVEL_NO_FAST_PATHS");
+    if (general_only && *general_only && std::string_view(general_only) != "0")
+        fast_paths_enabled = false;
     Start start{argc, argv};
     if (!start_on_large_stack(start)) {
         max_call_depth = 500; // the process's own stack
