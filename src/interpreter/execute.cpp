@@ -31,8 +31,7 @@ void report_with(std::string_view context, const Value& error) {
 void Interpreter::execute_block(const Block& block) {
     if (stack_runs_short()) {
         // Blocks nested too deeply end the call like a returned Error.
-        report_error(kDepthMessage);
-        return_value_ = Value::error(kDepthMessage);
+        return_value_ = depth_exceeded();
         has_return_ = true;
         return;
     }
@@ -88,26 +87,42 @@ void Interpreter::execute_statement(const Stmt& stmt) {
     }
 }
 
+// Steps 2 to 4 of a compound assignment, from the variable's value as read
+// before the operand was evaluated.
+void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
+    if (operand.is_error())
+        report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
+    if (stmt.releasing_operation) {
+        if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
+    }
+    set_variable(stmt.symbol, binary_operation(std::move(current), stmt.binary_op, operand));
+}
+
 void Interpreter::execute_assign(const AssignStmt& stmt) {
     if (stmt.kind == StmtKind::CompoundAssign) {
-        Value current = get_variable(stmt.symbol);
-        Value operand = evaluate(*stmt.value);
-        if (operand.is_error())
-            report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
-        if (stmt.releasing_operation) {
-            if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
+        const Value* found = fast_paths_ ? find(stmt.symbol) : nullptr;
+        Numeric l = found ? numeric_of(*found) : Numeric{};
+        if (l.kind == Numeric::None)
+            return finish_compound(stmt, get_variable(stmt.symbol), evaluate(*stmt.value));
+        // x += y on numbers. The variable's number is kept before the operand
+        // runs, as the general rule reads it first; a row that fails hands
+        // both over to it.
+        if (stmt.numeric_operand) {
+            Numeric r = numeric_operand(*stmt.value);
+            Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
+            if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
+            return finish_compound(stmt, value_of(l), evaluate(*stmt.value));
         }
-        TokenKind op = stmt.op == TokenKind::PlusAssign    ? TokenKind::Plus
-                       : stmt.op == TokenKind::MinusAssign ? TokenKind::Minus
-                       : stmt.op == TokenKind::StarAssign  ? TokenKind::Star
-                                                           : TokenKind::Slash;
-        set_variable(stmt.symbol, binary_operation(std::move(current), op, operand));
-        return;
+        Value operand = evaluate(*stmt.value);
+        Numeric r = numeric_of(operand);
+        Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
+        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
+        return finish_compound(stmt, value_of(l), std::move(operand));
     }
     if (stmt.numeric_value && fast_paths_) {
         // Arithmetic that works out in machine numbers is stored directly.
         Numeric n = numeric_value(*stmt.value);
-        if (n.kind != Numeric::None) return set_variable(stmt.symbol, value_of(n));
+        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
     }
     // Not a fast path: appends stay linear in both modes.
     releasing_operation_ = stmt.releasing_operation;
@@ -182,7 +197,7 @@ void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range)
     if (start < end) charge_steps(uint64_t(end) - uint64_t(start)); // as building the range would
     for (int64_t i = start; i < end; ++i) {
         if (out_of_steps()) break;
-        set_variable(stmt.symbol, Value::number(i));
+        set_numeric(stmt.symbol, Numeric::integer(i));
         execute_block(stmt.body);
         if (has_return_ || break_pending_) break;
         continue_pending_ = false;

@@ -9,7 +9,12 @@
 
 namespace drevel {
 
-thread_local const char* stack_floor = nullptr;
+thread_local constinit const char* stack_floor = nullptr;
+
+Value depth_exceeded() {
+    report_error("Maximum call depth exceeded");
+    return Value::error("Maximum call depth exceeded");
+}
 
 namespace {
 
@@ -78,13 +83,6 @@ void Interpreter::bind_variable(Symbol name, Value value) {
     }
     s.locals.push_back(LocalBinding{std::move(value), depth_});
     scope_bindings_.push_back(name);
-}
-
-Value* Interpreter::binding_to_overwrite(Symbol name) {
-    Slot& s = slot(name);
-    if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
-    if (!s.locals.empty() && s.locals.back().depth == depth_) return &s.locals.back().value;
-    return nullptr;
 }
 
 void Interpreter::declare_global(Symbol name) {

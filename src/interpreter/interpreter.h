@@ -40,11 +40,20 @@ inline constexpr uint32_t kMaxCallDepth = 200000;
 // below it a call or a nested evaluation is refused like a too deep call, so
 // no script's shape can overflow the stack. Set when the thread's first
 // interpreter is made.
-extern thread_local const char* stack_floor;
+extern thread_local constinit const char* stack_floor;
 [[gnu::always_inline]] inline bool stack_runs_short() {
-    return static_cast<const char*>(__builtin_frame_address(0)) < stack_floor;
+#if defined(__x86_64__)
+    // The stack pointer itself: asking for a frame address would make every
+    // caller set up a frame.
+    const char* here;
+    asm("mov %%rsp, %0" : "=r"(here));
+#else
+    const char* here = static_cast<const char*>(__builtin_frame_address(0));
+#endif
+    return here < stack_floor;
 }
-inline constexpr const char* kDepthMessage = "Maximum call depth exceeded";
+// Reports and returns the refusal of a too deep call or evaluation.
+[[gnu::cold, gnu::noinline]] Value depth_exceeded();
 
 // Process-wide; false makes every node take the general rule (set from
 // DREVEL_NO_FAST_PATHS at start-up), so the two can be compared.
@@ -78,20 +87,24 @@ class Interpreter {
     void set_variable(Symbol name, Value value) {
         // Overwriting an existing binding of the current scope (or a global
         // at top level) is the common case.
-        if (name < slot_count_) {
-            Slot& s = slots_[name];
-            if (!s.declared_global) {
-                if (depth_ != 0 && !s.locals.empty() && s.locals.back().depth == depth_) {
-                    s.locals.back().value = std::move(value);
-                    return;
-                }
-                if (depth_ == 0 && s.has_global) {
-                    s.global = std::move(value);
-                    return;
-                }
-            }
+        if (Value* target = binding_to_overwrite(name)) {
+            *target = std::move(value);
+            return;
         }
         bind_variable(name, std::move(value));
+    }
+    // set_variable of a machine number, written into the binding in place.
+    void set_numeric(Symbol name, Numeric n) {
+        if (Value* target = binding_to_overwrite(name)) {
+            if (n.kind == Numeric::Int)
+                target->assign_number(n.i);
+            else if (n.kind == Numeric::Float)
+                target->assign_floating(n.f);
+            else
+                *target = Value::boolean(n.i != 0);
+            return;
+        }
+        bind_variable(name, value_of(n));
     }
     void declare_global(Symbol name);
     // A call's scope: push_scope returns where its bindings begin, which
@@ -171,10 +184,17 @@ class Interpreter {
     // set_variable when a new binding is made or the name is global.
     void bind_variable(Symbol name, Value value);
     // The binding set_variable would overwrite, if one exists.
-    Value* binding_to_overwrite(Symbol name);
+    Value* binding_to_overwrite(Symbol name) {
+        if (name >= slot_count_) return nullptr;
+        Slot& s = slots_[name];
+        if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
+        if (!s.locals.empty() && s.locals.back().depth == depth_) return &s.locals.back().value;
+        return nullptr;
+    }
 
     // Statements.
     void execute_assign(const AssignStmt& stmt);
+    void finish_compound(const AssignStmt& stmt, Value current, Value operand);
     void execute_while(const WhileStmt& stmt);
     void execute_for(const ForStmt& stmt);
     void execute_for_range(const ForStmt& stmt, const RangeExpr& range);

@@ -24,10 +24,11 @@ Numeric Interpreter::numeric_value(const Expr& expr) const {
             const DictMap& map = object->entries();
             auto it = map.find(static_cast<const StringExpr&>(*index.index).key());
             if (it != map.end()) element = &it->second;
-        } else if (object->kind() == ValueKind::Array && index.index->kind == ExprKind::Number) {
-            int64_t i = static_cast<const NumberExpr&>(*index.index).value;
-            if (i >= 0 && uint64_t(i) < object->items().size())
-                element = &object->items()[size_t(i)];
+        } else if (object->kind() == ValueKind::Array) {
+            // A Number index only: every other kind is refused by the rule.
+            Numeric i = numeric_operand(*index.index);
+            if (i.kind == Numeric::Int && i.i >= 0 && uint64_t(i.i) < object->items().size())
+                element = &object->items()[size_t(i.i)];
         }
         return element ? numeric_of(*element) : Numeric{};
     }

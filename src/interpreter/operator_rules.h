@@ -67,8 +67,7 @@ struct Numeric {
 
 // The ordering comparisons, alike for integers and doubles (no tolerance;
 // false when either double is NaN). Any other operator gives None.
-template <typename T>
-[[gnu::always_inline]] inline Numeric ordering(TokenKind op, T a, T b) {
+template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind op, T a, T b) {
     switch (op) {
     case TokenKind::Less: return Numeric::truth(a < b);
     case TokenKind::Greater: return Numeric::truth(a > b);

@@ -43,10 +43,12 @@ bool is_numeric_candidate(const Expr& expr) {
     }
     case ExprKind::UnaryOp: return static_cast<const UnaryOpExpr&>(expr).numeric;
     case ExprKind::Index: {
-        // d["k"], d.k and a[0] on a name read a stored value and run no code.
+        // d["k"], d.k, a[0] and a[j] on a name read a stored value and run
+        // no code.
         auto& index = static_cast<const IndexExpr&>(expr);
         return index.object->kind == ExprKind::Identifier &&
-               (index.index->kind == ExprKind::String || index.index->kind == ExprKind::Number);
+               (index.index->kind == ExprKind::String || index.index->kind == ExprKind::Number ||
+                index.index->kind == ExprKind::Identifier);
     }
     default: return false;
     }
@@ -103,7 +105,14 @@ void release_function(FunctionBody* f) {
 
 AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
     : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)),
-      numeric_value(value->kind == ExprKind::BinaryOp && is_numeric_candidate(*value)) {
+      numeric_value(value->kind == ExprKind::BinaryOp && is_numeric_candidate(*value)),
+      numeric_operand(is_numeric_candidate(*value)) {
+    if (k == StmtKind::CompoundAssign) {
+        binary_op = op == TokenKind::MinusAssign   ? TokenKind::Minus
+                    : op == TokenKind::StarAssign  ? TokenKind::Star
+                    : op == TokenKind::SlashAssign ? TokenKind::Slash
+                                                   : TokenKind::Plus;
+    }
     // x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
     // buffer: nothing can read x between its operands and the operation.
     const Expr* e = value.get();

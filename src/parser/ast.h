@@ -201,9 +201,11 @@ struct AssignStmt final : Stmt {
     std::string name;
     Symbol symbol;
     TokenKind op; // CompoundAssign only: PlusAssign, MinusAssign, StarAssign, SlashAssign
+    TokenKind binary_op = TokenKind::Plus; // CompoundAssign: the operator op applies
     ExprPtr value;
     const Expr* releasing_operation = nullptr;
-    bool numeric_value; // the value is arithmetic over numeric candidates
+    bool numeric_value;   // the value is arithmetic over numeric candidates
+    bool numeric_operand; // the value is a numeric candidate (it runs no code)
     AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v);
     StmtPtr clone() const override;
 };
