@@ -152,7 +152,8 @@ Value Interpreter::call_user_function(const Value& function, Value* args, size_t
 }
 
 inline Value Interpreter::run_function(const FunctionBody& body, Value* args, size_t count) {
-    if (depth_ >= max_call_depth || stack_runs_short()) return depth_exceeded();
+    if (depth_ >= max_call_depth || stack_runs_short(body.nesting * kStackPerLevel))
+        return depth_exceeded();
     if (out_of_steps()) return take_return_value();
     uint32_t scope = push_scope();
     size_t bound = std::min(count, body.param_symbols.size());

@@ -30,7 +30,6 @@ constexpr uint64_t kMaxRangeLength = 100000000;
 } // namespace
 
 Value Interpreter::evaluate(const Expr& expr) {
-    if (expr.kind > ExprKind::Identifier && stack_runs_short()) return depth_exceeded();
     switch (expr.kind) {
     case ExprKind::Number: return static_cast<const NumberExpr&>(expr).constant;
     case ExprKind::Float: return static_cast<const FloatExpr&>(expr).constant;

@@ -29,12 +29,6 @@ void report_with(std::string_view context, const Value& error) {
 } // namespace
 
 void Interpreter::execute_block(const Block& block) {
-    if (stack_runs_short()) {
-        // Blocks nested too deeply end the call like a returned Error.
-        return_value_ = depth_exceeded();
-        has_return_ = true;
-        return;
-    }
     for (const StmtPtr& stmt : block) {
         execute_statement(*stmt);
         if (has_return_ || break_pending_ || continue_pending_) return;

@@ -36,21 +36,27 @@ extern bool native_io_enabled;
 extern uint32_t max_call_depth;
 inline constexpr uint32_t kMaxCallDepth = 200000;
 
-// The lowest native stack address the evaluator may reach on this thread;
-// below it a call or a nested evaluation is refused like a too deep call, so
-// no script's shape can overflow the stack. Set when the thread's first
-// interpreter is made.
+// The lowest native stack address the evaluator may reach on this thread.
+// A call is refused like a too deep one when the stack left is less than its
+// body can take (its nesting depth times a bound per level), so no script's
+// shape can overflow the stack. Set when the thread's first interpreter is
+// made.
 extern thread_local constinit const char* stack_floor;
-[[gnu::always_inline]] inline bool stack_runs_short() {
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr size_t kStackPerLevel = 8192; // frames carry red zones
+#else
+inline constexpr size_t kStackPerLevel = 1024;
+#endif
+[[gnu::always_inline]] inline bool stack_runs_short(size_t need) {
 #if defined(__x86_64__)
     // The stack pointer itself: asking for a frame address would make every
     // caller set up a frame.
-    const char* here;
+    uintptr_t here;
     asm("mov %%rsp, %0" : "=r"(here));
 #else
-    const char* here = static_cast<const char*>(__builtin_frame_address(0));
+    uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
 #endif
-    return here < stack_floor;
+    return here < reinterpret_cast<uintptr_t>(stack_floor) + need;
 }
 // Reports and returns the refusal of a too deep call or evaluation.
 [[gnu::cold, gnu::noinline]] Value depth_exceeded();

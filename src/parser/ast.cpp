@@ -149,6 +149,7 @@ FunctionStmt::FunctionStmt(std::string n, std::vector<std::string> params, Block
         function->param_symbols.push_back(intern(p));
     function->params = std::move(params);
     function->body = std::move(body);
+    function->nesting = nesting_depth(function->body);
 }
 
 StmtPtr FunctionStmt::clone() const {

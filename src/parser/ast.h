@@ -190,7 +190,10 @@ struct FunctionBody : HeapObject {
     std::vector<std::string> params;
     std::vector<Symbol> param_symbols;
     Block body;
+    uint32_t nesting = 1; // nesting_depth(body)
 };
+// How many statements and expressions deep a block nests at most.
+uint32_t nesting_depth(const Block& block);
 void retain_function(FunctionBody* f);
 void release_function(FunctionBody* f);
 
