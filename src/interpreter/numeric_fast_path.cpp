@@ -77,7 +77,7 @@ int Interpreter::condition_truth(const Expr& expr, Value& failure) {
             if (l.kind != Numeric::None) {
                 Numeric r = numeric_operand(*binary.right);
                 if (r.kind != Numeric::None) {
-                    Numeric n = numeric_row(binary.op, l, r);
+                    Numeric n = comparison_row(binary.op, l, r);
                     if (n.kind == Numeric::Bool) return int(n.i);
                 }
             }

@@ -77,6 +77,23 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
     }
 }
 
+// The comparisons of two Numbers and of two doubles; None for any other
+// operator. Conditions use these alone.
+[[gnu::always_inline]] inline Numeric integer_comparison(TokenKind op, int64_t a, int64_t b) {
+    if (op == TokenKind::Equal) return Numeric::truth(a == b);
+    if (op == TokenKind::NotEqual) return Numeric::truth(a != b);
+    return ordering(op, a, b);
+}
+[[gnu::always_inline]] inline Numeric float_comparison(TokenKind op, double a, double b) {
+    if (op == TokenKind::Equal) return Numeric::truth(floats_equal(a, b));
+    if (op == TokenKind::NotEqual) return Numeric::truth(floats_differ(a, b));
+    return ordering(op, a, b);
+}
+[[gnu::always_inline]] inline Numeric comparison_row(TokenKind op, Numeric l, Numeric r) {
+    if (l.kind == Numeric::Int && r.kind == Numeric::Int) return integer_comparison(op, l.i, r.i);
+    return float_comparison(op, l.as_double(), r.as_double());
+}
+
 // Two Numbers (row 1), without its failures.
 [[gnu::always_inline]] inline Numeric integer_row(TokenKind op, int64_t a, int64_t b) {
     switch (op) {
@@ -91,9 +108,7 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
         if (b == 0) return Numeric{};
         return Numeric::integer(b == -1 ? 0 : a % b);
     case TokenKind::Power: return Numeric::integer(wrapping_power(a, b));
-    case TokenKind::Equal: return Numeric::truth(a == b);
-    case TokenKind::NotEqual: return Numeric::truth(a != b);
-    default: return ordering(op, a, b);
+    default: return integer_comparison(op, a, b);
     }
 }
 
@@ -108,9 +123,7 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
         return Numeric::real(a / b);
     case TokenKind::Percent: return Numeric::real(std::fmod(a, b));
     case TokenKind::Power: return Numeric::real(std::pow(a, b));
-    case TokenKind::Equal: return Numeric::truth(floats_equal(a, b));
-    case TokenKind::NotEqual: return Numeric::truth(floats_differ(a, b));
-    default: return ordering(op, a, b);
+    default: return float_comparison(op, a, b);
     }
 }
 
