@@ -236,16 +236,6 @@ class Interpreter {
         default: return numeric_value(expr);
         }
     }
-    static Numeric numeric_of(const Value& v) {
-        if (v.kind() == ValueKind::Number) return Numeric::integer(v.as_number());
-        if (v.kind() == ValueKind::Float) return Numeric::real(v.as_float());
-        return Numeric{};
-    }
-    static Value value_of(Numeric n) {
-        if (n.kind == Numeric::Int) return Value::number(n.i);
-        if (n.kind == Numeric::Float) return Value::floating(n.f);
-        return Value::boolean(n.i != 0);
-    }
     // The one way an operand is read: in place when it is a literal or a
     // bound name and nothing evaluated between this read and its use can
     // rebind it, otherwise evaluated into holder. An Error operand is read

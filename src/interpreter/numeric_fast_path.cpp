@@ -3,7 +3,9 @@
 // Number and Float rows and gives up (with no effect) wherever they would
 // fail or another row applies; the general path then takes over and reports
 // as usual.
+#include "interpreter/builtins/registry.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/log.h"
 
 namespace drevel {
 
@@ -47,6 +49,15 @@ Numeric Interpreter::numeric_value(const Expr& expr) const {
         Numeric r = numeric_operand(*b.right);
         if (r.kind == Numeric::None) return r;
         return numeric_row(b.op, l, r);
+    }
+    case ExprKind::Call: {
+        // A builtin's rule on one number. With -D the call goes the general
+        // way, which writes its trace lines.
+        if (extra_debug) return Numeric{};
+        auto& call = static_cast<const CallExpr&>(expr);
+        Numeric argument = numeric_operand(*call.args[0]);
+        if (argument.kind == Numeric::None) return argument;
+        return call.builtin->number_rule(argument);
     }
     default: return Numeric{};
     }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "interpreter/value.h"
 #include "lexer/token.h"
 
 namespace drevel {
@@ -131,6 +132,18 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
 [[gnu::always_inline]] inline Numeric numeric_row(TokenKind op, Numeric l, Numeric r) {
     if (l.kind == Numeric::Int && r.kind == Numeric::Int) return integer_row(op, l.i, r.i);
     return float_row(op, l.as_double(), r.as_double());
+}
+
+// A value's number, or None for any other kind.
+inline Numeric numeric_of(const Value& v) {
+    if (v.kind() == ValueKind::Number) return Numeric::integer(v.as_number());
+    if (v.kind() == ValueKind::Float) return Numeric::real(v.as_float());
+    return Numeric{};
+}
+inline Value value_of(Numeric n) {
+    if (n.kind == Numeric::Int) return Value::number(n.i);
+    if (n.kind == Numeric::Float) return Value::floating(n.f);
+    return Value::boolean(n.i != 0);
 }
 
 } // namespace drevel

@@ -50,6 +50,12 @@ bool is_numeric_candidate(const Expr& expr) {
                (index.index->kind == ExprKind::String || index.index->kind == ExprKind::Number ||
                 index.index->kind == ExprKind::Identifier);
     }
+    case ExprKind::Call: {
+        // sqrt(x), abs(x), floor(x): a rule on one number.
+        auto& call = static_cast<const CallExpr&>(expr);
+        return call.builtin && call.builtin->number_rule && call.args.size() == 1 &&
+               is_numeric_candidate(*call.args[0]);
+    }
     default: return false;
     }
 }
@@ -105,7 +111,8 @@ void release_function(FunctionBody* f) {
 
 AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
     : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)),
-      numeric_value(value->kind == ExprKind::BinaryOp && is_numeric_candidate(*value)),
+      numeric_value((value->kind == ExprKind::BinaryOp || value->kind == ExprKind::Call) &&
+                    is_numeric_candidate(*value)),
       numeric_operand(is_numeric_candidate(*value)) {
     if (k == StmtKind::CompoundAssign) {
         binary_op = op == TokenKind::MinusAssign   ? TokenKind::Minus

@@ -207,7 +207,7 @@ struct AssignStmt final : Stmt {
     TokenKind binary_op = TokenKind::Plus; // CompoundAssign: the operator op applies
     ExprPtr value;
     const Expr* releasing_operation = nullptr;
-    bool numeric_value;   // the value is arithmetic over numeric candidates
+    bool numeric_value;   // the value is arithmetic or a number rule over numeric candidates
     bool numeric_operand; // the value is a numeric candidate (it runs no code)
     AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v);
     StmtPtr clone() const override;
