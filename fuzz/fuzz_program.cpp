@@ -3,13 +3,19 @@
 // modules are unavailable, and programs that would open a window or pace
 // frames are skipped, so an input has no effect outside the process and
 // always ends. The working directory is a fresh temporary directory (where
-// `use` looks for modules). Standard output goes to /dev/null; run with
-// -close_fd_mask=2 to silence the ERROR lines on standard error.
+// `use` looks for modules).
+//
+// Every program runs twice: with the evaluator's fast paths and with the
+// general rules alone. Their standard output and standard error, caught in
+// memory files, must be byte-identical (programs that draw random numbers
+// are run but not compared).
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -43,6 +49,15 @@ bool uses_graphics(const drevel::TokenList& tokens) {
     return false;
 }
 
+// Names whose results differ from run to run.
+bool uses_randomness(const drevel::TokenList& tokens) {
+    for (const drevel::Token& token : tokens) {
+        if (token.kind == drevel::TokenKind::Identifier && token.text.starts_with("random"))
+            return true;
+    }
+    return false;
+}
+
 void run(const drevel::ParseResult& parsed) {
     using namespace drevel;
     Interpreter interpreter;
@@ -53,6 +68,7 @@ void run(const drevel::ParseResult& parsed) {
 struct Job {
     std::string_view source;
     int result = 0;
+    bool comparable = true;
 };
 
 void* run_job(void* argument) {
@@ -63,6 +79,7 @@ void* run_job(void* argument) {
             job.result = -1;
             return nullptr;
         }
+        job.comparable = !uses_randomness(tokens);
         drevel::ParseResult parsed = drevel::parse_program(tokens);
         if (!parsed.refusal) run(parsed);
     } catch (const std::bad_alloc&) {
@@ -93,10 +110,34 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Job job{std::string_view(reinterpret_cast<const char*>(data), size)};
-    if (!drevel::is_valid_utf8(job.source)) return -1;
+namespace {
+
+// Standard output and standard error of one run, caught in memory files.
+struct Output {
+    std::string out, err;
+    bool operator==(const Output&) const = default;
+};
+
+std::string take_file(int fd) {
+    std::string text;
+    ::lseek(fd, 0, SEEK_SET);
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, size_t(n));
+    ::close(fd);
+    return text;
+}
+
+Job run_captured(std::string_view source, bool fast_paths, Output& output) {
+    Job job{source};
+    drevel::fast_paths_enabled = fast_paths;
     fuzz_memory::begin_input();
+    const int out = ::memfd_create("stdout", 0), err = ::memfd_create("stderr", 0);
+    const int saved_out = ::dup(STDOUT_FILENO), saved_err = ::dup(STDERR_FILENO);
+    if (out < 0 || err < 0 || saved_out < 0 || saved_err < 0) std::abort();
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_t thread;
@@ -106,5 +147,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     pthread_attr_destroy(&attributes);
     pthread_join(thread, nullptr);
-    return job.result;
+    ::dup2(saved_out, STDOUT_FILENO);
+    ::dup2(saved_err, STDERR_FILENO);
+    ::close(saved_out);
+    ::close(saved_err);
+    output.out = take_file(out);
+    output.err = take_file(err);
+    return job;
+}
+
+void report_difference(const char* stream, const std::string& fast, const std::string& general) {
+    size_t at = 0;
+    while (at < fast.size() && at < general.size() && fast[at] == general[at])
+        ++at;
+    size_t from = at > 200 ? at - 200 : 0;
+    std::fprintf(stderr,
+                 "fuzz_program: %s differs at byte %zu between the fast paths and the general "
+                 "rules\n--- fast paths:\n%s\n--- general rules:\n%s\n",
+                 stream, at, fast.substr(from, 600).c_str(), general.substr(from, 600).c_str());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view source(reinterpret_cast<const char*>(data), size);
+    if (!drevel::is_valid_utf8(source)) return -1;
+    Output fast, general;
+    Job first = run_captured(source, true, fast);
+    if (first.result != 0) return first.result;
+    Job second = run_captured(source, false, general);
+    drevel::fast_paths_enabled = true;
+    if (second.result != 0 || !first.comparable) return second.result;
+    if (fast == general) return 0;
+    if (fast.out != general.out) report_difference("standard output", fast.out, general.out);
+    if (fast.err != general.err) report_difference("standard error", fast.err, general.err);
+    std::abort();
 }

@@ -50,6 +50,7 @@ class Arguments {
 
 bool native_io_enabled = true;
 uint32_t max_call_depth = kMaxCallDepth;
+bool fast_paths_enabled = true;
 
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
@@ -66,7 +67,7 @@ Value Interpreter::call_function(const CallExpr& call) {
         if (extra_debug) trace_log(call.name + " is a builtin");
         return result;
     }
-    if (!extra_debug) {
+    if (!extra_debug && fast_paths_) {
         // The common case, a user function called with its parameter count.
         const Value* found = find(call.symbol);
         if (found && found->kind() == ValueKind::Function &&
@@ -151,7 +152,8 @@ Value Interpreter::call_user_function(const Value& function, Value* args, size_t
 }
 
 inline Value Interpreter::run_function(const FunctionBody& body, Value* args, size_t count) {
-    if (depth_ >= max_call_depth) return fail("Maximum call depth exceeded");
+    if (depth_ >= max_call_depth || stack_runs_short(body.nesting * kStackPerLevel))
+        return depth_exceeded();
     if (out_of_steps()) return take_return_value();
     uint32_t scope = push_scope();
     size_t bound = std::min(count, body.param_symbols.size());

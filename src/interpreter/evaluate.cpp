@@ -38,7 +38,7 @@ Value Interpreter::evaluate(const Expr& expr) {
     case ExprKind::Identifier: return evaluate_identifier(static_cast<const IdentifierExpr&>(expr));
     case ExprKind::BinaryOp: {
         auto& binary = static_cast<const BinaryOpExpr&>(expr);
-        if (!binary.numeric || numeric_failed_) return evaluate_binary(binary);
+        if (!binary.numeric || numeric_failed_ || !fast_paths_) return evaluate_binary(binary);
         return evaluate_numeric(binary);
     }
     case ExprKind::UnaryOp: return evaluate_unary(static_cast<const UnaryOpExpr&>(expr));
@@ -57,70 +57,30 @@ Value Interpreter::evaluate_identifier(const IdentifierExpr& expr) {
 }
 
 Value Interpreter::evaluate_binary(const BinaryOpExpr& expr) {
-    // Literal and variable operands are read in place. The left one only when
-    // the right one runs no code that could rebind it.
+    // The left operand is read in place only when the right one runs no code
+    // that could rebind it.
     Value left_value, right_value;
-    const Value* left = runs_no_code(*expr.right) ? in_place(*expr.left) : nullptr;
-    if (!left) {
-        left_value = evaluate(*expr.left);
-        if (left_value.is_error()) return left_value;
-        left = &left_value;
-    }
-    const Value* right = in_place(*expr.right);
-    if (!right) {
-        right_value = evaluate(*expr.right);
-        if (right_value.is_error()) return right_value;
-        right = &right_value;
-    }
-    // Integer and float rows without failures are the common case.
-    if (left->kind() == ValueKind::Number && right->kind() == ValueKind::Number) {
-        int64_t a = left->as_number(), b = right->as_number();
-        switch (expr.op) {
-        case TokenKind::Plus: return Value::number(int64_t(uint64_t(a) + uint64_t(b)));
-        case TokenKind::Minus: return Value::number(int64_t(uint64_t(a) - uint64_t(b)));
-        case TokenKind::Star: return Value::number(int64_t(uint64_t(a) * uint64_t(b)));
-        case TokenKind::Slash:
-            if (b != 0 && b != -1) return Value::number(a / b);
-            break;
-        case TokenKind::Percent:
-            if (b != 0 && b != -1) return Value::number(a % b);
-            break;
-        case TokenKind::Less: return Value::boolean(a < b);
-        case TokenKind::Greater: return Value::boolean(a > b);
-        case TokenKind::LessEqual: return Value::boolean(a <= b);
-        case TokenKind::GreaterEqual: return Value::boolean(a >= b);
-        case TokenKind::Equal: return Value::boolean(a == b);
-        case TokenKind::NotEqual: return Value::boolean(a != b);
-        default: break;
-        }
-    } else if (left->kind() == ValueKind::Float && right->kind() == ValueKind::Float) {
-        double a = left->as_float(), b = right->as_float();
-        switch (expr.op) {
-        case TokenKind::Plus: return Value::floating(a + b);
-        case TokenKind::Minus: return Value::floating(a - b);
-        case TokenKind::Star: return Value::floating(a * b);
-        case TokenKind::Slash:
-            if (b != 0.0) return Value::floating(a / b);
-            break;
-        case TokenKind::Less: return Value::boolean(a < b);
-        case TokenKind::Greater: return Value::boolean(a > b);
-        case TokenKind::LessEqual: return Value::boolean(a <= b);
-        case TokenKind::GreaterEqual: return Value::boolean(a >= b);
-        default: break;
+    const Value& left = operand(*expr.left, left_value, runs_no_code(*expr.right));
+    DREVEL_TRY(left);
+    const Value& right = operand(*expr.right, right_value, true);
+    DREVEL_TRY(right);
+    if (fast_paths_) {
+        // Number and Float rows that do not fail build no message.
+        Numeric l = numeric_of(left), r = numeric_of(right);
+        if (l.kind != Numeric::None && r.kind != Numeric::None) {
+            Numeric n = numeric_row(expr.op, l, r);
+            if (n.kind != Numeric::None) return value_of(n);
         }
     }
     if (releasing_operation_ == &expr) {
         // The target's binding is let go below; operands read in place from
         // it must be copies first.
-        if (right != &right_value) {
-            right_value = *right;
-            right = &right_value;
-        }
-        if (left != &left_value) left_value = *left;
+        Value kept_left = &left == &left_value ? std::move(left_value) : left;
+        Value kept_right = &right == &right_value ? std::move(right_value) : right;
         release_pending_target(expr);
-        return binary_operation(std::move(left_value), expr.op, *right);
+        return binary_operation(std::move(kept_left), expr.op, kept_right);
     }
-    return binary_operation(left == &left_value ? std::move(left_value) : *left, expr.op, *right);
+    return binary_operation(&left == &left_value ? std::move(left_value) : left, expr.op, right);
 }
 
 Value Interpreter::evaluate_unary(const UnaryOpExpr& expr) {
@@ -158,44 +118,26 @@ Value Interpreter::evaluate_dict(const DictExpr& expr) {
 }
 
 Value Interpreter::evaluate_index(const IndexExpr& expr) {
-    if (expr.object->kind == ExprKind::Identifier) {
+    if (expr.object->kind == ExprKind::Identifier && expr.index->kind == ExprKind::String) {
+        // m.x on an imported module reads its export x, unless a variable
+        // holds the name m.
         auto& name = static_cast<const IdentifierExpr&>(*expr.object);
-        const Value* object = find(name.symbol);
-        if (!object) {
-            // m.x on an imported module reads its export x.
-            if (expr.index->kind == ExprKind::String && modules_.count(name.name)) {
-                return get_variable(name.name + "." +
-                                    static_cast<const StringExpr&>(*expr.index).value);
-            }
-            return fail("Undefined variable '" + name.name + "'");
-        }
-        // Literal indexes cannot run code, so the variable can be read in
-        // place instead of copied.
-        ExprKind index_kind = expr.index->kind;
-        if (index_kind == ExprKind::String) {
-            auto& key = static_cast<const StringExpr&>(*expr.index);
-            if (object->kind() == ValueKind::Dict) {
-                // A literal key: its hash is ready.
-                const DictMap& map = object->entries();
-                auto it = map.find(key.key());
-                if (it == map.end()) return fail("Dictionary key '" + key.value + "' not found");
-                return it->second;
-            }
-            return index_value(*object, key.constant);
-        }
-        if (index_kind == ExprKind::Number)
-            return index_value(*object,
-                               Value::number(static_cast<const NumberExpr&>(*expr.index).value));
-        if (index_kind == ExprKind::Identifier) {
-            auto& index_name = static_cast<const IdentifierExpr&>(*expr.index);
-            if (const Value* index = find(index_name.symbol)) return index_value(*object, *index);
-            return fail("Undefined variable '" + index_name.name + "'");
-        }
+        if (!find(name.symbol) && modules_.count(name.name))
+            return get_variable(name.name + "." +
+                                static_cast<const StringExpr&>(*expr.index).value);
     }
-    Value object = evaluate(*expr.object);
-    if (object.is_error()) return object;
-    Value index = evaluate(*expr.index);
-    if (index.is_error()) return index;
+    Value object_value, index_value_holder;
+    const Value& object = operand(*expr.object, object_value, runs_no_code(*expr.index));
+    DREVEL_TRY(object);
+    if (fast_paths_ && expr.index->kind == ExprKind::String && object.kind() == ValueKind::Dict) {
+        // A literal key: its hash is ready.
+        auto& key = static_cast<const StringExpr&>(*expr.index);
+        const DictMap& map = object.entries();
+        auto it = map.find(key.key());
+        if (it != map.end()) return it->second;
+    }
+    const Value& index = operand(*expr.index, index_value_holder, true);
+    DREVEL_TRY(index);
     return index_value(object, index);
 }
 

@@ -1,8 +1,5 @@
 // Statement execution. A statement never stops the program: a failure inside
 // it is reported with the statement's context and execution goes on.
-#include <cmath>
-
-#include "interpreter/arithmetic.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
@@ -15,8 +12,7 @@ bool pattern_equal(const Value& scrutinee, const Value& pattern) {
     if (scrutinee.kind() != pattern.kind()) return false;
     switch (scrutinee.kind()) {
     case ValueKind::Number: return scrutinee.as_number() == pattern.as_number();
-    case ValueKind::Float:
-        return std::fabs(scrutinee.as_float() - pattern.as_float()) < kFloatTolerance;
+    case ValueKind::Float: return floats_equal(scrutinee.as_float(), pattern.as_float());
     case ValueKind::String: return scrutinee.text() == pattern.text();
     case ValueKind::Boolean: return scrutinee.as_boolean() == pattern.as_boolean();
     case ValueKind::Null: return true;
@@ -85,28 +81,44 @@ void Interpreter::execute_statement(const Stmt& stmt) {
     }
 }
 
+// Steps 2 to 4 of a compound assignment, from the variable's value as read
+// before the operand was evaluated.
+void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
+    if (operand.is_error())
+        report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
+    if (stmt.releasing_operation) {
+        if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
+    }
+    set_variable(stmt.symbol, binary_operation(std::move(current), stmt.binary_op, operand));
+}
+
 void Interpreter::execute_assign(const AssignStmt& stmt) {
     if (stmt.kind == StmtKind::CompoundAssign) {
-        Value current = get_variable(stmt.symbol);
-        Value operand = evaluate(*stmt.value);
-        if (operand.is_error())
-            report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
-        if (stmt.releasing_operation) {
-            if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
+        const Value* found = fast_paths_ ? find(stmt.symbol) : nullptr;
+        Numeric l = found ? numeric_of(*found) : Numeric{};
+        if (l.kind == Numeric::None)
+            return finish_compound(stmt, get_variable(stmt.symbol), evaluate(*stmt.value));
+        // x += y on numbers. The variable's number is kept before the operand
+        // runs, as the general rule reads it first; a row that fails hands
+        // both over to it.
+        if (stmt.numeric_operand) {
+            Numeric r = numeric_operand(*stmt.value);
+            Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
+            if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
+            return finish_compound(stmt, value_of(l), evaluate(*stmt.value));
         }
-        TokenKind op = stmt.op == TokenKind::PlusAssign    ? TokenKind::Plus
-                       : stmt.op == TokenKind::MinusAssign ? TokenKind::Minus
-                       : stmt.op == TokenKind::StarAssign  ? TokenKind::Star
-                                                           : TokenKind::Slash;
-        set_variable(stmt.symbol, binary_operation(std::move(current), op, operand));
-        return;
+        Value operand = evaluate(*stmt.value);
+        Numeric r = numeric_of(operand);
+        Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
+        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
+        return finish_compound(stmt, value_of(l), std::move(operand));
     }
-    if (stmt.numeric_value) {
+    if (stmt.numeric_value && fast_paths_) {
         // Arithmetic that works out in machine numbers is stored directly.
         Numeric n = numeric_value(*stmt.value);
-        if (n.kind == Numeric::Int) return set_variable(stmt.symbol, Value::number(n.i));
-        if (n.kind == Numeric::Float) return set_variable(stmt.symbol, Value::floating(n.f));
+        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
     }
+    // Not a fast path: appends stay linear in both modes.
     releasing_operation_ = stmt.releasing_operation;
     releasing_symbol_ = stmt.symbol;
     Value result = evaluate(*stmt.value);
@@ -136,7 +148,7 @@ void Interpreter::execute_while(const WhileStmt& stmt) {
 }
 
 void Interpreter::execute_for(const ForStmt& stmt) {
-    if (stmt.iter->kind == ExprKind::Range) {
+    if (stmt.iter->kind == ExprKind::Range && fast_paths_) {
         execute_for_range(stmt, static_cast<const RangeExpr&>(*stmt.iter));
         return;
     }
@@ -176,9 +188,10 @@ void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range)
         report_error(message);
         return;
     }
+    if (start < end) charge_steps(uint64_t(end) - uint64_t(start)); // as building the range would
     for (int64_t i = start; i < end; ++i) {
         if (out_of_steps()) break;
-        set_variable(stmt.symbol, Value::number(i));
+        set_numeric(stmt.symbol, Numeric::integer(i));
         execute_block(stmt.body);
         if (has_return_ || break_pending_) break;
         continue_pending_ = false;

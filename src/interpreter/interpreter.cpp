@@ -1,11 +1,42 @@
 #include "interpreter/interpreter.h"
 
+#include <pthread.h>
+
+#include <algorithm>
+
 #include "interpreter/log.h"
 #include "modules/sdl2/graphics_context.h"
 
 namespace drevel {
 
+thread_local constinit const char* stack_floor = nullptr;
+
+Value depth_exceeded() {
+    report_error("Maximum call depth exceeded");
+    return Value::error("Maximum call depth exceeded");
+}
+
+namespace {
+
+// Kept free below the floor for builtins, the C library and the graphics
+// and network code they call.
+constexpr size_t kStackReserve = size_t(256) << 10;
+
+const char* find_stack_floor() {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return nullptr;
+    void* low = nullptr;
+    size_t size = 0;
+    int got = pthread_attr_getstack(&attributes, &low, &size);
+    pthread_attr_destroy(&attributes);
+    if (got != 0 || low == nullptr) return nullptr;
+    return static_cast<const char*>(low) + std::min(kStackReserve, size / 2);
+}
+
+} // namespace
+
 Interpreter::Interpreter() : graphics_(std::make_unique<GraphicsContext>()) {
+    if (stack_floor == nullptr) stack_floor = find_stack_floor();
     grow_slots();
 }
 
@@ -52,13 +83,6 @@ void Interpreter::bind_variable(Symbol name, Value value) {
     }
     s.locals.push_back(LocalBinding{std::move(value), depth_});
     scope_bindings_.push_back(name);
-}
-
-Value* Interpreter::binding_to_overwrite(Symbol name) {
-    Slot& s = slot(name);
-    if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
-    if (!s.locals.empty() && s.locals.back().depth == depth_) return &s.locals.back().value;
-    return nullptr;
 }
 
 void Interpreter::declare_global(Symbol name) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "interpreter/interrupt.h"
+#include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
 #include "parser/ast.h"
 
@@ -35,6 +36,42 @@ extern bool native_io_enabled;
 // Process-wide; start-up lowers it when the evaluator's stack is smaller.
 extern uint32_t max_call_depth;
 inline constexpr uint32_t kMaxCallDepth = 200000;
+
+// The lowest native stack address the evaluator may reach on this thread.
+// A call is refused like a too deep one when the stack left is less than its
+// body can take (its nesting depth times a bound per level), so no script's
+// shape can overflow the stack. Set when the thread's first interpreter is
+// made.
+extern thread_local constinit const char* stack_floor;
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr size_t kStackPerLevel = 8192; // frames carry red zones
+#else
+inline constexpr size_t kStackPerLevel = 1024;
+#endif
+[[gnu::always_inline]] inline bool stack_runs_short(size_t need) {
+#if defined(__x86_64__)
+    // The stack pointer itself: asking for a frame address would make every
+    // caller set up a frame.
+    uintptr_t here;
+    asm("mov %%rsp, %0" : "=r"(here));
+#else
+    uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+#endif
+    return here < reinterpret_cast<uintptr_t>(stack_floor) + need;
+}
+// Reports and returns the refusal of a too deep call or evaluation.
+[[gnu::cold, gnu::noinline]] Value depth_exceeded();
+
+// Process-wide; false makes every node take the general rule (set from
+// DREVEL_NO_FAST_PATHS at start-up), so the two can be compared.
+extern bool fast_paths_enabled;
+
+// An Error value ends the evaluation that read it: it is the result, passed
+// on without a new report.
+#define DREVEL_TRY(value)                                                                          \
+    do {                                                                                           \
+        if ((value).is_error()) return (value);                                                    \
+    } while (0)
 
 class Interpreter {
   public:
@@ -57,20 +94,24 @@ class Interpreter {
     void set_variable(Symbol name, Value value) {
         // Overwriting an existing binding of the current scope (or a global
         // at top level) is the common case.
-        if (name < slot_count_) {
-            Slot& s = slots_[name];
-            if (!s.declared_global) {
-                if (depth_ != 0 && !s.locals.empty() && s.locals.back().depth == depth_) {
-                    s.locals.back().value = std::move(value);
-                    return;
-                }
-                if (depth_ == 0 && s.has_global) {
-                    s.global = std::move(value);
-                    return;
-                }
-            }
+        if (Value* target = binding_to_overwrite(name)) {
+            *target = std::move(value);
+            return;
         }
         bind_variable(name, std::move(value));
+    }
+    // set_variable of a machine number, written into the binding in place.
+    void set_numeric(Symbol name, Numeric n) {
+        if (Value* target = binding_to_overwrite(name)) {
+            if (n.kind == Numeric::Int)
+                target->assign_number(n.i);
+            else if (n.kind == Numeric::Float)
+                target->assign_floating(n.f);
+            else
+                *target = Value::boolean(n.i != 0);
+            return;
+        }
+        bind_variable(name, value_of(n));
     }
     void declare_global(Symbol name);
     // A call's scope: push_scope returns where its bindings begin, which
@@ -105,29 +146,6 @@ class Interpreter {
     }
 
     GraphicsContext& graphics() { return *graphics_; }
-
-    // A number while arithmetic runs in machine numbers: two words, returned
-    // in registers.
-    struct Numeric {
-        enum Kind : uint8_t { None, Int, Float };
-        union {
-            int64_t i;
-            double f;
-        };
-        Kind kind = None;
-        static Numeric integer(int64_t v) {
-            Numeric n;
-            n.i = v;
-            n.kind = Int;
-            return n;
-        }
-        static Numeric real(double v) {
-            Numeric n;
-            n.f = v;
-            n.kind = Float;
-            return n;
-        }
-    };
 
     // For fuzzing: after this many loop iterations and calls the program is
     // wound down, as if every running function returned an Error value.
@@ -173,10 +191,17 @@ class Interpreter {
     // set_variable when a new binding is made or the name is global.
     void bind_variable(Symbol name, Value value);
     // The binding set_variable would overwrite, if one exists.
-    Value* binding_to_overwrite(Symbol name);
+    Value* binding_to_overwrite(Symbol name) {
+        if (name >= slot_count_) return nullptr;
+        Slot& s = slots_[name];
+        if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
+        if (!s.locals.empty() && s.locals.back().depth == depth_) return &s.locals.back().value;
+        return nullptr;
+    }
 
     // Statements.
     void execute_assign(const AssignStmt& stmt);
+    void finish_compound(const AssignStmt& stmt, Value current, Value operand);
     void execute_while(const WhileStmt& stmt);
     void execute_for(const ForStmt& stmt);
     void execute_for_range(const ForStmt& stmt, const RangeExpr& range);
@@ -207,18 +232,27 @@ class Interpreter {
         case ExprKind::Float: return Numeric::real(static_cast<const FloatExpr&>(expr).value);
         case ExprKind::Identifier: {
             const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
-            if (v && v->kind() == ValueKind::Number) return Numeric::integer(v->as_number());
-            if (v && v->kind() == ValueKind::Float) return Numeric::real(v->as_float());
-            return Numeric{};
+            return v ? numeric_of(*v) : Numeric{};
         }
         default: return numeric_value(expr);
         }
     }
-    Value numeric_fallback(const BinaryOpExpr& expr);
+    // The one way an operand is read: in place when it is a literal or a
+    // bound name and nothing evaluated between this read and its use can
+    // rebind it, otherwise evaluated into holder. An Error operand is read
+    // like any other value; the caller ends with it (DREVEL_TRY).
+    const Value& operand(const Expr& expr, Value& holder, bool may_read_in_place) {
+        if (may_read_in_place && fast_paths_) {
+            if (const Value* v = in_place(expr)) return *v;
+        }
+        holder = evaluate(expr);
+        return holder;
+    }
     // The truth of an if or while condition: 1 or 0, or -1 with the Error
     // value in failure. Numeric comparisons build no value.
     int condition_truth(const Expr& expr, Value& failure);
     bool numeric_failed_ = false; // set while the general path redoes a failed try
+    const bool fast_paths_ = fast_paths_enabled;
 
     static bool runs_no_code(const Expr& expr) {
         return expr.kind <= ExprKind::Identifier; // literals and names

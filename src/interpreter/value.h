@@ -109,6 +109,18 @@ class Value {
         return *this;
     }
 
+    // Replace the value by a number, field by field.
+    void assign_number(int64_t n) noexcept {
+        release();
+        kind_ = ValueKind::Number;
+        payload_.integer = n;
+    }
+    void assign_floating(double d) noexcept {
+        release();
+        kind_ = ValueKind::Float;
+        payload_.real = d;
+    }
+
     // Constructors by kind.
     static Value number(int64_t n) noexcept {
         Value v;

@@ -4,9 +4,11 @@
 // never by the host stack.
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <new>
 #include <pthread.h>
 #include <stdexcept>
+#include <string_view>
 #include <type_traits>
 #include <unistd.h>
 
@@ -152,6 +154,10 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     std::set_new_handler(out_of_memory);
+    // For comparing the evaluator's fast paths with the general rules.
+    const char* general_only = std::getenv("DREVEL_NO_FAST_PATHS");
+    if (general_only && *general_only && std::string_view(general_only) != "0")
+        fast_paths_enabled = false;
     Start start{argc, argv};
     if (!start_on_large_stack(start)) {
         max_call_depth = 500; // the process's own stack

@@ -43,10 +43,18 @@ bool is_numeric_candidate(const Expr& expr) {
     }
     case ExprKind::UnaryOp: return static_cast<const UnaryOpExpr&>(expr).numeric;
     case ExprKind::Index: {
-        // d["k"], d.k and a[0] on a name read a stored value and run no code.
+        // d["k"], d.k, a[0] and a[j] on a name read a stored value and run
+        // no code.
         auto& index = static_cast<const IndexExpr&>(expr);
         return index.object->kind == ExprKind::Identifier &&
-               (index.index->kind == ExprKind::String || index.index->kind == ExprKind::Number);
+               (index.index->kind == ExprKind::String || index.index->kind == ExprKind::Number ||
+                index.index->kind == ExprKind::Identifier);
+    }
+    case ExprKind::Call: {
+        // sqrt(x), abs(x), floor(x): a rule on one number.
+        auto& call = static_cast<const CallExpr&>(expr);
+        return call.builtin && call.builtin->number_rule && call.args.size() == 1 &&
+               is_numeric_candidate(*call.args[0]);
     }
     default: return false;
     }
@@ -103,7 +111,15 @@ void release_function(FunctionBody* f) {
 
 AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
     : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)),
-      numeric_value(value->kind == ExprKind::BinaryOp && is_numeric_candidate(*value)) {
+      numeric_value((value->kind == ExprKind::BinaryOp || value->kind == ExprKind::Call) &&
+                    is_numeric_candidate(*value)),
+      numeric_operand(is_numeric_candidate(*value)) {
+    if (k == StmtKind::CompoundAssign) {
+        binary_op = op == TokenKind::MinusAssign   ? TokenKind::Minus
+                    : op == TokenKind::StarAssign  ? TokenKind::Star
+                    : op == TokenKind::SlashAssign ? TokenKind::Slash
+                                                   : TokenKind::Plus;
+    }
     // x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
     // buffer: nothing can read x between its operands and the operation.
     const Expr* e = value.get();
@@ -140,6 +156,7 @@ FunctionStmt::FunctionStmt(std::string n, std::vector<std::string> params, Block
         function->param_symbols.push_back(intern(p));
     function->params = std::move(params);
     function->body = std::move(body);
+    function->nesting = nesting_depth(function->body);
 }
 
 StmtPtr FunctionStmt::clone() const {

@@ -190,7 +190,10 @@ struct FunctionBody : HeapObject {
     std::vector<std::string> params;
     std::vector<Symbol> param_symbols;
     Block body;
+    uint32_t nesting = 1; // nesting_depth(body)
 };
+// How many statements and expressions deep a block nests at most.
+uint32_t nesting_depth(const Block& block);
 void retain_function(FunctionBody* f);
 void release_function(FunctionBody* f);
 
@@ -201,9 +204,11 @@ struct AssignStmt final : Stmt {
     std::string name;
     Symbol symbol;
     TokenKind op; // CompoundAssign only: PlusAssign, MinusAssign, StarAssign, SlashAssign
+    TokenKind binary_op = TokenKind::Plus; // CompoundAssign: the operator op applies
     ExprPtr value;
     const Expr* releasing_operation = nullptr;
-    bool numeric_value; // the value is arithmetic over numeric candidates
+    bool numeric_value;   // the value is arithmetic or a number rule over numeric candidates
+    bool numeric_operand; // the value is a numeric candidate (it runs no code)
     AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v);
     StmtPtr clone() const override;
 };

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Where the address space is limited: start-up falls back to a smaller
 evaluator stack and lowers the call depth limit with it, so a runaway
-recursion is still refused with its message instead of crashing; and a
-script that asks for more memory than there is ends with "Error: Out of
-memory" and status 1, after what it printed before, instead of aborting."""
+recursion is still refused with its message instead of crashing, whatever
+the shape of the recursive body (long expressions and deeply nested blocks
+cost more stack per call); and a script that asks for more memory than
+there is ends with "Error: Out of memory" and status 1, after what it
+printed before, instead of aborting."""
 import os
 import resource
 import subprocess
@@ -21,6 +23,16 @@ print(down(300))
 print(down(1000000))
 print("after")
 """
+
+# A long chain of operators around the recursive call.
+LONG_EXPRESSION = ("def f(n) {\n    return f(n + 1)" + " + 1" * 150 + "\n}\n"
+                   "print(0)\nprint(f(0))\nprint(\"after\")\n")
+
+# The recursive call inside 500 nested blocks.
+NESTED_BLOCKS = ("def g(n) {\n" + "    if n > -1 {\n" * 500 + "    return g(n + 1)\n" +
+                 "    }\n" * 500 + "}\nprint(0)\nprint(g(0))\nprint(\"after\")\n")
+
+SCRIPTS = {"deep": SCRIPT, "long_expression": LONG_EXPRESSION, "nested_blocks": NESTED_BLOCKS}
 
 # Each prints "start", then grows without bound.
 OUT_OF_MEMORY = {
@@ -45,19 +57,22 @@ def main():
         return 0
     failures = 0
     with tempfile.TemporaryDirectory() as tmp:
-        script = os.path.join(tmp, "deep.dv")
-        with open(script, "w") as f:
-            f.write(SCRIPT)
-        for limit_mb in (3000, 600):
-            proc = run_limited(drevel, script, limit_mb << 20)
-            out = proc.stdout.decode()
-            err = proc.stderr.decode()
-            ok = (proc.returncode == 0 and out.startswith("0\n") and out.endswith("after\n")
-                  and "Maximum call depth exceeded" in err)
-            print(f"{'ok' if ok else 'FAIL'}: address space {limit_mb} MB, status {proc.returncode}")
-            if not ok:
-                print(out[-500:], err[-500:])
-                failures += 1
+        for name, text in SCRIPTS.items():
+            script = os.path.join(tmp, name + ".dv")
+            with open(script, "w") as f:
+                f.write(text)
+            for limit_mb in (2000, 600):
+                proc = run_limited(drevel, script, limit_mb << 20)
+                out = proc.stdout.decode()
+                err = proc.stderr.decode()
+                ok = (proc.returncode == 0 and out.startswith("0\n") and
+                      out.endswith("after\n") and "Maximum call depth exceeded" in err)
+                print(f"{'ok' if ok else 'FAIL'}: {name}, address space {limit_mb} MB, "
+                      f"status {proc.returncode}")
+                if not ok:
+                    print(out[-500:], err[-500:])
+                    failures += 1
+        script = os.path.join(tmp, "memory.dv")
         for what, source in OUT_OF_MEMORY.items():
             with open(script, "w") as f:
                 f.write(source)

@@ -40,6 +40,12 @@ DREVEL_BUILTIN(max);
 DREVEL_BUILTIN(floor);
 DREVEL_BUILTIN(ceil);
 DREVEL_BUILTIN(round);
+// Their rules on one number.
+Numeric abs_of(Numeric n);
+Numeric sqrt_of(Numeric n);
+Numeric floor_of(Numeric n);
+Numeric ceil_of(Numeric n);
+Numeric round_of(Numeric n);
 DREVEL_BUILTIN(random);
 DREVEL_BUILTIN(random_range);
 

@@ -47,18 +47,37 @@ RandomGenerator& generator() {
 
 } // namespace
 
-Value abs(const Value* args, size_t count, GraphicsContext&) {
+namespace {
+// A builtin of one number: anything else as the first argument gives Null.
+Value on_one_number(const Value* args, size_t count, NumberFn rule) {
     if (!numeric_argument(args, count)) return Value();
-    if (args[0].kind() == ValueKind::Number) {
-        int64_t n = args[0].as_number();
-        return Value::number(n < 0 ? int64_t(0 - uint64_t(n)) : n);
-    }
-    return Value::floating(std::fabs(args[0].as_float()));
+    return value_of(rule(numeric_of(args[0])));
+}
+} // namespace
+
+// Wraps around for the most negative Number; a Float loses its sign bit.
+Numeric abs_of(Numeric n) {
+    if (n.kind == Numeric::Int) return Numeric::integer(n.i < 0 ? int64_t(0 - uint64_t(n.i)) : n.i);
+    return Numeric::real(std::fabs(n.f));
+}
+Numeric sqrt_of(Numeric n) {
+    return Numeric::real(std::sqrt(n.as_double()));
+}
+Numeric floor_of(Numeric n) {
+    return Numeric::integer(saturating_to_int(std::floor(n.as_double())));
+}
+Numeric ceil_of(Numeric n) {
+    return Numeric::integer(saturating_to_int(std::ceil(n.as_double())));
+}
+Numeric round_of(Numeric n) {
+    return Numeric::integer(saturating_to_int(std::round(n.as_double())));
 }
 
+Value abs(const Value* args, size_t count, GraphicsContext&) {
+    return on_one_number(args, count, abs_of);
+}
 Value sqrt(const Value* args, size_t count, GraphicsContext&) {
-    if (!numeric_argument(args, count)) return Value();
-    return Value::floating(std::sqrt(numeric_to_float(args[0])));
+    return on_one_number(args, count, sqrt_of);
 }
 
 Value pow(const Value* args, size_t count, GraphicsContext&) {
@@ -92,18 +111,15 @@ Value max(const Value* args, size_t count, GraphicsContext&) {
 }
 
 Value floor(const Value* args, size_t count, GraphicsContext&) {
-    if (!numeric_argument(args, count)) return Value();
-    return Value::number(saturating_to_int(std::floor(numeric_to_float(args[0]))));
+    return on_one_number(args, count, floor_of);
 }
 
 Value ceil(const Value* args, size_t count, GraphicsContext&) {
-    if (!numeric_argument(args, count)) return Value();
-    return Value::number(saturating_to_int(std::ceil(numeric_to_float(args[0]))));
+    return on_one_number(args, count, ceil_of);
 }
 
 Value round(const Value* args, size_t count, GraphicsContext&) {
-    if (!numeric_argument(args, count)) return Value();
-    return Value::number(saturating_to_int(std::round(numeric_to_float(args[0]))));
+    return on_one_number(args, count, round_of);
 }
 
 Value random(const Value*, size_t, GraphicsContext&) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
 
 namespace drevel {
@@ -16,9 +17,15 @@ class GraphicsContext;
 // interpreter's graphics context; it always yields one value.
 using NativeFn = Value (*)(const Value* args, size_t count, GraphicsContext& graphics);
 
+// The rule of a builtin that maps one number to one number (abs, sqrt,
+// floor, ceil, round): its native function applies it, and arithmetic in
+// machine numbers calls it directly.
+using NumberFn = Numeric (*)(Numeric);
+
 struct BuiltinEntry {
     std::string_view name;
     NativeFn function;
+    NumberFn number_rule = nullptr;
 };
 
 // The registered builtin of that name, or nullptr.
