@@ -7,7 +7,7 @@ VIMFILES ?= /usr/share/vim/vimfiles
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/showcase.dv
 
-.PHONY: all setup configure build run test test-sanitize test-leaks fuzz bench bench-smoke install clean format
+.PHONY: all setup configure build run test test-slow test-sanitize test-leaks fuzz bench bench-smoke install clean format
 
 all: build
 
@@ -27,8 +27,13 @@ run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target drevel
 	./$(BUILD)/drevel $(EXAMPLE)
 
+# Everything but the tests labelled "slow" (soak, load, largest rasters):
+# those run with `make test-slow`, and CI runs both.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE slow
+
+test-slow: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L slow
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: setup

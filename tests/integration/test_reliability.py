@@ -2,7 +2,9 @@
 """Reliability under long runs, unwritable output, failing registries and
 damaged standalone executables.
 
-Usage: test_reliability.py DREVEL
+Usage: test_reliability.py DREVEL [NAME | -NAME]...
+  (NAME runs only the named checks, -NAME leaves one out: soak,
+  registry_stall, ...; the suite runs those two in its slow tier)
 - soak: ten million loop iterations that build and drop strings, arrays,
   dicts and function values; resident memory after 10 million iterations
   stays within a small margin of the figure after 1 million;
@@ -330,6 +332,16 @@ def module_state(work):
 
 
 def test_registry_faults(work_root):
+    registry_faults(work_root, ("half", "drop"))
+
+
+def test_registry_stall(work_root):
+    # A registry that never answers is waited out: this one takes as long as
+    # the download's time limit.
+    registry_faults(work_root, ("hang",))
+
+
+def registry_faults(work_root, faults):
     reg = FaultyRegistry()
     files = {
         "module.yaml": b"name: tools\nfiles:\n  - index.dv\n  - lib/extra.dv\n",
@@ -338,7 +350,7 @@ def test_registry_faults(work_root):
     }
     try:
         reg.files.update(files)
-        for fault in ("half", "drop", "hang"):
+        for fault in faults:
             work = tempfile.mkdtemp(prefix="drevel-reg-" + fault + "-", dir=work_root)
             env = dict(os.environ, DREVEL_REGISTRY=reg.url)
             reg.faults = {"extra.dv": fault}
@@ -356,7 +368,7 @@ def test_registry_faults(work_root):
                   fault + ": no scratch folder is left", repr(os.listdir(os.path.join(work, ".drevel"))))
             if fault == "hang":
                 figure("registry_stall_seconds", "%.1f" % seconds)
-                continue  # one stall is enough
+                continue  # a stalled registry's module is never installed
             reg.faults = {}
             again = run(["install", "acme/tools"], work, env=env, timeout=90)
             check(again.returncode == 0 and module_state(work) == whole,
@@ -431,17 +443,33 @@ def test_damaged_standalone(work):
               repr(result.stdout) + " " + result.stderr.decode(errors="replace")[-2000:])
 
 
+TESTS = (test_closed_pipe, test_unwritable_files, test_failing_standard_output,
+         test_damaged_standalone, test_registry_faults, test_registry_stall, test_soak)
+
+
+def selected_tests(names):
+    """Every test, or those named (without "test_"), or all but those named "-NAME"."""
+    known = {test.__name__[len("test_"):]: test for test in TESTS}
+    unknown = [n for n in names if n.lstrip("-") not in known]
+    if unknown:
+        raise SystemExit("unknown test(s): %s; known: %s" % (" ".join(unknown), " ".join(known)))
+    chosen = [n for n in names if not n.startswith("-")]
+    left_out = {n[1:] for n in names if n.startswith("-")}
+    return [test for name, test in known.items()
+            if (not chosen or name in chosen) and name not in left_out]
+
+
 def main():
     global DREVEL
-    if len(sys.argv) != 2:
-        print("usage: test_reliability.py DREVEL", file=sys.stderr)
+    if len(sys.argv) < 2:
+        print("usage: test_reliability.py DREVEL [NAME | -NAME]...", file=sys.stderr)
         return 2
     DREVEL = os.path.abspath(sys.argv[1])
+    tests = selected_tests(sys.argv[2:])
     signal.alarm(ALARM_SECONDS)
     root = tempfile.mkdtemp(prefix="drevel-reliability-")
     try:
-        for test in (test_closed_pipe, test_unwritable_files, test_failing_standard_output,
-                     test_damaged_standalone, test_registry_faults, test_soak):
+        for test in tests:
             work = tempfile.mkdtemp(dir=root)
             started = time.monotonic()
             test(work)
