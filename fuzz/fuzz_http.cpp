@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "modules/http/protocol.h"
-#include "modules/http/server.h"
+#include "modules/http/routes.h"
 
 namespace {
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets in fuzz/ with clang and runs each for a bounded
-# time, starting from the committed seed corpora (new inputs go to a scratch
-# directory; fuzz/corpus is not changed). Fails on any crash, sanitizer
+# time. The program targets start from the script tests and the examples as
+# they are now; the others (and found regressions) from the committed seeds
+# in fuzz/corpus. New inputs go to a scratch directory; fuzz/corpus is not
+# changed. Fails on any crash, sanitizer
 # report, leak, time-out or out-of-memory; the reproducer is kept under the
 # artifact directory.
 #
@@ -39,6 +41,20 @@ scratch="$(mktemp -d /tmp/drevel-fuzz-run-XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT
 [ -z "${FUZZ_STATS:-}" ] || : > "$FUZZ_STATS"
 
+# Seeds for the targets that read programs: every example and script test up
+# to the fuzzers' 4 KiB input limit, named after its place in the tree. The
+# program target skips those that open a window.
+seeds="$scratch/seeds"
+mkdir -p "$seeds/front_end" "$seeds/program"
+while IFS= read -r -d '' file; do
+    [ "$(stat -c %s "$file")" -le 4096 ] || continue
+    rel="${file#"$root"/}"
+    name="${rel//\//__}"
+    cp "$file" "$seeds/front_end/$name"
+    grep -qwE 'sdl2|window|present' "$file" || cp "$file" "$seeds/program/$name"
+done < <(find "$root/examples" "$root/tests/scripts" -name '*.dv' -type f -print0)
+echo "seeds: $(find "$seeds/front_end" -type f | wc -l) scripts from the examples and the script tests"
+
 # Leaks are checked after every input; UBSan stops at its first report.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:symbolize=1:quarantine_size_mb=64"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
@@ -59,7 +75,11 @@ for entry in $all_targets; do
     log="$scratch/$name.log"
     echo "== fuzz_$name: ${seconds}s"
     status=0
-    "$build/fuzz_$name" "${flags[@]}" "$scratch/$name" "$root/fuzz/corpus/$name" > "$log" 2>&1 || status=$?
+    inputs=()
+    for dir in "$seeds/$name" "$root/fuzz/corpus/$name"; do
+        [ ! -d "$dir" ] || inputs+=("$dir")
+    done
+    "$build/fuzz_$name" "${flags[@]}" "$scratch/$name" "${inputs[@]}" > "$log" 2>&1 || status=$?
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
     echo "   executions: ${runs:-?}, new inputs: $(find "$scratch/$name" -type f | wc -l), status: $status"
     [ -z "${FUZZ_STATS:-}" ] || echo "$name ${runs:-0} $seconds $status" >> "$FUZZ_STATS"
