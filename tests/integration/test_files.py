@@ -69,19 +69,6 @@ class FilesTest(unittest.TestCase):
         # The dangling link itself is an entry of its folder.
         self.assertTrue(os.path.islink(self.path("dangling")))
 
-    def test_recursive_delete_keeps_link_targets(self):
-        os.makedirs(self.path("keep"))
-        self.write("keep/precious.txt", "data")
-        os.makedirs(self.path("tree", "a", "b"))
-        self.write("tree/a/b/leaf.txt", "x")
-        os.symlink(self.path("keep"), self.path("tree", "a", "link"))
-        os.symlink(self.path("keep", "precious.txt"), self.path("tree", "file-link"))
-        result = self.run_script('files.delete_folder("tree", 1);\nprint(files.exists("tree"));')
-        self.assertEqual(result.stderr, b"")
-        self.assertEqual(result.stdout, b"false\n")
-        with open(self.path("keep", "precious.txt")) as f:
-            self.assertEqual(f.read(), "data")
-
     def test_write_replaces_or_writes_in_place(self):
         # Regular files are replaced whole: a link's target gets the content
         # and keeps its mode. A file with two names, a named pipe and

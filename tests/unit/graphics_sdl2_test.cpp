@@ -181,13 +181,6 @@ Value run(GraphicsContext& g, std::string_view name, std::vector<Value> args) {
     return entry == nullptr ? Value() : entry->function(args.data(), args.size(), g);
 }
 
-TEST(GraphicsBuiltins, TwelveNames) {
-    EXPECT_EQ(graphics_builtins().count, 12u);
-    for (auto name : {"window", "window_width", "window_height", "clear", "present", "is_open",
-                      "rect", "circle", "triangle", "color", "fill", "draw"})
-        EXPECT_NE(builtin(name), nullptr) << name;
-}
-
 TEST(GraphicsBuiltins, ShapeConstructors) {
     GraphicsContext g;
     EXPECT_EQ(

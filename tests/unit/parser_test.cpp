@@ -449,38 +449,4 @@ TEST(ParserNesting, ManyStatementsAtOneLevelAreNotNesting) {
     EXPECT_EQ(flat.program.size(), 100000u);
 }
 
-// ---- deep copy ----
-
-TEST(ParserClone, CopyOutlivesAndEqualsTheOriginal) {
-    const char* source =
-        "def f(a, b) { let x = a + -b; if x { return [x, {k: \"v\"}, 1..2] } else { x -= 1 } "
-        "for i in xs { match i { 1 => break; _ => { continue } } } "
-        "while x { try { g(x)(1) } catch e { global y } } use m { p } return q.r[0] } print(1.5)";
-    StmtPtr copy;
-    Block block_copy;
-    std::string expected;
-    {
-        ParseResult original = parse(source);
-        ASSERT_EQ(original.program.size(), 2u);
-        expected = debug_form(original.program);
-        copy = original.program[0]->clone();
-        block_copy = clone_block(original.program);
-        // The copies own separate nodes.
-        auto* f = static_cast<FunctionStmt*>(original.program[0].get());
-        auto* g = static_cast<FunctionStmt*>(copy.get());
-        EXPECT_NE(f->function, g->function);
-        EXPECT_NE(f->function->body[0].get(), g->function->body[0].get());
-        auto* e = static_cast<ExprStmt*>(original.program[1].get());
-        ExprPtr expr_copy = e->expr->clone();
-        EXPECT_NE(expr_copy.get(), e->expr.get());
-        EXPECT_EQ(debug_form(*expr_copy), debug_form(*e->expr));
-    } // the original tree is released here
-    EXPECT_EQ("[" + debug_form(*copy) + ", Expr(Call { name: \"print\", args: [Float(1.5)] })]",
-              expected);
-    EXPECT_EQ(debug_form(block_copy), expected);
-    // Releasing one copy leaves the other intact.
-    copy.reset();
-    EXPECT_EQ(debug_form(block_copy), expected);
-}
-
 } // namespace

@@ -247,12 +247,4 @@ TEST(ValueSharing, MovesAndSelfAssignment) {
     EXPECT_EQ(display_text(g), "<function>");
 }
 
-TEST(ValueDict, KeysAreUniqueAndReplaced) {
-    DictMap map = make_dict_map();
-    map["a"] = Value::number(1);
-    map["a"] = Value::number(2);
-    Value d = Value::dict(std::move(map));
-    EXPECT_EQ(display_text(d), "{a: 2}");
-}
-
 } // namespace
