@@ -118,14 +118,19 @@ struct Output {
     bool operator==(const Output&) const = default;
 };
 
+// Reads a memory file whole and closes it. Copying a large output counts
+// against the memory ceiling too and may throw std::bad_alloc.
 std::string take_file(int fd) {
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     std::string text;
     ::lseek(fd, 0, SEEK_SET);
     char buffer[65536];
     ssize_t n;
     while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
         text.append(buffer, size_t(n));
-    ::close(fd);
     return text;
 }
 
@@ -151,8 +156,18 @@ Job run_captured(std::string_view source, bool fast_paths, Output& output) {
     ::dup2(saved_err, STDERR_FILENO);
     ::close(saved_out);
     ::close(saved_err);
-    output.out = take_file(out);
-    output.err = take_file(err);
+    try {
+        output.out = take_file(out);
+    } catch (const std::bad_alloc&) {
+        ::close(err);
+        job.result = -1; // more output than the ceiling allows: a costly program
+        return job;
+    }
+    try {
+        output.err = take_file(err);
+    } catch (const std::bad_alloc&) {
+        job.result = -1;
+    }
     return job;
 }
 
