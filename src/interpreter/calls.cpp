@@ -99,7 +99,7 @@ Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
         return call_user_function(function, args, count);
     }
     if (found && found->kind() == ValueKind::BuiltinFunction) {
-        std::string qualified = found->text();
+        std::string qualified(found->text());
         return call_builtin_value(qualified, args, count);
     }
     return fail("Function '" + call.name + "' does not exist");

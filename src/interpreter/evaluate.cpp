@@ -108,11 +108,11 @@ Value Interpreter::evaluate_array(const ArrayExpr& expr) {
 }
 
 Value Interpreter::evaluate_dict(const DictExpr& expr) {
-    DictMap map = make_dict_map(expr.entries.size());
-    for (const auto& [key, value_expr] : expr.entries) {
-        Value v = evaluate(*value_expr);
+    Dict map(expr.entries.size());
+    for (size_t i = 0; i < expr.entries.size(); ++i) {
+        Value v = evaluate(*expr.entries[i].second);
         if (v.is_error()) return v;
-        map.insert_or_assign(key, std::move(v));
+        map.insert_or_assign(expr.keys[i].get(), std::move(v));
     }
     return Value::dict(std::move(map));
 }
@@ -130,11 +130,10 @@ Value Interpreter::evaluate_index(const IndexExpr& expr) {
     const Value& object = operand(*expr.object, object_value, runs_no_code(*expr.index));
     DREVEL_TRY(object);
     if (fast_paths_ && expr.index->kind == ExprKind::String && object.kind() == ValueKind::Dict) {
-        // A literal key: its hash is ready.
+        // A literal key, interned: the slot where it was found last is tried first.
         auto& key = static_cast<const StringExpr&>(*expr.index);
-        const DictMap& map = object.entries();
-        auto it = map.find(key.key());
-        if (it != map.end()) return it->second;
+        if (const Value* found = object.entries().find(key.key.get(), expr.key_slot))
+            return *found;
     }
     const Value& index = operand(*expr.index, index_value_holder, true);
     DREVEL_TRY(index);
@@ -158,10 +157,9 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
         if (index.kind() != ValueKind::String) {
             return fail("Dictionary key must be a string, got " + std::string(type_name(index)));
         }
-        const DictMap& map = object.entries();
-        auto it = map.find(std::string_view(index.text()));
-        if (it == map.end()) return fail("Dictionary key '" + index.text() + "' not found");
-        return it->second;
+        const Value* found = object.entries().find(index.text());
+        if (!found) return fail("Dictionary key '" + std::string(index.text()) + "' not found");
+        return *found;
     }
     return fail("Cannot index " + std::string(type_name(object)) + " with " +
                 std::string(type_name(index)));

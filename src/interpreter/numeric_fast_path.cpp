@@ -23,9 +23,8 @@ Numeric Interpreter::numeric_value(const Expr& expr) const {
         if (!object) return Numeric{};
         const Value* element = nullptr;
         if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
-            const DictMap& map = object->entries();
-            auto it = map.find(static_cast<const StringExpr&>(*index.index).key());
-            if (it != map.end()) element = &it->second;
+            element = object->entries().find(
+                static_cast<const StringExpr&>(*index.index).key.get(), index.key_slot);
         } else if (object->kind() == ValueKind::Array) {
             // A Number index only: every other kind is refused by the rule.
             Numeric i = numeric_operand(*index.index);

@@ -50,7 +50,7 @@ Value Interpreter::binary_operation(Value left, TokenKind op, const Value& right
         switch (op) {
         case TokenKind::Plus:
             // A buffer nobody else holds grows in place.
-            left.mutable_text() += right.text();
+            left.append_text(right.text());
             return left;
         case TokenKind::Equal: return Value::boolean(left.text() == right.text());
         case TokenKind::NotEqual: return Value::boolean(left.text() != right.text());

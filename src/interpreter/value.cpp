@@ -1,101 +1,97 @@
 #include "interpreter/value.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
-#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <new>
+#include <stdexcept>
 
 #include "parser/ast.h"
 
 namespace drevel {
 
-// ---- dict hashing ----
-
-size_t SeededHash::operator()(std::string_view key) const noexcept {
-    // FNV-1a over the bytes, started from the map's seed, then mixed.
-    uint64_t h = seed ^ 0xcbf29ce484222325ULL;
-    for (unsigned char c : key) {
-        h ^= c;
-        h *= 0x100000001b3ULL;
-    }
-    h ^= h >> 29;
-    h *= 0xbf58476d1ce4e5b9ULL;
-    h ^= h >> 32;
-    return size_t(h);
-}
-
-uint64_t dict_seed() {
-    static const uint64_t seed = [] {
-        uint64_t z = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                     uint64_t(reinterpret_cast<uintptr_t>(&dict_seed));
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }();
-    return seed;
-}
-
-DictMap make_dict_map(size_t expected) {
-    return DictMap(expected, SeededHash{}, KeyEqual{});
-}
-
 // ---- construction and sharing ----
 
-Value Value::string(std::string text) {
-    // Allocated before the kind is set: a failed allocation leaves no
-    // half-made value behind for the destructor.
-    HeapObject* object = new TextObject(ValueKind::String, std::move(text));
+namespace {
+
+uint64_t load64(const char* p) noexcept {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+uint32_t load32(const char* p) noexcept {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
+// Up to eight bytes as a little-endian word with zeros above, read with at
+// most two loads that stay inside the text.
+uint64_t load_small(const char* p, size_t n) noexcept {
+    if (n >= 8) return load64(p);
+    if (n >= 4) return uint64_t(load32(p)) | (uint64_t(load32(p + n - 4)) << (8 * (n - 4)));
+    if (n == 0) return 0;
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return uint64_t(u[0]) | (uint64_t(u[n / 2]) << (8 * (n / 2))) |
+           (uint64_t(u[n - 1]) << (8 * (n - 1)));
+}
+
+} // namespace
+
+static_assert(std::endian::native == std::endian::little, "inline texts assume little endian");
+
+Value Value::inline_text(std::string_view text) noexcept {
+    // Both words are composed in registers and stored whole.
+    const char* p = text.data();
+    size_t n = text.size();
+    uint64_t first = load_small(p, n < 8 ? n : 8);
+    uint64_t rest = n > 8 ? load_small(p + 8, n - 8) : 0;
     Value v;
-    v.kind_ = ValueKind::String;
-    v.payload_.object = object;
+    v.head_ = uint64_t(ValueKind::String) | (uint64_t(n) << 9) | (first << 16);
+    v.payload_.integer = int64_t((first >> 48) | (rest << 16));
     return v;
 }
 
-Value Value::error(std::string message) {
-    HeapObject* object = new TextObject(ValueKind::Error, std::move(message));
-    Value v;
-    v.kind_ = ValueKind::Error;
-    v.payload_.object = object;
-    return v;
+Value::TextObject* Value::new_text(ValueKind kind, std::string_view text, size_t capacity) {
+    if (capacity > UINT32_MAX) throw std::length_error("text too long");
+    void* memory = ::operator new(sizeof(TextObject) + capacity);
+    auto* object = new (memory) TextObject(kind, uint32_t(text.size()), uint32_t(capacity));
+    if (!text.empty()) std::memcpy(object->data(), text.data(), text.size());
+    return object;
 }
 
-Value Value::builtin_function(std::string qualified_name) {
-    HeapObject* object = new TextObject(ValueKind::BuiltinFunction, std::move(qualified_name));
-    Value v;
-    v.kind_ = ValueKind::BuiltinFunction;
-    v.payload_.object = object;
-    return v;
+Value Value::string(std::string_view text) {
+    if (text.size() <= kInlineTextMax) return inline_text(text);
+    return heap(ValueKind::String, new_text(ValueKind::String, text, text.size()));
+}
+
+Value Value::error(std::string_view message) {
+    return heap(ValueKind::Error, new_text(ValueKind::Error, message, message.size()));
+}
+
+Value Value::builtin_function(std::string_view qualified_name) {
+    return heap(ValueKind::BuiltinFunction,
+                new_text(ValueKind::BuiltinFunction, qualified_name, qualified_name.size()));
 }
 
 Value Value::array(std::vector<Value> items) {
-    HeapObject* object = new ArrayObject(std::move(items));
-    Value v;
-    v.kind_ = ValueKind::Array;
-    v.payload_.object = object;
-    return v;
+    return heap(ValueKind::Array, new ArrayObject(std::move(items)));
 }
 
-Value Value::dict(DictMap entries) {
-    HeapObject* object = new DictObject(std::move(entries));
-    Value v;
-    v.kind_ = ValueKind::Dict;
-    v.payload_.object = object;
-    return v;
+Value Value::dict(Dict entries) {
+    return heap(ValueKind::Dict, new DictObject(std::move(entries)));
 }
 
 Value Value::function(FunctionBody* body) {
-    Value v;
-    v.kind_ = ValueKind::Function;
-    v.payload_.function = body;
-    return v;
+    return heap(ValueKind::Function, body);
 }
 
 Value Value::shape(ValueKind kind, ShapeFields fields) {
-    HeapObject* object = new ShapeObject(kind, fields);
-    Value v;
-    v.kind_ = kind;
-    v.payload_.object = object;
-    return v;
+    return heap(kind, new ShapeObject(kind, fields));
 }
 
 Value Value::rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
@@ -112,25 +108,46 @@ Value Value::triangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3
 
 void Value::destroy_heap() noexcept {
     HeapObject* object = payload_.object;
-    switch (kind_) {
+    switch (kind()) {
     case ValueKind::Function: delete payload_.function; break;
     case ValueKind::String:
     case ValueKind::Error:
-    case ValueKind::BuiltinFunction: delete static_cast<TextObject*>(object); break;
+    case ValueKind::BuiltinFunction: {
+        auto* text = static_cast<TextObject*>(object);
+        text->~TextObject();
+        ::operator delete(text);
+        break;
+    }
     case ValueKind::Array: delete static_cast<ArrayObject*>(object); break;
     case ValueKind::Dict: delete static_cast<DictObject*>(object); break;
     default: delete static_cast<ShapeObject*>(object); break;
     }
 }
 
-std::string& Value::mutable_text() {
-    auto* object = static_cast<TextObject*>(payload_.object);
-    if (object->refs != 1) {
-        auto* copy = new TextObject(kind_, object->text);
-        --object->refs;
-        payload_.object = object = copy;
+void Value::append_text(std::string_view more) {
+    std::string_view current = text();
+    size_t size = current.size() + more.size();
+    if (!has_heap() && size <= kInlineTextMax) {
+        char joined[kInlineTextMax];
+        std::memcpy(joined, current.data(), current.size());
+        if (!more.empty()) std::memcpy(joined + current.size(), more.data(), more.size());
+        *this = inline_text(std::string_view(joined, size));
+        return;
     }
-    return object->text;
+    auto* object = has_heap() ? static_cast<TextObject*>(payload_.object) : nullptr;
+    if (!object || object->refs != 1 || object->capacity < size) {
+        // A new buffer, doubled when it grows, so appends stay linear. `more`
+        // may point into the old one, which lives until the copy is done.
+        size_t capacity = size;
+        if (object) capacity = std::max(size, size_t(object->capacity) * 2);
+        TextObject* grown = new_text(kind(), current, capacity);
+        std::memcpy(grown->data() + current.size(), more.data(), more.size());
+        grown->size = uint32_t(size);
+        *this = heap(kind(), grown);
+        return;
+    }
+    std::memmove(object->data() + object->size, more.data(), more.size());
+    object->size = uint32_t(size);
 }
 
 std::vector<Value>& Value::mutable_items() {
@@ -143,10 +160,10 @@ std::vector<Value>& Value::mutable_items() {
     return object->items;
 }
 
-DictMap& Value::mutable_entries() {
+Dict& Value::mutable_entries() {
     auto* object = static_cast<DictObject*>(payload_.object);
     if (object->refs != 1) {
-        auto* copy = new DictObject(object->map);
+        auto* copy = new DictObject(Dict(object->map));
         --object->refs;
         payload_.object = object = copy;
     }
@@ -365,7 +382,7 @@ void append_display_text(std::string& out, const Value& v) {
 }
 
 std::string display_text(const Value& v) {
-    if (v.kind() == ValueKind::String) return v.text();
+    if (v.kind() == ValueKind::String) return std::string(v.text());
     std::string out;
     append_display_text(out, v);
     return out;

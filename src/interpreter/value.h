@@ -1,8 +1,8 @@
 // The one runtime value type of the language.
 //
 // A Value is 16 bytes: a kind tag and an 8-byte payload. Numbers, floats,
-// booleans and colours live inline; texts, arrays, dicts, functions and the
-// larger shapes live in reference-counted heap objects that are shared
+// booleans, colours and short texts live inline; longer texts, arrays, dicts,
+// functions and the larger shapes live in reference-counted heap objects that are shared
 // between copies and copied only when written while shared (copy on write).
 // Sharing an immutable buffer cannot be told apart from a deep copy, so the
 // language's copy semantics hold while a copy costs one increment.
@@ -12,9 +12,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "interpreter/dict.h"
 
 namespace drevel {
 
@@ -36,38 +37,9 @@ enum class ValueKind : uint8_t {
 };
 
 struct FunctionBody; // parser/ast.h: parameter names and body statements
-class Value;
 
-// Keys hash with a seed drawn once per process, so iteration order is not a
-// fact scripts can come to rely on. Literal keys in the tree carry their hash
-// ready-made (PrehashedKey), which every map of the process agrees with.
-struct PrehashedKey {
-    std::string_view text;
-    size_t hash;
-};
+// The process-wide seed of key hashes.
 uint64_t dict_seed();
-struct SeededHash {
-    using is_transparent = void;
-    uint64_t seed = dict_seed();
-    size_t operator()(std::string_view key) const noexcept;
-    size_t operator()(const PrehashedKey& key) const noexcept { return key.hash; }
-};
-struct KeyEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
-    bool operator()(const PrehashedKey& a, std::string_view b) const noexcept {
-        return a.text == b;
-    }
-    bool operator()(std::string_view a, const PrehashedKey& b) const noexcept {
-        return a == b.text;
-    }
-};
-// The hash every map of this process gives the key.
-inline size_t dict_key_hash(std::string_view key) {
-    return SeededHash{}(key);
-}
-using DictMap = std::unordered_map<std::string, Value, SeededHash, KeyEqual>;
-DictMap make_dict_map(size_t expected = 0);
 
 struct HeapObject {
     uint32_t refs = 1;
@@ -81,20 +53,28 @@ struct ShapeFields {
     int32_t v[6] = {0, 0, 0, 0, 0, 0};
 };
 
+// Layout: a head word (byte 0 the kind, byte 1 a flag for a heap payload and
+// the length of an inline text, bytes 2 to 7 the first inline text bytes) and
+// a payload word (number, double, heap object, or the rest of an inline text).
+// Texts of up to 14 bytes live inline; longer ones in one allocation of
+// header and bytes. The head is always written and copied as a whole word: a
+// one-byte store read back as part of a wider load stalls store forwarding.
 class Value {
   public:
-    Value() noexcept : kind_(ValueKind::Null) { payload_.integer = 0; }
+    static constexpr size_t kInlineTextMax = 14;
+
+    Value() noexcept : head_(uint64_t(ValueKind::Null)) { payload_.integer = 0; }
     ~Value() { release(); }
 
-    Value(const Value& other) noexcept : kind_(other.kind_), payload_(other.payload_) { retain(); }
-    Value(Value&& other) noexcept : kind_(other.kind_), payload_(other.payload_) {
-        other.kind_ = ValueKind::Null;
+    Value(const Value& other) noexcept : head_(other.head_), payload_(other.payload_) { retain(); }
+    Value(Value&& other) noexcept : head_(other.head_), payload_(other.payload_) {
+        other.head_ = uint64_t(ValueKind::Null);
     }
     Value& operator=(const Value& other) noexcept {
         if (this != &other) {
             other.retain();
             release();
-            kind_ = other.kind_;
+            head_ = other.head_;
             payload_ = other.payload_;
         }
         return *this;
@@ -102,9 +82,9 @@ class Value {
     Value& operator=(Value&& other) noexcept {
         if (this != &other) {
             release();
-            kind_ = other.kind_;
+            head_ = other.head_;
             payload_ = other.payload_;
-            other.kind_ = ValueKind::Null;
+            other.head_ = uint64_t(ValueKind::Null);
         }
         return *this;
     }
@@ -112,59 +92,46 @@ class Value {
     // Replace the value by a number, field by field.
     void assign_number(int64_t n) noexcept {
         release();
-        kind_ = ValueKind::Number;
+        head_ = uint64_t(ValueKind::Number);
         payload_.integer = n;
     }
     void assign_floating(double d) noexcept {
         release();
-        kind_ = ValueKind::Float;
+        head_ = uint64_t(ValueKind::Float);
         payload_.real = d;
     }
 
     // Constructors by kind.
-    static Value number(int64_t n) noexcept {
-        Value v;
-        v.kind_ = ValueKind::Number;
-        v.payload_.integer = n;
-        return v;
-    }
+    static Value number(int64_t n) noexcept { return Value(ValueKind::Number, n); }
     static Value floating(double d) noexcept {
         Value v;
-        v.kind_ = ValueKind::Float;
         v.payload_.real = d;
+        v.head_ = uint64_t(ValueKind::Float);
         return v;
     }
-    static Value boolean(bool b) noexcept {
-        Value v;
-        v.kind_ = ValueKind::Boolean;
-        v.payload_.integer = b ? 1 : 0;
-        return v;
-    }
+    static Value boolean(bool b) noexcept { return Value(ValueKind::Boolean, b ? 1 : 0); }
     static Value null() noexcept { return Value(); }
-    static Value string(std::string text);
-    static Value string(std::string_view text) { return string(std::string(text)); }
-    static Value string(const char* text) { return string(std::string(text)); }
-    static Value error(std::string message);
-    static Value builtin_function(std::string qualified_name);
+    static Value string(std::string_view text);
+    static Value string(const std::string& text) { return string(std::string_view(text)); }
+    static Value string(const char* text) { return string(std::string_view(text)); }
+    static Value error(std::string_view message);
+    static Value builtin_function(std::string_view qualified_name);
     static Value array(std::vector<Value> items);
-    static Value dict(DictMap entries);
+    static Value dict(Dict entries);
     static Value function(FunctionBody* body); // takes one new reference
     static Value color(uint8_t r, uint8_t g, uint8_t b) noexcept {
-        Value v;
-        v.kind_ = ValueKind::Color;
-        v.payload_.integer = int64_t(r) | (int64_t(g) << 8) | (int64_t(b) << 16);
-        return v;
+        return Value(ValueKind::Color, int64_t(r) | (int64_t(g) << 8) | (int64_t(b) << 16));
     }
     static Value rect(int32_t x, int32_t y, uint32_t w, uint32_t h);
     static Value circle(int32_t x, int32_t y, uint32_t radius);
     static Value triangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3);
 
-    ValueKind kind() const noexcept { return kind_; }
-    bool is(ValueKind k) const noexcept { return kind_ == k; }
-    bool is_error() const noexcept { return kind_ == ValueKind::Error; }
-    bool is_null() const noexcept { return kind_ == ValueKind::Null; }
+    ValueKind kind() const noexcept { return ValueKind(uint8_t(head_)); }
+    bool is(ValueKind k) const noexcept { return kind() == k; }
+    bool is_error() const noexcept { return kind() == ValueKind::Error; }
+    bool is_null() const noexcept { return kind() == ValueKind::Null; }
     bool is_numeric() const noexcept {
-        return kind_ == ValueKind::Number || kind_ == ValueKind::Float;
+        return kind() == ValueKind::Number || kind() == ValueKind::Float;
     }
 
     // Payload access; the caller has checked the kind.
@@ -172,15 +139,18 @@ class Value {
     double as_float() const noexcept { return payload_.real; }
     bool as_boolean() const noexcept { return payload_.integer != 0; }
     // String, Error (the message) and BuiltinFunction (the qualified name).
-    const std::string& text() const noexcept {
-        return static_cast<TextObject*>(payload_.object)->text;
+    // Valid while this value is alive and unchanged.
+    std::string_view text() const noexcept {
+        if (has_heap()) {
+            auto* object = static_cast<const TextObject*>(payload_.object);
+            return {object->data(), object->size};
+        }
+        return {reinterpret_cast<const char*>(this) + 2, size_t(uint8_t(head_ >> 8) >> 1)};
     }
     const std::vector<Value>& items() const noexcept {
         return static_cast<ArrayObject*>(payload_.object)->items;
     }
-    const DictMap& entries() const noexcept {
-        return static_cast<DictObject*>(payload_.object)->map;
-    }
+    const Dict& entries() const noexcept { return static_cast<DictObject*>(payload_.object)->map; }
     const FunctionBody& function_body() const noexcept { return *payload_.function; }
     FunctionBody* function_ref() const noexcept { return payload_.function; }
     uint8_t color_r() const noexcept { return uint8_t(payload_.integer); }
@@ -192,18 +162,24 @@ class Value {
         return static_cast<ShapeObject*>(payload_.object)->fields;
     }
 
+    // Appends to a String, growing a buffer nobody else holds in place (so
+    // repeated appends stay linear) and copying a shared one first.
+    void append_text(std::string_view more);
     // Writable access, copying the buffer first when it is shared.
-    std::string& mutable_text();
     std::vector<Value>& mutable_items();
-    DictMap& mutable_entries();
+    Dict& mutable_entries();
 
     // True when no other value shares this one's buffer (inline kinds too).
     bool is_unique() const noexcept { return !has_heap() || payload_.object->refs == 1; }
 
   private:
+    // Header and bytes in one allocation; the bytes follow the header.
     struct TextObject : HeapObject {
-        std::string text;
-        TextObject(ValueKind k, std::string t) : HeapObject(k), text(std::move(t)) {}
+        uint32_t size;
+        uint32_t capacity;
+        TextObject(ValueKind k, uint32_t s, uint32_t c) : HeapObject(k), size(s), capacity(c) {}
+        char* data() noexcept { return reinterpret_cast<char*>(this + 1); }
+        const char* data() const noexcept { return reinterpret_cast<const char*>(this + 1); }
     };
     struct ArrayObject : HeapObject {
         std::vector<Value> items;
@@ -211,21 +187,28 @@ class Value {
             : HeapObject(ValueKind::Array), items(std::move(i)) {}
     };
     struct DictObject : HeapObject {
-        DictMap map;
-        explicit DictObject(DictMap m) : HeapObject(ValueKind::Dict), map(std::move(m)) {}
+        Dict map;
+        explicit DictObject(Dict&& m) : HeapObject(ValueKind::Dict), map(std::move(m)) {}
     };
     struct ShapeObject : HeapObject {
         ShapeFields fields;
         ShapeObject(ValueKind k, ShapeFields f) : HeapObject(k), fields(f) {}
     };
 
-    static constexpr uint32_t kHeapKinds =
-        (1u << int(ValueKind::String)) | (1u << int(ValueKind::Array)) |
-        (1u << int(ValueKind::Dict)) | (1u << int(ValueKind::Function)) |
-        (1u << int(ValueKind::BuiltinFunction)) | (1u << int(ValueKind::Rect)) |
-        (1u << int(ValueKind::Circle)) | (1u << int(ValueKind::Triangle)) |
-        (1u << int(ValueKind::Error));
-    bool has_heap() const noexcept { return (kHeapKinds >> unsigned(kind_)) & 1u; }
+    static constexpr uint64_t kHeapFlag = 1u << 8;
+    Value(ValueKind kind, int64_t integer) noexcept : head_(uint64_t(kind)) {
+        payload_.integer = integer;
+    }
+    static Value heap(ValueKind kind, HeapObject* object) noexcept {
+        Value v;
+        v.payload_.object = object;
+        v.head_ = uint64_t(kind) | kHeapFlag;
+        return v;
+    }
+    static TextObject* new_text(ValueKind kind, std::string_view text, size_t capacity);
+    static Value inline_text(std::string_view text) noexcept;
+
+    bool has_heap() const noexcept { return head_ & kHeapFlag; }
     void retain() const noexcept {
         if (has_heap()) ++payload_.object->refs; // function bodies are heap objects too
     }
@@ -235,7 +218,7 @@ class Value {
     void destroy_heap() noexcept; // the last reference went away
     static Value shape(ValueKind kind, ShapeFields fields);
 
-    ValueKind kind_;
+    uint64_t head_;
     union {
         int64_t integer;
         double real;

@@ -108,7 +108,7 @@ void run_program(Interpreter& interpreter, const Block& program) {
             Value value = interpreter.evaluate(*let.value);
             if (value.is_error()) {
                 report_error("Error in global let statement for '" + let.name +
-                             "': " + value.text());
+                             "': " + std::string(value.text()));
             }
             interpreter.set_variable(let.symbol, std::move(value));
             break;

@@ -58,12 +58,11 @@ struct FloatExpr final : Expr {
 
 struct StringExpr final : Expr {
     std::string value;
-    Value constant;  // the literal as a value, shared by every evaluation
-    size_t key_hash; // its hash as a dict key
+    Value constant; // the literal as a value, shared by every evaluation
+    DictKey key;    // the literal as an interned dict key
     explicit StringExpr(std::string v)
         : Expr(ExprKind::String), value(std::move(v)), constant(Value::string(value)),
-          key_hash(dict_key_hash(value)) {}
-    PrehashedKey key() const { return PrehashedKey{value, key_hash}; }
+          key(value) {}
     ExprPtr clone() const override { return std::make_unique<StringExpr>(value); }
 };
 
@@ -129,14 +128,16 @@ struct ArrayExpr final : Expr {
 
 struct DictExpr final : Expr {
     std::vector<std::pair<std::string, ExprPtr>> entries;
+    std::vector<DictKey> keys; // the entries' keys, interned
     explicit DictExpr(std::vector<std::pair<std::string, ExprPtr>> e)
-        : Expr(ExprKind::Dict), entries(std::move(e)) {}
+        : Expr(ExprKind::Dict), entries(std::move(e)), keys(intern_keys(entries)) {}
     ExprPtr clone() const override;
 };
 
 struct IndexExpr final : Expr {
     ExprPtr object;
     ExprPtr index;
+    mutable uint32_t key_slot = 0; // where a literal key was last found in a dict
     IndexExpr(ExprPtr o, ExprPtr i)
         : Expr(ExprKind::Index), object(std::move(o)), index(std::move(i)) {}
     ExprPtr clone() const override {

@@ -43,7 +43,9 @@ class FilesTest : public testing::Test {
         return call(name, std::vector<Value>{Value::string(path)});
     }
 
-    static std::string error_of(const Value& v) { return v.is_error() ? v.text() : "<no error>"; }
+    static std::string error_of(const Value& v) {
+        return v.is_error() ? std::string(v.text()) : "<no error>";
+    }
 
     void put(std::string_view name, std::string_view content) {
         std::string error;
@@ -55,7 +57,7 @@ class FilesTest : public testing::Test {
         std::vector<std::string> names;
         if (!list.is(ValueKind::Array)) return {"<" + error_of(list) + ">"};
         for (const Value& item : list.items())
-            names.push_back(item.text());
+            names.emplace_back(item.text());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -214,7 +216,7 @@ TEST_F(FilesTest, DeleteFolderTruthRule) {
         {Value::boolean(true), true},   {Value::string(""), true},
         {Value::string("no"), true},    {Value::number(-1), true},
         {Value::floating(0.5), true},   {Value::floating(std::nan("")), true},
-        {Value::array({}), true},       {Value::dict(make_dict_map()), true},
+        {Value::array({}), true},       {Value::dict(Dict()), true},
         {Value::color(0, 0, 0), true},  {Value::builtin_function("files.list"), true},
         {Value::number(0), false},      {Value::floating(0.0), false},
         {Value::floating(-0.0), false}, {Value::boolean(false), false},

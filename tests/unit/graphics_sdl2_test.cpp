@@ -25,7 +25,7 @@ Value call(GraphicsContext& g, std::string_view name, std::vector<Value> args) {
 }
 
 std::string error_of(const Value& v) {
-    return v.is_error() ? v.text() : "<" + display_text(v) + ">";
+    return v.is_error() ? std::string(v.text()) : "<" + display_text(v) + ">";
 }
 
 std::vector<Value> numbers(size_t n) {

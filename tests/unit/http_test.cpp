@@ -50,7 +50,7 @@ Value call(std::string_view name, std::vector<Value> args) {
 }
 
 std::string error_of(const Value& v) {
-    return v.is_error() ? v.text() : "<not an error>";
+    return v.is_error() ? std::string(v.text()) : "<not an error>";
 }
 
 } // namespace
@@ -177,11 +177,11 @@ TEST(HttpStatus, ReasonsAndLines) {
 }
 
 TEST(HttpJson, TextOfEveryKind) {
-    auto json = [](const Value& v) { return call("http.json", {v}).text(); };
+    auto json = [](const Value& v) { return std::string(call("http.json", {v}).text()); };
     EXPECT_EQ(json(Value::array({Value::number(1), Value::floating(2.5), Value::boolean(true)})),
               "[1,2.5,true]");
     EXPECT_EQ(json(Value::array({})), "[]");
-    EXPECT_EQ(json(Value::dict(make_dict_map())), "{}");
+    EXPECT_EQ(json(Value::dict(Dict())), "{}");
     EXPECT_EQ(json(Value::null()), "null");
     EXPECT_EQ(json(Value::number(-42)), "-42");
     EXPECT_EQ(json(Value::floating(2.0)), "2");
@@ -189,20 +189,20 @@ TEST(HttpJson, TextOfEveryKind) {
     EXPECT_EQ(json(Value::color(1, 2, 3)), "null");
     EXPECT_EQ(json(Value::builtin_function("http.get")), "null");
 
-    DictMap inner = make_dict_map();
-    inner.emplace("k", Value::array({Value::null(), Value::string("v")}));
+    Dict inner;
+    inner.insert_or_assign("k", Value::array({Value::null(), Value::string("v")}));
     EXPECT_EQ(json(Value::array({Value::dict(std::move(inner)), Value::array({})})),
               "[{\"k\":[null,\"v\"]},[]]");
 
-    DictMap two = make_dict_map();
-    two.emplace("a", Value::number(1));
-    two.emplace("b", Value::boolean(false));
+    Dict two;
+    two.insert_or_assign("a", Value::number(1));
+    two.insert_or_assign("b", Value::boolean(false));
     const std::string text = json(Value::dict(std::move(two)));
     EXPECT_TRUE(text == "{\"a\":1,\"b\":false}" || text == "{\"b\":false,\"a\":1}") << text;
 }
 
 TEST(HttpJson, TextsAreEscapedAndNonFiniteFloatsAreNull) {
-    auto json = [](const Value& v) { return call("http.json", {v}).text(); };
+    auto json = [](const Value& v) { return std::string(call("http.json", {v}).text()); };
     const struct {
         std::string text;
         std::string expected;
@@ -217,8 +217,8 @@ TEST(HttpJson, TextsAreEscapedAndNonFiniteFloatsAreNull) {
     for (const auto& s : strings)
         EXPECT_EQ(json(Value::string(s.text)), s.expected);
 
-    DictMap keys = make_dict_map();
-    keys.emplace("q\"\n", Value::floating(std::numeric_limits<double>::quiet_NaN()));
+    Dict keys;
+    keys.insert_or_assign("q\"\n", Value::floating(std::numeric_limits<double>::quiet_NaN()));
     EXPECT_EQ(json(Value::dict(std::move(keys))), R"({"q\"\n":null})");
     EXPECT_EQ(json(Value::array({Value::floating(std::numeric_limits<double>::infinity()),
                                  Value::floating(-std::numeric_limits<double>::infinity()),

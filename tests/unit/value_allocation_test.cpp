@@ -43,7 +43,7 @@ TEST(ValueAllocation, FailedBufferLeavesNothingHalfMade) {
     expect_clean_failure([&] { return Value::builtin_function(std::move(c)); });
     std::vector<Value> items{Value::number(1), Value::number(2)};
     expect_clean_failure([&] { return Value::array(std::move(items)); });
-    DictMap map = make_dict_map();
+    Dict map;
     expect_clean_failure([&] { return Value::dict(std::move(map)); });
     expect_clean_failure([] { return Value::rect(1, 2, 3, 4); });
     // Allocation works again afterwards.

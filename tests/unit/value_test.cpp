@@ -35,8 +35,8 @@ Value parsed_function() {
 }
 
 Value one_entry_dict(const std::string& key, Value value) {
-    DictMap map = make_dict_map();
-    map.emplace(key, std::move(value));
+    Dict map;
+    map.insert_or_assign(key, std::move(value));
     return Value::dict(std::move(map));
 }
 
@@ -46,7 +46,7 @@ TEST(ValueTypeNames, EveryKind) {
     EXPECT_EQ(type_name(Value::string("")), "string");
     EXPECT_EQ(type_name(Value::boolean(true)), "boolean");
     EXPECT_EQ(type_name(Value::array({})), "array");
-    EXPECT_EQ(type_name(Value::dict(make_dict_map())), "dict");
+    EXPECT_EQ(type_name(Value::dict(Dict())), "dict");
     EXPECT_EQ(type_name(parsed_function()), "function");
     EXPECT_EQ(type_name(Value::builtin_function("files.read")), "builtin function");
     EXPECT_EQ(type_name(Value::rect(0, 0, 1, 1)), "rect");
@@ -69,7 +69,7 @@ TEST(ValueTruth, ByKind) {
     EXPECT_FALSE(is_truthy(Value::null()));
     EXPECT_TRUE(is_truthy(Value::string("")));
     EXPECT_TRUE(is_truthy(Value::array({})));
-    EXPECT_TRUE(is_truthy(Value::dict(make_dict_map())));
+    EXPECT_TRUE(is_truthy(Value::dict(Dict())));
     EXPECT_TRUE(is_truthy(parsed_function()));
     EXPECT_TRUE(is_truthy(Value::builtin_function("sdl2.init")));
     EXPECT_TRUE(is_truthy(Value::rect(0, 0, 0, 0)));
@@ -144,14 +144,14 @@ TEST(ValueDisplay, Collections) {
     EXPECT_EQ(
         display_text(Value::array({Value::floating(2.0), Value::null(), Value::boolean(false)})),
         "[2, null, false]");
-    EXPECT_EQ(display_text(Value::dict(make_dict_map())), "{}");
+    EXPECT_EQ(display_text(Value::dict(Dict())), "{}");
     EXPECT_EQ(display_text(one_entry_dict("a", Value::number(1))), "{a: 1}");
     EXPECT_EQ(display_text(one_entry_dict("k", Value::array({Value::string("x")}))), "{k: [x]}");
 
     // With two entries the order is not fixed, only the set of entries.
-    DictMap map = make_dict_map();
-    map.emplace("a", Value::number(1));
-    map.emplace("b", Value::number(2));
+    Dict map;
+    map.insert_or_assign("a", Value::number(1));
+    map.insert_or_assign("b", Value::number(2));
     std::string two = display_text(Value::dict(std::move(map)));
     EXPECT_TRUE(two == "{a: 1, b: 2}" || two == "{b: 2, a: 1}") << two;
 }
@@ -198,20 +198,22 @@ TEST(ValueConversions, SaturatingToInteger) {
 }
 
 TEST(ValueSharing, CopiesShareUntilWritten) {
-    Value a = Value::string("abc");
+    Value a = Value::string("a text longer than fourteen bytes");
     Value b = a;
     EXPECT_FALSE(a.is_unique());
-    EXPECT_EQ(&a.text(), &b.text()); // one buffer, two values
-    b.mutable_text() += "d";
-    EXPECT_EQ(a.text(), "abc");
-    EXPECT_EQ(b.text(), "abcd");
+    EXPECT_EQ(a.text().data(), b.text().data()); // one buffer, two values
+    b.append_text("d");
+    EXPECT_EQ(a.text(), "a text longer than fourteen bytes");
+    EXPECT_EQ(b.text(), "a text longer than fourteen bytesd");
     EXPECT_TRUE(a.is_unique());
     EXPECT_TRUE(b.is_unique());
 
-    // A unique buffer is written in place.
-    const std::string* before = &b.text();
-    b.mutable_text() += "e";
-    EXPECT_EQ(&b.text(), before);
+    // A unique buffer with room is written in place.
+    b.append_text("e");
+    const char* before = b.text().data();
+    b.append_text("f");
+    EXPECT_EQ(b.text().data(), before);
+    EXPECT_EQ(b.text(), "a text longer than fourteen bytesdef");
 }
 
 TEST(ValueSharing, NestedArraysAndDicts) {
@@ -225,11 +227,11 @@ TEST(ValueSharing, NestedArraysAndDicts) {
 
     Value d = one_entry_dict("k", Value::number(1));
     Value e = d;
-    e.mutable_entries()["k"] = Value::number(2);
-    e.mutable_entries()["z"] = Value::null();
+    e.mutable_entries().insert_or_assign("k", Value::number(2));
+    e.mutable_entries().insert_or_assign("z", Value::null());
     EXPECT_EQ(display_text(d), "{k: 1}");
     EXPECT_EQ(e.entries().size(), 2u);
-    EXPECT_EQ(display_text(e.entries().at("k")), "2");
+    EXPECT_EQ(display_text(*e.entries().find("k")), "2");
 }
 
 TEST(ValueSharing, MovesAndSelfAssignment) {

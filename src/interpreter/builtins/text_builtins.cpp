@@ -23,7 +23,7 @@ Value slice(const Value* args, size_t count, GraphicsContext&) {
     int64_t start = numeric_to_int(args[1]);
     int64_t end = numeric_to_int(args[2]);
     if (start == end) return Value::string("");
-    const std::string& text = args[0].text();
+    std::string_view text = args[0].text();
     uint64_t skip = uint64_t(start);
     uint64_t take = uint64_t(end) - uint64_t(start);
     size_t pos = 0;
@@ -99,9 +99,9 @@ Value concat(const Value* args, size_t count, GraphicsContext&) {
     Value& first = const_cast<Value&>(args[0]);
     Value result =
         first.kind() == ValueKind::String ? std::move(first) : Value::string(display_text(first));
-    std::string& text = result.mutable_text();
+    std::string storage;
     for (size_t i = 1; i < count; ++i)
-        append_display_text(text, args[i]);
+        result.append_text(text_of(args[i], storage));
     return result;
 }
 

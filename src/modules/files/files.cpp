@@ -16,7 +16,7 @@ namespace fs = file_system;
 
 // Path and content arguments are the display text of any value.
 std::string text_of(const Value& v) {
-    return v.is(ValueKind::String) ? v.text() : display_text(v);
+    return display_text(v);
 }
 
 Value failure(const char* what, const std::string& path, const std::string& error) {

@@ -17,7 +17,7 @@ namespace {
 
 // Paths, contents, URLs and bodies are the display text of any value.
 std::string text_of(const Value& v) {
-    return v.is(ValueKind::String) ? v.text() : display_text(v);
+    return display_text(v);
 }
 
 Value serve(const Value* args, size_t) {

@@ -59,7 +59,7 @@ Value text_width(const Value* a, size_t count, GraphicsContext& g) {
 
 Value set_font(const Value* a, size_t, GraphicsContext& g) {
     if (!a[0].is(ValueKind::String)) return Value::error("Font path must be a string");
-    return g.media().text.set_font(a[0].text());
+    return g.media().text.set_font(std::string(a[0].text()));
 }
 
 Value draw_image(const Value* a, size_t count, GraphicsContext& g) {
@@ -70,7 +70,7 @@ Value draw_image(const Value* a, size_t count, GraphicsContext& g) {
     if (!g.has_window()) return Value::null();
     std::optional<std::pair<int32_t, int32_t>> size;
     if (count >= 5) size.emplace(to_coordinate(a[3]), to_coordinate(a[4]));
-    return g.media().images.draw(g, a[0].text(), to_coordinate(a[1]), to_coordinate(a[2]), size);
+    return g.media().images.draw(g, std::string(a[0].text()), to_coordinate(a[1]), to_coordinate(a[2]), size);
 }
 
 Value mouse_coordinate(GraphicsContext& g, bool x) {
@@ -82,7 +82,7 @@ Value mouse_coordinate(GraphicsContext& g, bool x) {
 template <Value (Audio::*Play)(const std::string&)>
 Value play(const Value* a, size_t, GraphicsContext& g) {
     if (!a[0].is(ValueKind::String)) return Value::error("Sound path must be a string");
-    return (g.media().audio.*Play)(a[0].text());
+    return (g.media().audio.*Play)(std::string(a[0].text()));
 }
 
 struct Function {

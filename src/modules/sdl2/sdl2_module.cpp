@@ -19,7 +19,7 @@ using Handler = Value (*)(const Value* args, GraphicsContext& g);
 
 // The text a key name or mode argument stands for: its display text.
 std::string argument_text(const Value& v) {
-    return v.is(ValueKind::String) ? v.text() : display_text(v);
+    return display_text(v);
 }
 
 Value key_query(const Value& name, bool (GraphicsContext::*query)(std::string_view) const noexcept,
