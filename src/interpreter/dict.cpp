@@ -119,11 +119,6 @@ constexpr uint32_t kMinCapacity = 4;
 
 } // namespace
 
-struct Dict::Slot {
-    KeyText* key;
-    Value value;
-};
-
 uint64_t dict_seed() {
     static const uint64_t seed =
         mix(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
@@ -193,8 +188,7 @@ const Value* Dict::find(std::string_view text) const noexcept {
     return key ? find(key) : nullptr;
 }
 
-const Value* Dict::find(const KeyText* key, uint32_t& hint) const noexcept {
-    if (hint <= mask_ && slots_ && slots_[hint].key == key) return &slots_[hint].value;
+const Value* Dict::probe(const KeyText* key, uint32_t& hint) const noexcept {
     if (size_ == 0 || !key) return nullptr;
     for (uint32_t i = home(key);; i = (i + 1) & mask_) {
         const Slot& slot = slots_[i];

@@ -90,8 +90,9 @@ class Dict {
 
     const Value* find(const KeyText* key) const noexcept;
     const Value* find(std::string_view text) const noexcept;
-    // Tries the slot `hint` first and remembers where the key was found.
-    const Value* find(const KeyText* key, uint32_t& hint) const noexcept;
+    // Tries the slot `hint` first and remembers where the key was found
+    // (defined in value.h, where a slot's value is complete).
+    inline const Value* find(const KeyText* key, uint32_t& hint) const noexcept;
     // Stores the value under the key, replacing what was there.
     void insert_or_assign(const KeyText* key, Value value);
     void insert_or_assign(std::string_view text, Value value);
@@ -117,6 +118,7 @@ class Dict {
     uint32_t home(const KeyText* key) const noexcept {
         return uint32_t(((key->hash ^ seed_) * 0x9e3779b97f4a7c15ULL) >> shift_);
     }
+    const Value* probe(const KeyText* key, uint32_t& hint) const noexcept;
     void grow();
     void place(KeyText* key, Value&& value); // key not present, room available
 

@@ -229,6 +229,16 @@ class Value {
 
 static_assert(sizeof(Value) == 16, "Value should stay two words");
 
+struct Dict::Slot {
+    KeyText* key;
+    Value value;
+};
+
+const Value* Dict::find(const KeyText* key, uint32_t& hint) const noexcept {
+    if (hint <= mask_ && slots_ && slots_[hint].key == key) return &slots_[hint].value;
+    return probe(key, hint);
+}
+
 // The texts of the language's value kinds, in one place.
 std::string_view type_name(ValueKind kind);
 inline std::string_view type_name(const Value& v) {

@@ -216,6 +216,46 @@ TEST(ValueSharing, CopiesShareUntilWritten) {
     EXPECT_EQ(b.text(), "a text longer than fourteen bytesdef");
 }
 
+TEST(ValueText, EveryLengthAroundTheInlineLimitKeepsItsBytes) {
+    // Bytes of every value, NUL and high bytes included, at each length and
+    // through copies, moves and appends that cross from inline to the heap.
+    std::string source;
+    for (int i = 0; i < 40; ++i)
+        source += char(i % 5 == 0 ? 0 : 0x41 + i * 37 % 190);
+    for (size_t n = 0; n <= source.size(); ++n) {
+        std::string text = source.substr(0, n);
+        Value v = Value::string(text);
+        ASSERT_TRUE(v.is(ValueKind::String));
+        EXPECT_EQ(v.text(), text) << n;
+        Value copy = v;
+        Value moved = std::move(copy);
+        EXPECT_EQ(moved.text(), text) << n;
+        for (size_t cut = 0; cut <= n; ++cut) {
+            Value joined = Value::string(text.substr(0, cut));
+            Value before = joined;
+            joined.append_text(std::string_view(text).substr(cut));
+            EXPECT_EQ(joined.text(), text) << n << " " << cut;
+            EXPECT_EQ(before.text(), text.substr(0, cut)) << n << " " << cut;
+        }
+    }
+}
+
+TEST(ValueText, AppendingToItselfAndLongAppendsStayExact) {
+    Value v = Value::string("0123456789abc");
+    v.append_text(v.text()); // the source lies in the value being grown
+    EXPECT_EQ(v.text(), "0123456789abc0123456789abc");
+    v.append_text(v.text());
+    EXPECT_EQ(v.text(), "0123456789abc0123456789abc0123456789abc0123456789abc");
+    Value many = Value::string("");
+    std::string expected;
+    for (int i = 0; i < 3000; ++i) {
+        std::string piece = std::to_string(i);
+        many.append_text(piece);
+        expected += piece;
+    }
+    EXPECT_EQ(many.text(), expected);
+}
+
 TEST(ValueSharing, NestedArraysAndDicts) {
     Value inner = Value::array({Value::number(1)});
     Value outer = Value::array({inner, Value::string("s")});

@@ -1,4 +1,6 @@
 // Builtins on texts. Those that take any value work on its display text.
+#include <algorithm>
+
 #include "interpreter/builtins/core.h"
 #include "lexer/unicode.h"
 
@@ -75,15 +77,19 @@ Value split(const Value* args, size_t count, GraphicsContext&) {
         pieces.push_back(Value::string(""));
         return Value::array(std::move(pieces));
     }
-    size_t matches = 0;
-    for (size_t at = text.find(separator); at != std::string_view::npos;
-         at = text.find(separator, at + separator.size()))
-        ++matches;
+    // One byte, the common case, is searched as a character.
+    auto next = [&](size_t from) {
+        return separator.size() == 1 ? text.find(separator[0], from) : text.find(separator, from);
+    };
+    size_t matches =
+        separator.size() == 1 ? size_t(std::count(text.begin(), text.end(), separator[0])) : 0;
+    if (separator.size() != 1) {
+        for (size_t at = next(0); at != std::string_view::npos; at = next(at + separator.size()))
+            ++matches;
+    }
     pieces.reserve(matches + 1);
     size_t from = 0;
-    while (true) {
-        size_t at = text.find(separator, from);
-        if (at == std::string_view::npos) break;
+    for (size_t at = next(0); at != std::string_view::npos; at = next(from)) {
         pieces.push_back(Value::string(text.substr(from, at - from)));
         from = at + separator.size();
     }
