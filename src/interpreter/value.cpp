@@ -40,19 +40,26 @@ uint64_t load_small(const char* p, size_t n) noexcept {
            (uint64_t(u[n - 1]) << (8 * (n - 1)));
 }
 
+// Up to fourteen bytes of text as one 128-bit little-endian number.
+unsigned __int128 load_inline(const char* p, size_t n) noexcept {
+    unsigned __int128 bytes = load_small(p, n < 8 ? n : 8);
+    if (n > 8) bytes |= (unsigned __int128)load_small(p + 8, n - 8) << 64;
+    return bytes;
+}
+
 } // namespace
 
 static_assert(std::endian::native == std::endian::little, "inline texts assume little endian");
 
 Value Value::inline_text(std::string_view text) noexcept {
+    return inline_bytes(load_inline(text.data(), text.size()), text.size());
+}
+
+Value Value::inline_bytes(unsigned __int128 bytes, size_t size) noexcept {
     // Both words are composed in registers and stored whole.
-    const char* p = text.data();
-    size_t n = text.size();
-    uint64_t first = load_small(p, n < 8 ? n : 8);
-    uint64_t rest = n > 8 ? load_small(p + 8, n - 8) : 0;
     Value v;
-    v.head_ = uint64_t(ValueKind::String) | (uint64_t(n) << 9) | (first << 16);
-    v.payload_.integer = int64_t((first >> 48) | (rest << 16));
+    v.head_ = uint64_t(ValueKind::String) | (uint64_t(size) << 9) | (uint64_t(bytes) << 16);
+    v.payload_.integer = int64_t(uint64_t(bytes >> 48));
     return v;
 }
 
@@ -128,18 +135,19 @@ void Value::append_text(std::string_view more) {
     std::string_view current = text();
     size_t size = current.size() + more.size();
     if (!has_heap() && size <= kInlineTextMax) {
-        char joined[kInlineTextMax];
-        std::memcpy(joined, current.data(), current.size());
-        if (!more.empty()) std::memcpy(joined + current.size(), more.data(), more.size());
-        *this = inline_text(std::string_view(joined, size));
+        unsigned __int128 bytes =
+            (unsigned __int128)uint64_t(payload_.integer) << 48 | (head_ >> 16);
+        bytes |= load_inline(more.data(), more.size()) << (8 * current.size());
+        *this = inline_bytes(bytes, size);
         return;
     }
     auto* object = has_heap() ? static_cast<TextObject*>(payload_.object) : nullptr;
     if (!object || object->refs != 1 || object->capacity < size) {
         // A new buffer, doubled when it grows, so appends stay linear. `more`
         // may point into the old one, which lives until the copy is done.
-        size_t capacity = size;
-        if (object) capacity = std::max(size, size_t(object->capacity) * 2);
+        size_t capacity = std::max(size, 2 * kInlineTextMax);
+        if (object && object->refs == 1)
+            capacity = std::max(capacity, size_t(object->capacity) * 2);
         TextObject* grown = new_text(kind(), current, capacity);
         std::memcpy(grown->data() + current.size(), more.data(), more.size());
         grown->size = uint32_t(size);

@@ -207,6 +207,7 @@ class Value {
     }
     static TextObject* new_text(ValueKind kind, std::string_view text, size_t capacity);
     static Value inline_text(std::string_view text) noexcept;
+    static Value inline_bytes(unsigned __int128 bytes, size_t size) noexcept;
 
     bool has_heap() const noexcept { return head_ & kHeapFlag; }
     void retain() const noexcept {
