@@ -71,8 +71,7 @@ Value::TextObject* Value::new_text(ValueKind kind, std::string_view text, size_t
     return object;
 }
 
-Value Value::string(std::string_view text) {
-    if (text.size() <= kInlineTextMax) return inline_text(text);
+Value Value::long_text(std::string_view text) {
     return heap(ValueKind::String, new_text(ValueKind::String, text, text.size()));
 }
 

@@ -111,7 +111,9 @@ class Value {
     }
     static Value boolean(bool b) noexcept { return Value(ValueKind::Boolean, b ? 1 : 0); }
     static Value null() noexcept { return Value(); }
-    static Value string(std::string_view text);
+    static Value string(std::string_view text) {
+        return text.size() <= kInlineTextMax ? inline_text(text) : long_text(text);
+    }
     static Value string(const std::string& text) { return string(std::string_view(text)); }
     static Value string(const char* text) { return string(std::string_view(text)); }
     static Value error(std::string_view message);
@@ -207,6 +209,7 @@ class Value {
     }
     static TextObject* new_text(ValueKind kind, std::string_view text, size_t capacity);
     static Value inline_text(std::string_view text) noexcept;
+    static Value long_text(std::string_view text);
     static Value inline_bytes(unsigned __int128 bytes, size_t size) noexcept;
 
     bool has_heap() const noexcept { return head_ & kHeapFlag; }

@@ -77,21 +77,29 @@ Value split(const Value* args, size_t count, GraphicsContext&) {
         pieces.push_back(Value::string(""));
         return Value::array(std::move(pieces));
     }
-    // One byte, the common case, is searched as a character.
-    auto next = [&](size_t from) {
-        return separator.size() == 1 ? text.find(separator[0], from) : text.find(separator, from);
-    };
-    size_t matches =
-        separator.size() == 1 ? size_t(std::count(text.begin(), text.end(), separator[0])) : 0;
-    if (separator.size() != 1) {
-        for (size_t at = next(0); at != std::string_view::npos; at = next(at + separator.size()))
-            ++matches;
-    }
-    pieces.reserve(matches + 1);
+    // Matches are counted first so the array is allocated once. One byte,
+    // the common case, is a plain scan: pieces are short and a library
+    // search per piece costs more than it saves.
     size_t from = 0;
-    for (size_t at = next(0); at != std::string_view::npos; at = next(from)) {
-        pieces.push_back(Value::string(text.substr(from, at - from)));
-        from = at + separator.size();
+    if (separator.size() == 1) {
+        const char c = separator[0];
+        pieces.reserve(size_t(std::count(text.begin(), text.end(), c)) + 1);
+        for (size_t at = 0; at < text.size(); ++at) {
+            if (text[at] != c) continue;
+            pieces.push_back(Value::string(text.substr(from, at - from)));
+            from = at + 1;
+        }
+    } else {
+        size_t matches = 0;
+        for (size_t at = text.find(separator); at != std::string_view::npos;
+             at = text.find(separator, at + separator.size()))
+            ++matches;
+        pieces.reserve(matches + 1);
+        for (size_t at = text.find(separator); at != std::string_view::npos;
+             at = text.find(separator, from)) {
+            pieces.push_back(Value::string(text.substr(from, at - from)));
+            from = at + separator.size();
+        }
     }
     pieces.push_back(Value::string(text.substr(from)));
     return Value::array(std::move(pieces));
