@@ -11,9 +11,8 @@
 #include <unistd.h>
 
 #include "building/progress.h"
-#include "building/system_error.h"
 #include "interpreter/output.h"
-#include "main/run_pipeline.h"
+#include "interpreter/source_file.h"
 
 namespace drevel {
 
@@ -29,7 +28,7 @@ constexpr std::string_view trailer_marker = "DREVEL_SCRIPT";
 [[noreturn]] void fail(std::string_view message, int error_number) {
     std::string line = "\x1b[31mError: ";
     line += message;
-    line += ": " + system_error_text(error_number) + "\x1b[0m\n";
+    line += ": " + os_error_text(error_number) + "\x1b[0m\n";
     output::error_line(line);
     output::flush();
     std::exit(1);

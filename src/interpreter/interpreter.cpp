@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "interpreter/log.h"
-#include "modules/sdl2/graphics_context.h"
 
 namespace drevel {
 
@@ -35,7 +34,7 @@ const char* find_stack_floor() {
 
 } // namespace
 
-Interpreter::Interpreter() : graphics_(std::make_unique<GraphicsContext>()) {
+Interpreter::Interpreter() {
     if (stack_floor == nullptr) stack_floor = find_stack_floor();
     grow_slots();
 }

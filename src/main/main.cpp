@@ -21,6 +21,7 @@
 #include "main/command_line.h"
 #include "main/embedded_script.h"
 #include "main/run_pipeline.h"
+#include "modules/native_modules.h"
 #include "repl/repl.h"
 
 namespace drevel {
@@ -154,6 +155,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     std::set_new_handler(out_of_memory);
+    install_native_modules();
     // For comparing the evaluator's fast paths with the general rules.
     const char* general_only = std::getenv("DREVEL_NO_FAST_PATHS");
     if (general_only && *general_only && std::string_view(general_only) != "0")

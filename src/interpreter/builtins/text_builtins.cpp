@@ -4,19 +4,19 @@
 
 namespace drevel::builtins {
 
-Value upper(const Value* args, size_t count, GraphicsContext&) {
+Value upper(Value* args, size_t count, NativeContext&) {
     if (count == 0 || args[0].kind() != ValueKind::String) return Value();
     return Value::string(to_upper(args[0].text()));
 }
 
-Value lower(const Value* args, size_t count, GraphicsContext&) {
+Value lower(Value* args, size_t count, NativeContext&) {
     if (count == 0 || args[0].kind() != ValueKind::String) return Value();
     return Value::string(to_lower(args[0].text()));
 }
 
 // Indices count characters. A negative start skips everything (it is read as
 // an unsigned count), an end below start copies to the end of the text.
-Value slice(const Value* args, size_t count, GraphicsContext&) {
+Value slice(Value* args, size_t count, NativeContext&) {
     if (count < 3 || args[0].kind() != ValueKind::String || !args[1].is_numeric() ||
         !args[2].is_numeric())
         return Value();
@@ -48,7 +48,7 @@ std::string_view text_of(const Value& v, std::string& storage) {
 }
 } // namespace
 
-Value contains(const Value* args, size_t count, GraphicsContext&) {
+Value contains(Value* args, size_t count, NativeContext&) {
     if (count < 2) return Value();
     std::string haystack_storage, needle_storage;
     std::string_view haystack = text_of(args[0], haystack_storage);
@@ -56,7 +56,7 @@ Value contains(const Value* args, size_t count, GraphicsContext&) {
     return Value::boolean(haystack.find(needle) != std::string_view::npos);
 }
 
-Value split(const Value* args, size_t count, GraphicsContext&) {
+Value split(Value* args, size_t count, NativeContext&) {
     if (count < 2) return Value();
     std::string text_storage, separator_storage;
     std::string_view text = text_of(args[0], text_storage);
@@ -91,12 +91,12 @@ Value split(const Value* args, size_t count, GraphicsContext&) {
     return Value::array(std::move(pieces));
 }
 
-Value concat(const Value* args, size_t count, GraphicsContext&) {
+Value concat(Value* args, size_t count, NativeContext&) {
     if (count == 0) return Value::string("");
     // The first argument's buffer is reused when nothing else holds it
     // (s = concat(s, t) in a loop stays linear). The arguments belong to this
     // call and are discarded after it.
-    Value& first = const_cast<Value&>(args[0]);
+    Value& first = args[0];
     Value result =
         first.kind() == ValueKind::String ? std::move(first) : Value::string(display_text(first));
     std::string& text = result.mutable_text();

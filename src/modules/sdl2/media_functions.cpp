@@ -1,6 +1,5 @@
 #include "modules/sdl2/media_functions.h"
 
-#include <array>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,11 +10,12 @@
 
 namespace drevel {
 
+namespace media {
+
 namespace {
 
 using graphics::all_numeric;
 using graphics::to_coordinate;
-using Handler = Value (*)(const Value* args, size_t count, GraphicsContext& g);
 
 constexpr int kDefaultTextSize = 16;
 
@@ -38,7 +38,20 @@ std::string_view shown_text(const Value& v, std::string& storage) {
     return storage;
 }
 
-Value draw_text(const Value* a, size_t count, GraphicsContext& g) {
+Value mouse_coordinate(GraphicsContext& g, bool x) {
+    auto position = g.mouse_position();
+    if (!position) return Value::null();
+    return Value::number(x ? position->first : position->second);
+}
+
+template <Value (Audio::*Play)(const std::string&)> Value play(Value* a, GraphicsContext& g) {
+    if (!a[0].is(ValueKind::String)) return Value::error("Sound path must be a string");
+    return (g.media().audio.*Play)(a[0].text());
+}
+
+} // namespace
+
+Value draw_text(Value* a, size_t count, GraphicsContext& g) {
     if (!all_numeric(a, 1, count > 3 ? 3 : 2))
         return Value::error("Text position and size must be numbers");
     int size;
@@ -49,7 +62,7 @@ Value draw_text(const Value* a, size_t count, GraphicsContext& g) {
                                to_coordinate(a[2]), size);
 }
 
-Value text_width(const Value* a, size_t count, GraphicsContext& g) {
+Value text_width(Value* a, size_t count, GraphicsContext& g) {
     if (count > 1 && !a[1].is_numeric()) return Value::error("Text size must be a number");
     int size;
     if (Value bad = text_size(a, count, 1, size); bad.is(ValueKind::Error)) return bad;
@@ -57,12 +70,12 @@ Value text_width(const Value* a, size_t count, GraphicsContext& g) {
     return g.media().text.width(shown_text(a[0], storage), size);
 }
 
-Value set_font(const Value* a, size_t, GraphicsContext& g) {
+Value set_font(Value* a, size_t, GraphicsContext& g) {
     if (!a[0].is(ValueKind::String)) return Value::error("Font path must be a string");
     return g.media().text.set_font(a[0].text());
 }
 
-Value draw_image(const Value* a, size_t count, GraphicsContext& g) {
+Value draw_image(Value* a, size_t count, GraphicsContext& g) {
     if (count == 4) return Value::error("draw_image requires 3 or 5 arguments");
     if (!a[0].is(ValueKind::String)) return Value::error("Image path must be a string");
     if (!all_numeric(a, 1, count >= 5 ? 4 : 2))
@@ -73,51 +86,26 @@ Value draw_image(const Value* a, size_t count, GraphicsContext& g) {
     return g.media().images.draw(g, a[0].text(), to_coordinate(a[1]), to_coordinate(a[2]), size);
 }
 
-Value mouse_coordinate(GraphicsContext& g, bool x) {
-    auto position = g.mouse_position();
-    if (!position) return Value::null();
-    return Value::number(x ? position->first : position->second);
+Value mouse_x(Value*, size_t, GraphicsContext& g) {
+    return mouse_coordinate(g, true);
 }
 
-template <Value (Audio::*Play)(const std::string&)>
-Value play(const Value* a, size_t, GraphicsContext& g) {
-    if (!a[0].is(ValueKind::String)) return Value::error("Sound path must be a string");
-    return (g.media().audio.*Play)(a[0].text());
+Value mouse_y(Value*, size_t, GraphicsContext& g) {
+    return mouse_coordinate(g, false);
 }
 
-struct Function {
-    std::string_view name;
-    size_t arguments; // fewer give count_message
-    const char* count_message;
-    Handler handler;
-};
-
-const std::array<Function, 9> kFunctions{{
-    {"draw_text", 3, "draw_text requires 3 or 4 arguments", draw_text},
-    {"text_width", 1, "text_width requires 1 or 2 arguments", text_width},
-    {"set_font", 1, "set_font requires a font path", set_font},
-    {"draw_image", 3, "draw_image requires 3 or 5 arguments", draw_image},
-    {"get_mouse_x", 0, nullptr,
-     [](const Value*, size_t, GraphicsContext& g) { return mouse_coordinate(g, true); }},
-    {"get_mouse_y", 0, nullptr,
-     [](const Value*, size_t, GraphicsContext& g) { return mouse_coordinate(g, false); }},
-    {"play_sound", 1, "play_sound requires a file path", play<&Audio::play_sound>},
-    {"play_music", 1, "play_music requires a file path", play<&Audio::play_music>},
-    {"stop_music", 0, nullptr,
-     [](const Value*, size_t, GraphicsContext& g) { return g.media().audio.stop_music(); }},
-}};
-
-} // namespace
-
-bool media_dispatch(std::string_view name, const Value* args, size_t count,
-                    GraphicsContext& graphics, Value& result) {
-    for (const Function& f : kFunctions) {
-        if (f.name != name) continue;
-        result =
-            count < f.arguments ? Value::error(f.count_message) : f.handler(args, count, graphics);
-        return true;
-    }
-    return false;
+Value play_sound(Value* a, size_t, GraphicsContext& g) {
+    return play<&Audio::play_sound>(a, g);
 }
+
+Value play_music(Value* a, size_t, GraphicsContext& g) {
+    return play<&Audio::play_music>(a, g);
+}
+
+Value stop_music(Value*, size_t, GraphicsContext& g) {
+    return g.media().audio.stop_music();
+}
+
+} // namespace media
 
 } // namespace drevel
