@@ -1,6 +1,6 @@
 #include "lexer/token.h"
 
-#include "interpreter/value.h"
+#include "lexer/debug_text.h"
 
 namespace drevel {
 
