@@ -3,17 +3,13 @@
 #include <new>
 
 #include "interpreter/builtins/registry.h"
+#include "interpreter/failure.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
 namespace drevel {
 
 namespace {
-
-Value fail(std::string message) {
-    report_error(message);
-    return Value::error(std::move(message));
-}
 
 // Argument values of one call; small calls need no heap allocation and
 // construct only the values they hold.

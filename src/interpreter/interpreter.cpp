@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "interpreter/failure.h"
 #include "interpreter/log.h"
 
 namespace drevel {
@@ -11,8 +12,7 @@ namespace drevel {
 thread_local constinit const char* stack_floor = nullptr;
 
 Value depth_exceeded() {
-    report_error("Maximum call depth exceeded");
-    return Value::error("Maximum call depth exceeded");
+    return fail("Maximum call depth exceeded");
 }
 
 namespace {

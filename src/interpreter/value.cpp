@@ -164,14 +164,7 @@ std::string_view type_name(ValueKind kind) {
 }
 
 void append_float_display(std::string& out, double d) {
-    if (std::isnan(d)) {
-        out += "NaN";
-        return;
-    }
-    if (std::isinf(d)) {
-        out += d < 0 ? "-inf" : "inf";
-        return;
-    }
+    if (append_non_finite(out, d)) return;
     // The shortest round-trip digits come from the scientific form; they are
     // then placed around the decimal point by hand, because the fixed form
     // prints the exact binary value of large numbers (1e300 is not a 1 and

@@ -5,15 +5,20 @@
 
 namespace drevel {
 
-void append_float_debug(std::string& out, double d) {
+bool append_non_finite(std::string& out, double d) {
     if (std::isnan(d)) {
         out += "NaN";
-        return;
+        return true;
     }
     if (std::isinf(d)) {
         out += d < 0 ? "-inf" : "inf";
-        return;
+        return true;
     }
+    return false;
+}
+
+void append_float_debug(std::string& out, double d) {
+    if (append_non_finite(out, d)) return;
     char buffer[400];
     double magnitude = std::fabs(d);
     if (magnitude != 0.0 && (magnitude >= 1e16 || magnitude < 1e-4)) {

@@ -57,7 +57,11 @@ int dispatch(const Command& command) {
                 return 0;
             },
             [](const command::Run& run) { return run_file(run.file, run.debug, run.extra_debug); },
-            [](const command::Build& build) { return build_standalone(build.file, build.output); },
+            [](const command::Build& build) {
+                std::optional<std::string> failure = build_standalone(build.file, build.output);
+                if (failure) output::error_line(*failure);
+                return failure ? 1 : 0;
+            },
             [](const command::Install& c) {
                 return finish_module_command(install_module(c.module));
             },
@@ -105,7 +109,7 @@ void run_command(Start& start) {
     start.status = dispatch(parse_command_line(args));
 }
 
-void* run_program(void* data) {
+void* run_command_thread(void* data) {
     try {
         run_command(*static_cast<Start*>(data));
     } catch (const std::bad_alloc&) {
@@ -128,7 +132,7 @@ bool start_on_large_stack(Start& start) {
         pthread_attr_init(&attributes);
         pthread_t thread;
         bool started = pthread_attr_setstacksize(&attributes, size) == 0 &&
-                       pthread_create(&thread, &attributes, run_program, &start) == 0;
+                       pthread_create(&thread, &attributes, run_command_thread, &start) == 0;
         pthread_attr_destroy(&attributes);
         if (!started) continue;
         // Signals meant for the program reach the thread that runs it (the
@@ -163,7 +167,7 @@ int main(int argc, char** argv) {
     Start start{argc, argv};
     if (!start_on_large_stack(start)) {
         max_call_depth = 500; // the process's own stack
-        run_program(&start);
+        run_command_thread(&start);
     }
     output::flush();
     return start.status;

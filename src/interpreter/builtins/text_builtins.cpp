@@ -1,4 +1,5 @@
 // Builtins on texts. Those that take any value work on its display text.
+#include "interpreter/builtins/argument_text.h"
 #include "interpreter/builtins/core.h"
 #include "lexer/unicode.h"
 
@@ -39,28 +40,19 @@ Value slice(Value* args, size_t count, NativeContext&) {
     return Value::string(text.substr(from, pos - from));
 }
 
-namespace {
-// The display text of a value; a String's own text is used without a copy.
-std::string_view text_of(const Value& v, std::string& storage) {
-    if (v.kind() == ValueKind::String) return v.text();
-    storage = display_text(v);
-    return storage;
-}
-} // namespace
-
 Value contains(Value* args, size_t count, NativeContext&) {
     if (count < 2) return Value();
     std::string haystack_storage, needle_storage;
-    std::string_view haystack = text_of(args[0], haystack_storage);
-    std::string_view needle = text_of(args[1], needle_storage);
+    std::string_view haystack = argument_text(args[0], haystack_storage);
+    std::string_view needle = argument_text(args[1], needle_storage);
     return Value::boolean(haystack.find(needle) != std::string_view::npos);
 }
 
 Value split(Value* args, size_t count, NativeContext&) {
     if (count < 2) return Value();
     std::string text_storage, separator_storage;
-    std::string_view text = text_of(args[0], text_storage);
-    std::string_view separator = text_of(args[1], separator_storage);
+    std::string_view text = argument_text(args[0], text_storage);
+    std::string_view separator = argument_text(args[1], separator_storage);
     std::vector<Value> pieces;
     if (separator.empty()) {
         // Matches before every character and at the end.

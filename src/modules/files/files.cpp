@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "interpreter/builtins/argument_text.h"
 #include "interpreter/source_file.h"
 #include "modules/files/file_system.h"
 
@@ -14,11 +15,6 @@ namespace drevel {
 namespace {
 
 namespace fs = file_system;
-
-// Path and content arguments are the display text of any value.
-std::string text_of(const Value& v) {
-    return v.is(ValueKind::String) ? v.text() : display_text(v);
-}
 
 Value failure(const char* what, const std::string& path, const std::string& error) {
     std::string message = what;
@@ -44,7 +40,7 @@ bool recursive_flag(const Value& v) {
 }
 
 Value read(Value* args, size_t, NativeContext&) {
-    const std::string path = text_of(args[0]);
+    const std::string path = argument_text(args[0]);
     std::string error;
     std::optional<std::string> content = read_text_file(path, error);
     if (!content) return failure("Failed to read file", path, error);
@@ -52,20 +48,18 @@ Value read(Value* args, size_t, NativeContext&) {
 }
 
 Value write(Value* args, size_t, NativeContext&) {
-    const std::string path = text_of(args[0]);
+    const std::string path = argument_text(args[0]);
     std::string error;
-    const bool ok = args[1].is(ValueKind::String)
-                        ? fs::write_file(path, args[1].text(), error)
-                        : fs::write_file(path, display_text(args[1]), error);
+    std::string storage;
+    const bool ok = fs::write_file(path, argument_text(args[1], storage), error);
     return ok ? Value::null() : failure("Failed to write file", path, error);
 }
 
 Value append(Value* args, size_t, NativeContext&) {
-    const std::string path = text_of(args[0]);
+    const std::string path = argument_text(args[0]);
     std::string error;
-    const fs::AppendFailure result = args[1].is(ValueKind::String)
-                                         ? fs::append_file(path, args[1].text(), error)
-                                         : fs::append_file(path, display_text(args[1]), error);
+    std::string storage;
+    const fs::AppendFailure result = fs::append_file(path, argument_text(args[1], storage), error);
     switch (result) {
     case fs::AppendFailure::None: return Value::null();
     case fs::AppendFailure::Open: return failure("Failed to open file", path, error);
@@ -75,33 +69,33 @@ Value append(Value* args, size_t, NativeContext&) {
 }
 
 Value remove(Value* args, size_t, NativeContext&) {
-    const std::string path = text_of(args[0]);
+    const std::string path = argument_text(args[0]);
     std::string error;
     if (!fs::remove_file(path, error)) return failure("Failed to delete file", path, error);
     return Value::null();
 }
 
 Value exists(Value* args, size_t, NativeContext&) {
-    return Value::boolean(fs::path_kind(text_of(args[0])) != fs::PathKind::Missing);
+    return Value::boolean(fs::path_kind(argument_text(args[0])) != fs::PathKind::Missing);
 }
 
 Value is_file(Value* args, size_t, NativeContext&) {
-    return Value::boolean(fs::path_kind(text_of(args[0])) == fs::PathKind::File);
+    return Value::boolean(fs::path_kind(argument_text(args[0])) == fs::PathKind::File);
 }
 
 Value is_folder(Value* args, size_t, NativeContext&) {
-    return Value::boolean(fs::path_kind(text_of(args[0])) == fs::PathKind::Folder);
+    return Value::boolean(fs::path_kind(argument_text(args[0])) == fs::PathKind::Folder);
 }
 
 Value create_folder(Value* args, size_t, NativeContext&) {
-    const std::string path = text_of(args[0]);
+    const std::string path = argument_text(args[0]);
     std::string error;
     if (!fs::create_folders(path, error)) return failure("Failed to create folder", path, error);
     return Value::null();
 }
 
 Value delete_folder(Value* args, size_t count, NativeContext&) {
-    const std::string path = text_of(args[0]);
+    const std::string path = argument_text(args[0]);
     const bool recursive = count >= 2 && recursive_flag(args[1]);
     std::string error;
     if (!fs::remove_folder(path, recursive, error)) {
@@ -111,7 +105,7 @@ Value delete_folder(Value* args, size_t count, NativeContext&) {
 }
 
 Value list(Value* args, size_t, NativeContext&) {
-    const std::string path = text_of(args[0]);
+    const std::string path = argument_text(args[0]);
     std::vector<std::string> names;
     std::string error;
     if (!fs::list_folder(path, names, error)) return failure("Failed to list folder", path, error);

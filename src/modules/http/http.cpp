@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "interpreter/builtins/argument_text.h"
 #include "interpreter/source_file.h"
 #include "lexer/unicode.h"
 #include "modules/http/client.h"
@@ -15,11 +16,6 @@ namespace drevel {
 
 namespace {
 
-// Paths, contents, URLs and bodies are the display text of any value.
-std::string text_of(const Value& v) {
-    return v.is(ValueKind::String) ? v.text() : display_text(v);
-}
-
 Value serve(Value* args, size_t, NativeContext&) {
     if (!args[0].is_numeric()) return Value::error("Port must be a number");
     // Only the low 16 bits count: 70000 is port 4464, -1 is 65535.
@@ -28,13 +24,13 @@ Value serve(Value* args, size_t, NativeContext&) {
 }
 
 Value page(Value* args, size_t, NativeContext&) {
-    http::add_route(text_of(args[0]), text_of(args[1]));
+    http::add_route(argument_text(args[0]), argument_text(args[1]));
     return Value::null();
 }
 
 Value template_text(Value* args, size_t, NativeContext&) {
     std::string error;
-    std::optional<std::string> content = read_text_file(text_of(args[0]), error);
+    std::optional<std::string> content = read_text_file(argument_text(args[0]), error);
     if (!content) return Value::error("Failed to read template: " + error);
     return Value::string(std::move(*content));
 }
@@ -48,21 +44,21 @@ Value json(Value* args, size_t, NativeContext&) {
 Value status(Value* args, size_t count, NativeContext&) {
     if (!args[0].is_numeric()) return Value::error("Status code must be a number");
     const int64_t code = numeric_to_int(args[0]);
-    if (count >= 2) return Value::string(http::status_line(code, text_of(args[1])));
+    if (count >= 2) return Value::string(http::status_line(code, argument_text(args[1])));
     return Value::string(http::status_line(code, http::reason_phrase(code)));
 }
 
 Value get(Value* args, size_t, NativeContext&) {
-    return http::send_request(text_of(args[0]), "GET", "");
+    return http::send_request(argument_text(args[0]), "GET", "");
 }
 
 Value post(Value* args, size_t, NativeContext&) {
-    return http::send_request(text_of(args[0]), "POST", text_of(args[1]));
+    return http::send_request(argument_text(args[0]), "POST", argument_text(args[1]));
 }
 
 Value send(Value* args, size_t, NativeContext&) {
-    const std::string method = to_upper(text_of(args[1]));
-    return http::send_request(text_of(args[0]), method, text_of(args[2]));
+    const std::string method = to_upper(argument_text(args[1]));
+    return http::send_request(argument_text(args[0]), method, argument_text(args[2]));
 }
 
 constexpr BuiltinEntry kFunctions[] = {

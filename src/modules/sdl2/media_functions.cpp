@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "interpreter/builtins/argument_text.h"
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/graphics_context.h"
 #include "modules/sdl2/media.h"
@@ -31,13 +32,6 @@ Value text_size(const Value* a, size_t count, size_t index, int& size) {
     return Value::null();
 }
 
-// The display text of a value; a string's own text without a copy.
-std::string_view shown_text(const Value& v, std::string& storage) {
-    if (v.is(ValueKind::String)) return v.text();
-    storage = display_text(v);
-    return storage;
-}
-
 Value mouse_coordinate(GraphicsContext& g, bool x) {
     auto position = g.mouse_position();
     if (!position) return Value::null();
@@ -58,7 +52,7 @@ Value draw_text(Value* a, size_t count, GraphicsContext& g) {
     if (Value bad = text_size(a, count, 3, size); bad.is(ValueKind::Error)) return bad;
     if (!g.has_window()) return Value::null();
     std::string storage;
-    return g.media().text.draw(g, shown_text(a[0], storage), to_coordinate(a[1]),
+    return g.media().text.draw(g, argument_text(a[0], storage), to_coordinate(a[1]),
                                to_coordinate(a[2]), size);
 }
 
@@ -67,7 +61,7 @@ Value text_width(Value* a, size_t count, GraphicsContext& g) {
     int size;
     if (Value bad = text_size(a, count, 1, size); bad.is(ValueKind::Error)) return bad;
     std::string storage;
-    return g.media().text.width(shown_text(a[0], storage), size);
+    return g.media().text.width(argument_text(a[0], storage), size);
 }
 
 Value set_font(Value* a, size_t, GraphicsContext& g) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "interpreter/builtins/argument_text.h"
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/graphics_context.h"
 #include "modules/sdl2/media_functions.h"
@@ -15,15 +16,10 @@ using graphics::all_numeric;
 using graphics::to_color_component;
 using graphics::to_coordinate;
 
-// The text a key name or mode argument stands for: its display text.
-std::string argument_text(const Value& v) {
-    return v.is(ValueKind::String) ? v.text() : display_text(v);
-}
-
 Value key_query(const Value& name, bool (GraphicsContext::*query)(std::string_view) const noexcept,
                 const GraphicsContext& g) {
-    if (name.is(ValueKind::String)) return Value::boolean((g.*query)(name.text()));
-    return Value::boolean((g.*query)(display_text(name)));
+    std::string storage;
+    return Value::boolean((g.*query)(argument_text(name, storage)));
 }
 
 Value window_dimension(const GraphicsContext& g, bool width) {
