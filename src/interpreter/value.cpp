@@ -160,6 +160,7 @@ std::string_view type_name(ValueKind kind) {
         "number",           "float", "string", "boolean", "array",    "dict", "function",
         "builtin function", "rect",  "color",  "circle",  "triangle", "null", "error",
     };
+    static_assert(std::size(kNames) == size_t(ValueKind::Error) + 1, "one name per kind");
     return kNames[int(kind)];
 }
 
