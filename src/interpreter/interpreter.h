@@ -144,9 +144,6 @@ class Interpreter {
         return std::move(return_value_);
     }
 
-    // The per-module state native functions called from here work on.
-    NativeContext& natives() { return natives_; }
-
     // For fuzzing: after this many loop iterations and calls the program is
     // wound down, as if every running function returned an Error value.
     void set_step_budget(uint64_t steps) { steps_left_ = steps; }
@@ -318,6 +315,7 @@ class Interpreter {
     const Expr* releasing_operation_ = nullptr;
     Symbol releasing_symbol_ = 0;
 
+    // The per-module state of the native functions called from here.
     NativeContext natives_;
 };
 

@@ -92,6 +92,34 @@ TEST(Registry, NamesAreUniqueAndFound) {
         EXPECT_EQ(find_module_function(missing).entry, nullptr) << missing;
 }
 
+// Module state: one object per type and context, made on first use and
+// destroyed with its context.
+struct Counted {
+    static inline int alive = 0;
+    int value = 0;
+    Counted() { ++alive; }
+    ~Counted() { --alive; }
+};
+struct Other {
+    int value = 7;
+};
+
+TEST(NativeContext, OneStatePerTypeAndContext) {
+    {
+        NativeContext first, second;
+        EXPECT_EQ(Counted::alive, 0);
+        first.state<Counted>().value = 5;
+        EXPECT_EQ(Counted::alive, 1);
+        EXPECT_EQ(first.state<Counted>().value, 5);
+        EXPECT_EQ(&first.state<Counted>(), &first.state<Counted>());
+        EXPECT_EQ(first.state<Other>().value, 7);
+        EXPECT_EQ(second.state<Counted>().value, 0);
+        EXPECT_EQ(Counted::alive, 2);
+        EXPECT_NE(&first.state<Counted>(), &second.state<Counted>());
+    }
+    EXPECT_EQ(Counted::alive, 0);
+}
+
 std::string read_doc(const std::string& name) {
     std::ifstream in(std::string(DREVEL_SOURCE_DIR) + "/docs/" + name);
     std::stringstream text;
