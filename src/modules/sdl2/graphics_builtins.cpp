@@ -19,30 +19,6 @@ Value window(Value* a, size_t count, GraphicsContext& g) {
     return Value::null();
 }
 
-Value window_width(Value*, size_t, GraphicsContext& g) {
-    auto size = g.window_size();
-    return size ? Value::number(size->first) : Value::null();
-}
-
-Value window_height(Value*, size_t, GraphicsContext& g) {
-    auto size = g.window_size();
-    return size ? Value::number(size->second) : Value::null();
-}
-
-Value clear(Value*, size_t, GraphicsContext& g) {
-    g.clear_frame();
-    return Value::null();
-}
-
-Value present(Value*, size_t, GraphicsContext& g) {
-    g.present_frame();
-    return Value::null();
-}
-
-Value is_open(Value*, size_t, GraphicsContext& g) {
-    return Value::boolean(g.is_open());
-}
-
 Value rect(Value* a, size_t count, NativeContext&) {
     if (count < 4 || !all_numeric(a, 0, 4)) return Value::null();
     return Value::rect(to_coordinate(a[0]), to_coordinate(a[1]), uint32_t(to_coordinate(a[2])),
@@ -102,11 +78,11 @@ template <bool Filled> Value paint(Value* a, size_t count, GraphicsContext& g) {
 
 constexpr BuiltinEntry kGraphicsBuiltins[] = {
     {"window", on_graphics<window>},
-    {"window_width", on_graphics<window_width>},
-    {"window_height", on_graphics<window_height>},
-    {"clear", on_graphics<clear>},
-    {"present", on_graphics<present>},
-    {"is_open", on_graphics<is_open>},
+    {"window_width", on_graphics<window_calls::width>},
+    {"window_height", on_graphics<window_calls::height>},
+    {"clear", on_graphics<window_calls::clear>},
+    {"present", on_graphics<window_calls::present>},
+    {"is_open", on_graphics<window_calls::is_open>},
     {"rect", rect},
     {"circle", circle},
     {"triangle", triangle},
@@ -116,6 +92,34 @@ constexpr BuiltinEntry kGraphicsBuiltins[] = {
 };
 
 } // namespace
+
+namespace window_calls {
+
+Value width(Value*, size_t, GraphicsContext& g) {
+    auto size = g.window_size();
+    return size ? Value::number(size->first) : Value::null();
+}
+
+Value height(Value*, size_t, GraphicsContext& g) {
+    auto size = g.window_size();
+    return size ? Value::number(size->second) : Value::null();
+}
+
+Value clear(Value*, size_t, GraphicsContext& g) {
+    g.clear_frame();
+    return Value::null();
+}
+
+Value present(Value*, size_t, GraphicsContext& g) {
+    g.present_frame();
+    return Value::null();
+}
+
+Value is_open(Value*, size_t, GraphicsContext& g) {
+    return Value::boolean(g.is_open());
+}
+
+} // namespace window_calls
 
 std::span<const BuiltinEntry> graphics_builtins() {
     return kGraphicsBuiltins;

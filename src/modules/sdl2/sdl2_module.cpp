@@ -22,12 +22,6 @@ Value key_query(const Value& name, bool (GraphicsContext::*query)(std::string_vi
     return Value::boolean((g.*query)(argument_text(name, storage)));
 }
 
-Value window_dimension(const GraphicsContext& g, bool width) {
-    auto size = g.window_size();
-    if (!size) return Value::null();
-    return Value::number(width ? size->first : size->second);
-}
-
 // The mode names are ASCII and the only non-ASCII character whose lower
 // case is plain ASCII (the Kelvin sign) forms none of them, so an ASCII
 // lower-casing decides the match exactly as a full Unicode one would.
@@ -128,30 +122,8 @@ Value destroy_window(Value*, size_t, GraphicsContext& g) {
     return Value::null();
 }
 
-Value is_window_open(Value*, size_t, GraphicsContext& g) {
-    return Value::boolean(g.is_open());
-}
-
 Value get_window_mode(Value*, size_t, GraphicsContext& g) {
     return Value::string(g.window_mode());
-}
-
-Value get_window_width(Value*, size_t, GraphicsContext& g) {
-    return window_dimension(g, true);
-}
-
-Value get_window_height(Value*, size_t, GraphicsContext& g) {
-    return window_dimension(g, false);
-}
-
-Value clear_screen(Value*, size_t, GraphicsContext& g) {
-    g.clear_frame();
-    return Value::null();
-}
-
-Value render_present(Value*, size_t, GraphicsContext& g) {
-    g.present_frame();
-    return Value::null();
 }
 
 Value delta_time(Value*, size_t, GraphicsContext& g) {
@@ -174,8 +146,8 @@ constexpr BuiltinEntry kFunctions[] = {
      on_graphics<set_window_mode>,
      {1, "set_window_mode requires a mode string"}},
     {"get_window_mode", on_graphics<get_window_mode>},
-    {"clear_screen", on_graphics<clear_screen>},
-    {"render_present", on_graphics<render_present>},
+    {"clear_screen", on_graphics<window_calls::clear>},
+    {"render_present", on_graphics<window_calls::present>},
     {"set_draw_color", on_graphics<set_draw_color>, {3, "set_draw_color requires 3 arguments"}},
     {"set_max_fps", on_graphics<set_max_fps>, {1, "set_max_fps requires an FPS value"}},
     {"delta_time", on_graphics<delta_time>},
@@ -187,9 +159,9 @@ constexpr BuiltinEntry kFunctions[] = {
     {"fill_circle", on_graphics<circle<true>>, {3, "fill_circle requires 3 arguments"}},
     {"draw_triangle", on_graphics<triangle<false>>, {6, "draw_triangle requires 6 arguments"}},
     {"fill_triangle", on_graphics<triangle<true>>, {6, "fill_triangle requires 6 arguments"}},
-    {"get_window_width", on_graphics<get_window_width>},
-    {"get_window_height", on_graphics<get_window_height>},
-    {"is_window_open", on_graphics<is_window_open>},
+    {"get_window_width", on_graphics<window_calls::width>},
+    {"get_window_height", on_graphics<window_calls::height>},
+    {"is_window_open", on_graphics<window_calls::is_open>},
     {"get_input_pressed",
      on_graphics<key_state<&GraphicsContext::key_pressed>>,
      {1, "get_input_pressed requires a key name"}},

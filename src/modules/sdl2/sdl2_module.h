@@ -22,6 +22,16 @@ Value on_graphics(Value* args, size_t count, NativeContext& context) {
     return Function(args, count, graphics_of(context));
 }
 
+// The calls that the graphics builtins and the sdl2 functions share (window,
+// frames), under both names.
+namespace window_calls {
+Value width(Value* args, size_t count, GraphicsContext& graphics);
+Value height(Value* args, size_t count, GraphicsContext& graphics);
+Value clear(Value* args, size_t count, GraphicsContext& graphics);
+Value present(Value* args, size_t count, GraphicsContext& graphics);
+Value is_open(Value* args, size_t count, GraphicsContext& graphics);
+} // namespace window_calls
+
 const NativeModule& sdl2_module();
 // The twelve plain-named graphics builtins (window, draw, fill, ...).
 std::span<const BuiltinEntry> graphics_builtins();
