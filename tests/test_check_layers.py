@@ -29,9 +29,13 @@ BASE = {
     "interpreter/builtins/registry.h": '#include "interpreter/value.h"\n',
     "modules/files/files.h": '#include "interpreter/builtins/registry.h"\n',
     "modules/http/http.h": "#pragma once\n",
+    # A module folder the table does not name is a module like the others.
+    "modules/audio/audio.cpp": '#include "modules/audio/audio.h"\n#include "interpreter/value.h"\n',
+    "modules/audio/audio.h": "#pragma once\n",
     "modules/native_modules.cpp": '#include "modules/files/files.h"\n#include "modules/http/http.h"\n',
     "building/build.cpp": '#include "interpreter/value.h"\n',
-    "main/main.cpp": '#include "building/build.h"\n#include "modules/native_modules.h"\n',
+    "main/main.cpp": '#include "building/build.h"\n#include "modules/native_modules.h"\n'
+    '#include "modules/audio/audio.h"\n',
     "building/build.h": "#pragma once\n",
     "modules/native_modules.h": "#pragma once\n",
 }
@@ -55,6 +59,8 @@ class CheckLayers(unittest.TestCase):
              "modules/http/server.cpp:1: modules/http may not include modules/files/files.h"),
             ("building/build.cpp", '  # include "main/main.h"\n',
              "building/build.cpp:1: includes main/main.h, not a file of src/"),
+            ("modules/audio/audio.cpp", '#include "building/build.h"\n',
+             "modules/audio/audio.cpp:1: modules/audio may not include building/build.h"),
             ("check/check.cpp", '#include "building/build.h"\n',
              "check/check.cpp:1: check may not include building/build.h (building)"),
             ("support/x.cpp", "\n", "support/x.cpp: folder belongs to no layer"),
