@@ -1,23 +1,17 @@
 // Calling registered native functions by name, the way a script's call
-// reaches them: through the registry, with its arity rule.
+// reaches them: through the registry, with its arity rule. The modules are
+// installed for every test (native_modules_environment.cpp).
 #pragma once
 
 #include <string_view>
 
 #include "interpreter/builtins/registry.h"
-#include "modules/native_modules.h"
 
 namespace drevel::testing_support {
-
-inline void ensure_modules_installed() {
-    static const bool installed = (install_native_modules(), true);
-    (void)installed;
-}
 
 // A "module.function" name: false when no installed module has it.
 inline bool call_module_function(std::string_view qualified, Value* args, size_t count,
                                  NativeContext& context, Value& result) {
-    ensure_modules_installed();
     ModuleFunction function = find_module_function(qualified);
     if (!function.entry) return false;
     result = call_native(*function.entry, args, count, context);
@@ -27,7 +21,6 @@ inline bool call_module_function(std::string_view qualified, Value* args, size_t
 // A plain builtin name: false when neither the core nor a module has it.
 inline bool call_builtin(std::string_view name, Value* args, size_t count, NativeContext& context,
                          Value& result) {
-    ensure_modules_installed();
     const BuiltinEntry* entry = find_builtin(name);
     if (!entry) return false;
     result = call_native(*entry, args, count, context);

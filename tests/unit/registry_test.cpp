@@ -37,7 +37,6 @@ bool is_missing_function(const Value& v) {
 }
 
 TEST(Registry, EveryModuleFunctionAnswersQualifiedAndImported) {
-    testing_support::ensure_modules_installed();
     ASSERT_FALSE(native_modules().empty());
     for (const NativeModule* module : native_modules()) {
         for (const BuiltinEntry& f : module->functions) {
@@ -63,7 +62,6 @@ TEST(Registry, EveryModuleFunctionAnswersQualifiedAndImported) {
 }
 
 TEST(Registry, NamesAreUniqueAndFound) {
-    testing_support::ensure_modules_installed();
     std::set<std::string_view> plain, modules;
     for (const BuiltinEntry& f : core_builtins()) {
         EXPECT_TRUE(plain.insert(f.name).second) << f.name;
@@ -143,7 +141,6 @@ std::set<std::string> documented_calls(const std::string& text, const std::regex
 }
 
 TEST(Registry, GuidesListExactlyTheRegisteredFunctions) {
-    testing_support::ensure_modules_installed();
     std::set<std::string> registered_qualified, registered_plain;
     for (const BuiltinEntry& f : core_builtins())
         registered_plain.emplace(f.name);
