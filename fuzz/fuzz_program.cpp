@@ -28,6 +28,7 @@
 #include "lexer/unicode.h"
 #include "main/run_pipeline.h"
 #include "memory_cap.h"
+#include "modules/native_modules.h"
 #include "parser/parser.h"
 
 namespace {
@@ -105,6 +106,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (::mkdtemp(directory) == nullptr || ::chdir(directory) != 0) std::abort();
     // Nothing can be written there, so the directory is empty at the end.
     std::atexit([] { ::rmdir(directory); });
+    drevel::install_native_modules();
     drevel::native_io_enabled = false;
     drevel::extra_debug = false;
     return 0;

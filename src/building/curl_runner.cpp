@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "building/system_error.h"
 #include "interpreter/output.h"
+#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
 
 extern char** environ;
@@ -126,7 +126,7 @@ Drained drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 CurlResult run_curl(const std::string& url) {
     Pipe out_pipe, err_pipe;
     if (!open_pipe(out_pipe) || !open_pipe(err_pipe)) {
-        return {false, "Failed to execute curl: " + system_error_text(errno)};
+        return {false, "Failed to execute curl: " + os_error_text(errno)};
     }
     SpawnActions spawn;
     posix_spawn_file_actions_addopen(&spawn.actions, 0, "/dev/null", O_RDONLY, 0);
@@ -142,8 +142,7 @@ CurlResult run_curl(const std::string& url) {
     out_pipe.write_end.reset();
     err_pipe.write_end.reset();
     if (spawn_error == ENOENT) return {false, "curl is not installed"};
-    if (spawn_error != 0)
-        return {false, "Failed to execute curl: " + system_error_text(spawn_error)};
+    if (spawn_error != 0) return {false, "Failed to execute curl: " + os_error_text(spawn_error)};
 
     std::string out, err;
     const Drained drained = drain(out_pipe.read_end.get(), err_pipe.read_end.get(), out, err);
@@ -154,7 +153,7 @@ CurlResult run_curl(const std::string& url) {
 
     if (drained == Drained::TooLarge) return {false, "Response too large"};
     if (drained == Drained::Stalled) return {false, "Registry stopped answering"};
-    if (status < 0) return {false, "Failed to execute curl: " + system_error_text(errno)};
+    if (status < 0) return {false, "Failed to execute curl: " + os_error_text(errno)};
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return {false, std::string(trim_white_space(utf8_lossy(err)))};
     }

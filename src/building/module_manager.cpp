@@ -15,8 +15,8 @@
 #include "building/module_name.h"
 #include "building/module_yaml.h"
 #include "building/progress.h"
-#include "building/system_error.h"
 #include "interpreter/output.h"
+#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
 
 namespace drevel {
@@ -73,21 +73,21 @@ bool something_exists(const std::string& path) {
 std::optional<std::string> create_directories(const std::string& path) {
     std::error_code error;
     fs::create_directories(path, error);
-    if (error) return system_error_text(error.value());
+    if (error) return os_error_text(error.value());
     return std::nullopt;
 }
 
 std::optional<std::string> remove_tree(const std::string& path) {
     std::error_code error;
     fs::remove_all(path, error);
-    if (error) return system_error_text(error.value());
+    if (error) return os_error_text(error.value());
     return std::nullopt;
 }
 
 // Writes the text to the path, replacing an existing file.
 std::optional<std::string> write_file(const std::string& path, std::string_view text) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return system_error_text(errno);
+    if (fd < 0) return os_error_text(errno);
     size_t written = 0;
     while (written < text.size()) {
         ssize_t n = write(fd, text.data() + written, text.size() - written);
@@ -95,11 +95,11 @@ std::optional<std::string> write_file(const std::string& path, std::string_view 
             if (errno == EINTR) continue;
             int saved = errno;
             close(fd);
-            return system_error_text(saved);
+            return os_error_text(saved);
         }
         written += size_t(n);
     }
-    if (close(fd) != 0) return system_error_text(errno);
+    if (close(fd) != 0) return os_error_text(errno);
     return std::nullopt;
 }
 
@@ -204,7 +204,7 @@ std::optional<std::string> fetch_module(const ModuleName& name, ScratchFolder& s
         if (!is_safe_module_file_name(file)) return "Invalid file name in module.yaml: " + file;
     }
 
-    if (!scratch.create()) return "Failed to create module directory: " + system_error_text(errno);
+    if (!scratch.create()) return "Failed to create module directory: " + os_error_text(errno);
     if (auto error = write_file(scratch.path() + "/module.yaml", metadata.text)) {
         return "Failed to write module.yaml: " + *error;
     }
@@ -218,7 +218,7 @@ std::optional<std::string> place_module(const ModuleName& name, ScratchFolder& s
         return "Failed to create module directory: " + *error;
     }
     if (!scratch.move_to(directory)) {
-        return "Failed to create module directory: " + system_error_text(errno);
+        return "Failed to create module directory: " + os_error_text(errno);
     }
     return std::nullopt;
 }
@@ -307,7 +307,7 @@ std::optional<std::string> upgrade_module(std::string_view text) {
     const std::string old_version = scratch.path() + "-old";
     if (rename(directory.c_str(), old_version.c_str()) != 0) {
         progress_failed(step, clock.seconds());
-        return "Failed to remove existing module: " + system_error_text(errno);
+        return "Failed to remove existing module: " + os_error_text(errno);
     }
     if (auto error = place_module(name, scratch)) {
         rename(old_version.c_str(), directory.c_str());
@@ -329,7 +329,7 @@ std::optional<std::string> list_modules() {
     }
     int error = 0;
     auto authors = subdirectories(root, error);
-    if (!authors) return "Failed to read modules directory: " + system_error_text(error);
+    if (!authors) return "Failed to read modules directory: " + os_error_text(error);
     if (authors->empty()) {
         print_no_modules();
         output::flush();

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <string_view>
@@ -11,9 +10,8 @@
 #include <unistd.h>
 
 #include "building/progress.h"
-#include "building/system_error.h"
 #include "interpreter/output.h"
-#include "main/run_pipeline.h"
+#include "interpreter/source_file.h"
 
 namespace drevel {
 
@@ -26,13 +24,12 @@ constexpr const char* scratch_dir = ".drevel/build/tmp";
 constexpr const char* scratch_binary = ".drevel/build/tmp/drevel";
 constexpr std::string_view trailer_marker = "DREVEL_SCRIPT";
 
-[[noreturn]] void fail(std::string_view message, int error_number) {
+// The line a failed step reports.
+std::string failure(std::string_view message, int error_number) {
     std::string line = "\x1b[31mError: ";
     line += message;
-    line += ": " + system_error_text(error_number) + "\x1b[0m\n";
-    output::error_line(line);
-    output::flush();
-    std::exit(1);
+    line += ": " + os_error_text(error_number) + "\x1b[0m\n";
+    return line;
 }
 
 bool write_all(int fd, const char* data, size_t size) {
@@ -141,16 +138,14 @@ bool leaves_build_dir(std::string_view output) {
 
 } // namespace
 
-int build_standalone(const std::string& file, const std::string& output) {
+std::optional<std::string> build_standalone(const std::string& file, const std::string& output) {
     if (!check_script_path(file)) {
-        output::error_line("Error: Only .dv files are allowed.\n");
-        std::exit(1);
+        return "Error: Only .dv files are allowed.\n";
     }
     std::string read_error;
     std::optional<std::string> script = read_text_file(file, read_error);
     if (!script) {
-        output::error_line("Error: Failed to read the file: " + read_error + "\n");
-        std::exit(1);
+        return "Error: Failed to read the file: " + read_error + "\n";
     }
 
     const std::string step = "Building standalone binary...";
@@ -159,36 +154,36 @@ int build_standalone(const std::string& file, const std::string& output) {
 
     std::error_code fs_error;
     fs::create_directories(scratch_dir, fs_error);
-    if (fs_error) fail("Failed to create temp directory", fs_error.value());
+    if (fs_error) return failure("Failed to create temp directory", fs_error.value());
 
     int error = 0;
     std::optional<std::string> interpreter = own_executable(error);
-    if (!interpreter) fail("Failed to get current binary path", error);
+    if (!interpreter) return failure("Failed to get current binary path", error);
     // A leftover copy (or whatever took its place) is removed rather than
     // written through. The bytes come from /proc/self/exe, which is the
     // running image even if its file has since been replaced.
     unlink(scratch_binary);
     if ((error = copy_file("/proc/self/exe", scratch_binary)) != 0) {
-        fail("Failed to copy Drevel binary", error);
+        return failure("Failed to copy Drevel binary", error);
     }
     if ((error = append_trailer(scratch_binary, *script)) != 0)
-        fail("Failed to embed script", error);
+        return failure("Failed to embed script", error);
 
     fs::create_directories(build_dir, fs_error);
-    if (fs_error) fail("Failed to create build directory", fs_error.value());
+    if (fs_error) return failure("Failed to create build directory", fs_error.value());
 
     // The finished program replaces an earlier one by renaming, which works
     // even while the earlier one is running and never leaves half a file.
     // Folders in the output name (examples/snake) are made below the build
     // directory.
     const std::string destination = std::string(build_dir) + "/" + output;
-    if (leaves_build_dir(output)) fail("Failed to copy final binary", EINVAL);
+    if (leaves_build_dir(output)) return failure("Failed to copy final binary", EINVAL);
     fs::create_directories(fs::path(destination).parent_path(), fs_error);
-    if (fs_error) fail("Failed to create build directory", fs_error.value());
+    if (fs_error) return failure("Failed to create build directory", fs_error.value());
     if (rename(scratch_binary, destination.c_str()) != 0) {
         error = errno;
         if (error != EXDEV || (error = copy_file(scratch_binary, destination)) != 0) {
-            fail("Failed to copy final binary", error);
+            return failure("Failed to copy final binary", error);
         }
     }
 
@@ -197,7 +192,7 @@ int build_standalone(const std::string& file, const std::string& output) {
     output::flush();
 
     fs::remove_all(scratch_dir, fs_error);
-    return 0;
+    return std::nullopt;
 }
 
 } // namespace drevel

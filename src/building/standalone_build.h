@@ -2,12 +2,13 @@
 // the script appended behind a trailer that start-up looks for.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace drevel {
 
-// Builds .drevel/build/<output>. Failures end the process with a message.
-// Returns the exit status after a successful build.
-int build_standalone(const std::string& file, const std::string& output);
+// Builds .drevel/build/<output>. A failure stops the build and gives the
+// line to report.
+std::optional<std::string> build_standalone(const std::string& file, const std::string& output);
 
 } // namespace drevel

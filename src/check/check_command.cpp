@@ -6,7 +6,6 @@
 #include "check/program_analysis.h"
 #include "interpreter/output.h"
 #include "interpreter/source_file.h"
-#include "main/run_pipeline.h"
 
 namespace drevel {
 

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "interpreter/builtins/registry.h"
-#include "interpreter/native_modules.h"
+#include "interpreter/module_paths.h"
 #include "interpreter/source_file.h"
 #include "parser/bindings.h"
 
@@ -56,7 +56,9 @@ class Analysis {
             std::string binding = module_binding(use);
             if (const NativeModule* native = find_native_module(use.module)) {
                 if (!use.items) native_[binding] = native;
-                std::set<std::string> exports(native->exports.begin(), native->exports.end());
+                std::set<std::string> exports;
+                for (const BuiltinEntry& f : native->functions)
+                    exports.emplace(f.name);
                 if (own) check_items(use, exports);
                 return;
             }
@@ -266,8 +268,8 @@ class Analysis {
 
     void qualified_call(const CallExpr& c, const std::string& module, const std::string& function) {
         if (auto native = native_.find(module); native != native_.end()) {
-            for (std::string_view f : native->second->exports)
-                if (f == function) return;
+            for (const BuiltinEntry& f : native->second->functions)
+                if (f.name == function) return;
             report(&c, "module '" + module + "' has no function '" + function + "'");
             return;
         }

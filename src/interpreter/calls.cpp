@@ -3,20 +3,13 @@
 #include <new>
 
 #include "interpreter/builtins/registry.h"
+#include "interpreter/failure.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
-#include "modules/files/files.h"
-#include "modules/http/http.h"
-#include "modules/sdl2/sdl2_module.h"
 
 namespace drevel {
 
 namespace {
-
-Value fail(std::string message) {
-    report_error(message);
-    return Value::error(std::move(message));
-}
 
 // Argument values of one call; small calls need no heap allocation and
 // construct only the values they hold.
@@ -63,7 +56,7 @@ Value Interpreter::call_function(const CallExpr& call) {
     if (call.qualified) return call_qualified(call, args, arguments.size());
     if (call.builtin) {
         release_pending_target(call);
-        Value result = call.builtin->function(args, arguments.size(), *graphics_);
+        Value result = call_native(*call.builtin, args, arguments.size(), natives_);
         if (extra_debug) trace_log(call.name + " is a builtin");
         return result;
     }
@@ -107,12 +100,9 @@ Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
 
 // A native-module function imported by item.
 Value Interpreter::call_builtin_value(const std::string& qualified, Value* args, size_t count) {
-    Value result;
-    if (sdl2_dispatch(qualified, args, count, *graphics_, result)) return result;
-    if (!native_io_enabled) return Value();
-    if (http_dispatch(qualified, args, count, result)) return result;
-    if (files_dispatch(qualified, args, count, result)) return result;
-    return Value();
+    ModuleFunction native = find_module_function(qualified);
+    if (!native.entry || (native.module->uses_io && !native_io_enabled)) return Value();
+    return call_native(*native.entry, args, count, natives_);
 }
 
 Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t count) {
@@ -122,20 +112,12 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
     if (it == modules_.end()) {
         return fail("Module '" + m + "' is not imported. Use 'use " + m + ";' to import it");
     }
-    Value result;
-    if (m == "sdl2") {
-        if (sdl2_dispatch(call.name, args, count, *graphics_, result)) return result;
-        return fail("SDL2 module has no function '" + f + "'");
-    }
-    if ((m == "http" || m == "files") && !native_io_enabled)
-        return fail("Module '" + m + "' is unavailable");
-    if (m == "http") {
-        if (http_dispatch(call.name, args, count, result)) return result;
-        return fail("HTTP module has no function '" + f + "'");
-    }
-    if (m == "files") {
-        if (files_dispatch(call.name, args, count, result)) return result;
-        return fail("Files module has no function '" + f + "'");
+    if (const NativeModule* native = find_native_module(m)) {
+        if (native->uses_io && !native_io_enabled) return fail("Module '" + m + "' is unavailable");
+        ModuleFunction function = find_module_function(call.name);
+        if (!function.entry)
+            return fail(std::string(native->title) + " module has no function '" + f + "'");
+        return call_native(*function.entry, args, count, natives_);
     }
     const ExportMap& exports = *it->second;
     auto export_it = exports.find(f);

@@ -2,17 +2,13 @@
 // by the operation that detects it and passed outward silently.
 #include <cmath>
 
+#include "interpreter/failure.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
 namespace drevel {
 
 namespace {
-
-Value fail(std::string message) {
-    report_error(message);
-    return Value::error(std::move(message));
-}
 
 // A Float range bound truncates toward zero and saturates; NaN gives 0.
 bool range_bound(const Value& v, int64_t& out) {

@@ -4,16 +4,15 @@
 
 #include <algorithm>
 
+#include "interpreter/failure.h"
 #include "interpreter/log.h"
-#include "modules/sdl2/graphics_context.h"
 
 namespace drevel {
 
 thread_local constinit const char* stack_floor = nullptr;
 
 Value depth_exceeded() {
-    report_error("Maximum call depth exceeded");
-    return Value::error("Maximum call depth exceeded");
+    return fail("Maximum call depth exceeded");
 }
 
 namespace {
@@ -35,7 +34,7 @@ const char* find_stack_floor() {
 
 } // namespace
 
-Interpreter::Interpreter() : graphics_(std::make_unique<GraphicsContext>()) {
+Interpreter::Interpreter() {
     if (stack_floor == nullptr) stack_floor = find_stack_floor();
     grow_slots();
 }

@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "interpreter/interrupt.h"
+#include "interpreter/native_context.h"
 #include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
 #include "parser/ast.h"
 
 namespace drevel {
-
-class GraphicsContext;
 
 // A module's exports: its top-level names and their values. Shared between
 // the cache and the places that bound them; never changed once built.
@@ -144,8 +143,6 @@ class Interpreter {
         has_return_ = false;
         return std::move(return_value_);
     }
-
-    GraphicsContext& graphics() { return *graphics_; }
 
     // For fuzzing: after this many loop iterations and calls the program is
     // wound down, as if every running function returned an Error value.
@@ -318,7 +315,8 @@ class Interpreter {
     const Expr* releasing_operation_ = nullptr;
     Symbol releasing_symbol_ = 0;
 
-    std::unique_ptr<GraphicsContext> graphics_;
+    // The per-module state of the native functions called from here.
+    NativeContext natives_;
 };
 
 } // namespace drevel

@@ -1,13 +1,14 @@
-// The use statement and the loading of modules: the three native modules by
-// their fixed export lists, script modules from the working directory or from
+// The use statement and the loading of modules: the native modules by their
+// registry tables, script modules from the working directory or from
 // .drevel/modules, each run once per importing interpreter.
 #include <climits>
 #include <cstdlib>
 #include <set>
 
+#include "interpreter/builtins/registry.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
-#include "interpreter/native_modules.h"
+#include "interpreter/module_paths.h"
 #include "interpreter/source_file.h"
 #include "lexer/lexer.h"
 #include "parser/parser.h"
@@ -48,11 +49,11 @@ std::string file_identity(const std::string& path) {
 Exports Interpreter::import_module(const std::string& name) {
     if (auto cached = module_cache_.find(name); cached != module_cache_.end())
         return cached->second;
-    for (const NativeModule& native : native_modules()) {
-        if (native.name != name) continue;
+    if (const NativeModule* native = find_native_module(name)) {
         auto exports = std::make_shared<ExportMap>();
-        for (std::string_view f : native.exports) {
-            exports->emplace(std::string(f), Value::builtin_function(name + "." + std::string(f)));
+        for (const BuiltinEntry& f : native->functions) {
+            exports->emplace(std::string(f.name),
+                             Value::builtin_function(name + "." + std::string(f.name)));
         }
         return exports;
     }

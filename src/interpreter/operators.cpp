@@ -1,4 +1,5 @@
 // The binary operator table, by operand kinds. The first matching row applies.
+#include "interpreter/failure.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 #include "interpreter/operator_rules.h"
@@ -6,11 +7,6 @@
 namespace drevel {
 
 namespace {
-
-Value fail(std::string message) {
-    report_error(message);
-    return Value::error(std::move(message));
-}
 
 std::string op_name(TokenKind op) {
     return std::string(token_kind_name(op));

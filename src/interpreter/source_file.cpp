@@ -11,26 +11,33 @@
 namespace drevel {
 
 std::string os_error_text(int error_number) {
-    return std::string(std::strerror(error_number)) + " (os error " + std::to_string(error_number) +
-           ")";
+    std::string text = std::strerror(error_number);
+    text += " (os error ";
+    text += std::to_string(error_number);
+    text += ')';
+    return text;
 }
 
 std::optional<std::string> read_text_file(const std::string& path, std::string& error) {
     if (path.find('\0') != std::string::npos) {
-        error = "file name contained an unexpected NUL byte";
+        error = kNulInPath;
         return std::nullopt;
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = os_error_text(errno);
         return std::nullopt;
     }
-    std::string text;
-    struct stat info;
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) text.reserve(size_t(info.st_size));
-    char buffer[65536];
-    while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+    // A regular file's size is known: one read fills it, a second sees the end.
+    struct stat st;
+    size_t size = 65536;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        size = size_t(st.st_size) + 1;
+    std::string data(size, '\0');
+    size_t used = 0;
+    for (;;) {
+        if (used == data.size()) data.resize(data.size() * 2);
+        const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
             error = os_error_text(errno);
@@ -38,14 +45,28 @@ std::optional<std::string> read_text_file(const std::string& path, std::string& 
             return std::nullopt;
         }
         if (n == 0) break;
-        text.append(buffer, size_t(n));
+        used += size_t(n);
     }
     ::close(fd);
-    if (!is_valid_utf8(text)) {
-        error = "stream did not contain valid UTF-8";
+    data.resize(used);
+    if (!is_valid_utf8(data)) {
+        error = kNotUtf8;
         return std::nullopt;
     }
-    return text;
+    return data;
+}
+
+bool check_script_path(std::string_view path) {
+    // The last component, as a path library would name it: "." and ".." and
+    // roots have no file name.
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    size_t slash = path.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return false;
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return false;
+    return name.substr(dot + 1) == "dv";
 }
 
 } // namespace drevel

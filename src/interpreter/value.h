@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "interpreter/dict.h"
+#include "lexer/debug_text.h"
 
 namespace drevel {
 
@@ -263,10 +264,6 @@ std::string debug_text(const Value& v);
 
 // Shortest round-trip decimal without exponent (3.0 gives 3, NaN, inf, -inf).
 void append_float_display(std::string& out, double d);
-// Always shows a fraction or an exponent (1.0, 1e16, 1e-5, inf, NaN).
-void append_float_debug(std::string& out, double d);
-// A quoted text with backslash escapes, as call traces and tree dumps show it.
-void append_quoted(std::string& out, std::string_view text);
 
 // Conversions shared by builtins and native modules.
 // A double truncated toward zero into the signed 64-bit range; NaN gives 0.

@@ -10,20 +10,6 @@ namespace drevel {
 
 namespace {
 
-constexpr std::array<Keyword, 21> kKeywords = {{
-    {"let", TokenKind::Let},       {"def", TokenKind::Def},
-    {"return", TokenKind::Return}, {"if", TokenKind::If},
-    {"else", TokenKind::Else},     {"while", TokenKind::While},
-    {"for", TokenKind::For},       {"in", TokenKind::In},
-    {"break", TokenKind::Break},   {"continue", TokenKind::Continue},
-    {"true", TokenKind::True},     {"false", TokenKind::False},
-    {"and", TokenKind::And},       {"or", TokenKind::Or},
-    {"not", TokenKind::Not},       {"match", TokenKind::Match},
-    {"try", TokenKind::Try},       {"catch", TokenKind::Catch},
-    {"global", TokenKind::Global}, {"use", TokenKind::Use},
-    {"as", TokenKind::As},
-}};
-
 bool is_ascii_digit(char32_t c) {
     return c >= '0' && c <= '9';
 }
@@ -258,7 +244,7 @@ class Lexer {
         Token t;
         t.kind = TokenKind::Identifier;
         if (name.size() >= 2 && name.size() <= 8) {
-            for (const Keyword& k : kKeywords) {
+            for (const Spelling& k : keyword_spellings()) {
                 if (k.text == name) {
                     t.kind = k.kind;
                     break;
@@ -278,10 +264,6 @@ class Lexer {
 
 TokenList tokenize(std::string_view source, SourceMap* map) {
     return Lexer(source, map).run();
-}
-
-std::span<const Keyword> keywords() {
-    return kKeywords;
 }
 
 } // namespace drevel

@@ -27,11 +27,10 @@ struct SourceMap {
 // where each token starts and which characters were dropped.
 TokenList tokenize(std::string_view source, SourceMap* map = nullptr);
 
-struct Keyword {
-    std::string_view text;
-    TokenKind kind;
-};
-// The 21 keywords.
-std::span<const Keyword> keywords();
+using Keyword = Spelling;
+// The keywords.
+inline std::span<const Keyword> keywords() {
+    return keyword_spellings();
+}
 
 } // namespace drevel

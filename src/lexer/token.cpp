@@ -1,37 +1,49 @@
 #include "lexer/token.h"
 
-#include "interpreter/value.h"
+#include <array>
+
+#include "lexer/debug_text.h"
 
 namespace drevel {
 
 namespace {
-constexpr std::string_view kKindNames[kTokenKindCount] = {
-    "Let",      "Def",      "Return",     "If",          "Else",         "While",       "For",
-    "In",       "Break",    "Continue",   "True",        "False",        "And",         "Or",
-    "Not",      "Match",    "Try",        "Catch",       "Global",       "Identifier",  "Number",
-    "Float",    "String",   "Plus",       "Minus",       "Star",         "Slash",       "Percent",
-    "Power",    "Assign",   "PlusAssign", "MinusAssign", "StarAssign",   "SlashAssign", "Equal",
-    "NotEqual", "Less",     "Greater",    "LessEqual",   "GreaterEqual", "LParen",      "RParen",
-    "LBrace",   "RBrace",   "LBracket",   "RBracket",    "Comma",        "Colon",       "Semicolon",
-    "Arrow",    "FatArrow", "Dot",        "Question",    "Use",          "As",          "EOF",
+
+#define DREVEL_TOKEN_NAME(name, keyword, symbol) #name,
+constexpr std::string_view kKindNames[] = {DREVEL_TOKEN_KINDS(DREVEL_TOKEN_NAME) "EOF"};
+#undef DREVEL_TOKEN_NAME
+static_assert(std::size(kKindNames) == kTokenKindCount);
+
+// Each kind's keyword and symbol, in kind order.
+constexpr std::string_view kColumns[][2] = {
+#define DREVEL_TOKEN_COLUMNS(name, keyword, symbol) {keyword, symbol},
+    DREVEL_TOKEN_KINDS(DREVEL_TOKEN_COLUMNS)
+#undef DREVEL_TOKEN_COLUMNS
 };
+
+template <size_t Column> constexpr size_t spelled_count() {
+    size_t n = 0;
+    for (const auto& row : kColumns)
+        n += !row[Column].empty();
+    return n;
+}
+
+// The kinds whose column is not empty, with that column.
+template <size_t Column> constexpr auto spelled_kinds() {
+    std::array<Spelling, spelled_count<Column>()> out{};
+    size_t i = 0;
+    for (size_t k = 0; k < std::size(kColumns); ++k)
+        if (!kColumns[k][Column].empty()) out[i++] = {kColumns[k][Column], TokenKind(k)};
+    return out;
+}
+
+constexpr auto kKeywordSpellings = spelled_kinds<0>();
+constexpr auto kSymbols = spelled_kinds<1>();
+
 } // namespace
 
-namespace {
-constexpr Spelling kSymbols[] = {
-    {"+", TokenKind::Plus},        {"-", TokenKind::Minus},         {"*", TokenKind::Star},
-    {"/", TokenKind::Slash},       {"%", TokenKind::Percent},       {"**", TokenKind::Power},
-    {"=", TokenKind::Assign},      {"+=", TokenKind::PlusAssign},   {"-=", TokenKind::MinusAssign},
-    {"*=", TokenKind::StarAssign}, {"/=", TokenKind::SlashAssign},  {"==", TokenKind::Equal},
-    {"!=", TokenKind::NotEqual},   {"<", TokenKind::Less},          {">", TokenKind::Greater},
-    {"<=", TokenKind::LessEqual},  {">=", TokenKind::GreaterEqual}, {"(", TokenKind::LParen},
-    {")", TokenKind::RParen},      {"{", TokenKind::LBrace},        {"}", TokenKind::RBrace},
-    {"[", TokenKind::LBracket},    {"]", TokenKind::RBracket},      {",", TokenKind::Comma},
-    {":", TokenKind::Colon},       {";", TokenKind::Semicolon},     {"->", TokenKind::Arrow},
-    {"=>", TokenKind::FatArrow},   {".", TokenKind::Dot},           {"?", TokenKind::Question},
-    {"!", TokenKind::Not},
-};
-} // namespace
+std::span<const Spelling> keyword_spellings() {
+    return kKeywordSpellings;
+}
 
 std::span<const Spelling> symbol_spellings() {
     return kSymbols;

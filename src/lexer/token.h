@@ -9,65 +9,73 @@
 
 namespace drevel {
 
-// In declared order; the names double as operator names in messages.
+// Every token kind, once: its name (which doubles as the operator's name in
+// messages), its keyword and its symbol ("" for none). The enum and the
+// name, keyword and symbol tables are all made from this list.
+#define DREVEL_TOKEN_KINDS(X)                                                                      \
+    X(Let, "let", "")                                                                              \
+    X(Def, "def", "")                                                                              \
+    X(Return, "return", "")                                                                        \
+    X(If, "if", "")                                                                                \
+    X(Else, "else", "")                                                                            \
+    X(While, "while", "")                                                                          \
+    X(For, "for", "")                                                                              \
+    X(In, "in", "")                                                                                \
+    X(Break, "break", "")                                                                          \
+    X(Continue, "continue", "")                                                                    \
+    X(True, "true", "")                                                                            \
+    X(False, "false", "")                                                                          \
+    X(And, "and", "")                                                                              \
+    X(Or, "or", "")                                                                                \
+    X(Not, "not", "!")                                                                             \
+    X(Match, "match", "")                                                                          \
+    X(Try, "try", "")                                                                              \
+    X(Catch, "catch", "")                                                                          \
+    X(Global, "global", "")                                                                        \
+    X(Identifier, "", "")                                                                          \
+    X(Number, "", "")                                                                              \
+    X(Float, "", "")                                                                               \
+    X(String, "", "")                                                                              \
+    X(Plus, "", "+")                                                                               \
+    X(Minus, "", "-")                                                                              \
+    X(Star, "", "*")                                                                               \
+    X(Slash, "", "/")                                                                              \
+    X(Percent, "", "%")                                                                            \
+    X(Power, "", "**")                                                                             \
+    X(Assign, "", "=")                                                                             \
+    X(PlusAssign, "", "+=")                                                                        \
+    X(MinusAssign, "", "-=")                                                                       \
+    X(StarAssign, "", "*=")                                                                        \
+    X(SlashAssign, "", "/=")                                                                       \
+    X(Equal, "", "==")                                                                             \
+    X(NotEqual, "", "!=")                                                                          \
+    X(Less, "", "<")                                                                               \
+    X(Greater, "", ">")                                                                            \
+    X(LessEqual, "", "<=")                                                                         \
+    X(GreaterEqual, "", ">=")                                                                      \
+    X(LParen, "", "(")                                                                             \
+    X(RParen, "", ")")                                                                             \
+    X(LBrace, "", "{")                                                                             \
+    X(RBrace, "", "}")                                                                             \
+    X(LBracket, "", "[")                                                                           \
+    X(RBracket, "", "]")                                                                           \
+    X(Comma, "", ",")                                                                              \
+    X(Colon, "", ":")                                                                              \
+    X(Semicolon, "", ";")                                                                          \
+    X(Arrow, "", "->")                                                                             \
+    X(FatArrow, "", "=>")                                                                          \
+    X(Dot, "", ".")                                                                                \
+    X(Question, "", "?")                                                                           \
+    X(Use, "use", "")                                                                              \
+    X(As, "as", "")
+
+#define DREVEL_TOKEN_ENUM(name, keyword, symbol) name,
 enum class TokenKind : uint8_t {
-    Let,
-    Def,
-    Return,
-    If,
-    Else,
-    While,
-    For,
-    In,
-    Break,
-    Continue,
-    True,
-    False,
-    And,
-    Or,
-    Not,
-    Match,
-    Try,
-    Catch,
-    Global,
-    Identifier,
-    Number,
-    Float,
-    String,
-    Plus,
-    Minus,
-    Star,
-    Slash,
-    Percent,
-    Power,
-    Assign,
-    PlusAssign,
-    MinusAssign,
-    StarAssign,
-    SlashAssign,
-    Equal,
-    NotEqual,
-    Less,
-    Greater,
-    LessEqual,
-    GreaterEqual,
-    LParen,
-    RParen,
-    LBrace,
-    RBrace,
-    LBracket,
-    RBracket,
-    Comma,
-    Colon,
-    Semicolon,
-    Arrow,
-    FatArrow,
-    Dot,
-    Question,
-    Use,
-    As,
+    DREVEL_TOKEN_KINDS(DREVEL_TOKEN_ENUM)
+    // The end of the list; named "EOF".
     EOF_,
 };
+#undef DREVEL_TOKEN_ENUM
 
 inline constexpr int kTokenKindCount = int(TokenKind::EOF_) + 1;
 
@@ -75,12 +83,15 @@ inline constexpr int kTokenKindCount = int(TokenKind::EOF_) + 1;
 std::string_view token_kind_name(TokenKind kind);
 
 // How the tokens without a payload are written, keywords aside: "+", "**",
-// "=>". Not has two spellings, "!" here and the keyword "not".
+// "=>". Not has two spellings, "!" here and the keyword "not" (the lexer's
+// keywords()).
 struct Spelling {
     std::string_view text;
-    TokenKind kind;
+    TokenKind kind = TokenKind::EOF_;
 };
 std::span<const Spelling> symbol_spellings();
+// The keywords: "let", "not", ...
+std::span<const Spelling> keyword_spellings();
 
 struct Token {
     TokenKind kind = TokenKind::EOF_;

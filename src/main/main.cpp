@@ -21,6 +21,7 @@
 #include "main/command_line.h"
 #include "main/embedded_script.h"
 #include "main/run_pipeline.h"
+#include "modules/native_modules.h"
 #include "repl/repl.h"
 
 namespace drevel {
@@ -56,7 +57,11 @@ int dispatch(const Command& command) {
                 return 0;
             },
             [](const command::Run& run) { return run_file(run.file, run.debug, run.extra_debug); },
-            [](const command::Build& build) { return build_standalone(build.file, build.output); },
+            [](const command::Build& build) {
+                std::optional<std::string> failure = build_standalone(build.file, build.output);
+                if (failure) output::error_line(*failure);
+                return failure ? 1 : 0;
+            },
             [](const command::Install& c) {
                 return finish_module_command(install_module(c.module));
             },
@@ -104,7 +109,7 @@ void run_command(Start& start) {
     start.status = dispatch(parse_command_line(args));
 }
 
-void* run_program(void* data) {
+void* run_command_thread(void* data) {
     try {
         run_command(*static_cast<Start*>(data));
     } catch (const std::bad_alloc&) {
@@ -127,7 +132,7 @@ bool start_on_large_stack(Start& start) {
         pthread_attr_init(&attributes);
         pthread_t thread;
         bool started = pthread_attr_setstacksize(&attributes, size) == 0 &&
-                       pthread_create(&thread, &attributes, run_program, &start) == 0;
+                       pthread_create(&thread, &attributes, run_command_thread, &start) == 0;
         pthread_attr_destroy(&attributes);
         if (!started) continue;
         // Signals meant for the program reach the thread that runs it (the
@@ -154,6 +159,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
     std::set_new_handler(out_of_memory);
+    install_native_modules();
     // For comparing the evaluator's fast paths with the general rules.
     const char* general_only = std::getenv("DREVEL_NO_FAST_PATHS");
     if (general_only && *general_only && std::string_view(general_only) != "0")
@@ -161,7 +167,7 @@ int main(int argc, char** argv) {
     Start start{argc, argv};
     if (!start_on_large_stack(start)) {
         max_call_depth = 500; // the process's own stack
-        run_program(&start);
+        run_command_thread(&start);
     }
     output::flush();
     return start.status;

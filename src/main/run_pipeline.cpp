@@ -70,19 +70,6 @@ void fail_file(const std::string& message) {
 
 } // namespace
 
-bool check_script_path(std::string_view path) {
-    // The last component, as a path library would name it: "." and ".." and
-    // roots have no file name.
-    while (path.size() > 1 && path.back() == '/')
-        path.remove_suffix(1);
-    size_t slash = path.rfind('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if (name.empty() || name == "." || name == "..") return false;
-    size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0) return false;
-    return name.substr(dot + 1) == "dv";
-}
-
 int run_file(const std::string& path, bool debug, bool extra) {
     if (!check_script_path(path)) {
         fail_file("Error: Only .dv files are allowed.");

@@ -10,10 +10,6 @@
 
 namespace drevel {
 
-// True when the path's last component is a normal file name with a dot after
-// its first character and exactly "dv" after its last dot.
-bool check_script_path(std::string_view path);
-
 // The Run command: checks the path, reads the file (both failures end the
 // process with status 1) and runs it. Returns the exit status.
 int run_file(const std::string& path, bool debug, bool extra_debug);

@@ -1,35 +1,12 @@
 #include "parser/parser.h"
 
+#include "parser/operators.h"
+
 namespace drevel {
 
 namespace {
 
 using TK = TokenKind;
-
-// Binary operators by precedence level, loosest first. Every level is left
-// associative; the range ".." sits between comparison and term and takes at
-// most one pair of term-level operands.
-enum Level : int { kOr = 0, kAnd, kEquality, kComparison, kRange, kTerm, kFactor, kPower, kAtom };
-
-int binary_level(TK kind) {
-    switch (kind) {
-    case TK::Or: return kOr;
-    case TK::And: return kAnd;
-    case TK::Equal:
-    case TK::NotEqual: return kEquality;
-    case TK::Less:
-    case TK::Greater:
-    case TK::LessEqual:
-    case TK::GreaterEqual: return kComparison;
-    case TK::Plus:
-    case TK::Minus: return kTerm;
-    case TK::Star:
-    case TK::Slash:
-    case TK::Percent: return kFactor;
-    case TK::Power: return kPower;
-    default: return -1;
-    }
-}
 
 class Parser {
   public:
@@ -135,9 +112,7 @@ class Parser {
     bool element_assignment(const Block& so_far) const {
         if (!notes_ || so_far.empty() || so_far.back()->kind != StmtKind::Expr) return false;
         TK k = current().kind;
-        if (k != TK::Assign && k != TK::PlusAssign && k != TK::MinusAssign && k != TK::StarAssign &&
-            k != TK::SlashAssign)
-            return false;
+        if (k != TK::Assign && !is_compound_assignment(k)) return false;
         return static_cast<const ExprStmt&>(*so_far.back()).expr->kind == ExprKind::Index &&
                tokens_[pos_ - 1].kind != TK::Semicolon;
     }
@@ -202,8 +177,7 @@ class Parser {
                 return std::make_unique<AssignStmt>(StmtKind::Assign, std::move(name), TK::Assign,
                                                     std::move(value));
             }
-            if (next == TK::PlusAssign || next == TK::MinusAssign || next == TK::StarAssign ||
-                next == TK::SlashAssign) {
+            if (is_compound_assignment(next)) {
                 std::string name = current().text;
                 pos_ += 2;
                 ExprPtr value = expression();

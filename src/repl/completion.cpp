@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "interpreter/builtins/registry.h"
-#include "interpreter/native_modules.h"
 #include "lexer/lexer.h"
 
 namespace drevel {
@@ -16,17 +15,19 @@ std::vector<std::string> completions(std::string_view word, const CompletionName
     size_t dot = word.find('.');
     if (dot != std::string_view::npos) {
         if (const NativeModule* module = find_native_module(word.substr(0, dot))) {
-            for (std::string_view f : module->exports)
-                offer(std::string(module->name) + "." + std::string(f));
+            for (const BuiltinEntry& f : module->functions)
+                offer(std::string(module->name) + "." + std::string(f.name));
         }
     } else {
         for (const Keyword& k : keywords())
             offer(k.text);
-        for (BuiltinTable table : {core_builtins(), graphics_builtins()})
-            for (size_t i = 0; i < table.count; ++i)
-                offer(table.entries[i].name);
-        for (const NativeModule& module : native_modules())
-            offer(module.name);
+        for (const BuiltinEntry& f : core_builtins())
+            offer(f.name);
+        for (const NativeModule* module : native_modules()) {
+            offer(module->name);
+            for (const BuiltinEntry& f : module->builtins)
+                offer(f.name);
+        }
         for (const std::string& name : names)
             offer(name);
     }

@@ -25,11 +25,11 @@ def check(condition, what):
 
 
 def lexer_tables():
-    """Keywords and symbol spellings as the lexer defines them."""
-    with open(os.path.join(ROOT, "src/lexer/lexer.cpp")) as f:
-        keywords = re.findall(r'\{"(\w+)", TokenKind::\w+\}', f.read())
-    with open(os.path.join(ROOT, "src/lexer/token.cpp")) as f:
-        symbols = re.findall(r'\{"([^"\w]+)", TokenKind::\w+\}', f.read())
+    """Keywords and symbol spellings as the token kinds' list defines them."""
+    with open(os.path.join(ROOT, "src/lexer/token.h")) as f:
+        rows = re.findall(r'X\((\w+), "([^"]*)", "([^"]*)"\)', f.read())
+    keywords = [keyword for _, keyword, _ in rows if keyword]
+    symbols = [symbol for _, _, symbol in rows if symbol]
     check(len(keywords) == 21, "21 keywords found in the lexer, got %d" % len(keywords))
     check(len(symbols) == 31, "31 symbol spellings found in the lexer, got %d" % len(symbols))
     return keywords, symbols

@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "modules/files/file_system.h"
-#include "modules/files/files.h"
+#include "native_call.h"
 
 using namespace drevel;
+using drevel::testing_support::call_module_function;
 
 namespace {
 
@@ -32,11 +33,13 @@ class FilesTest : public testing::Test {
         file_system::remove_folder(root_, true, error);
     }
 
+    NativeContext natives_;
+
     std::string at(std::string_view name) const { return root_ + "/" + std::string(name); }
 
     Value call(std::string_view name, std::vector<Value> args) {
         Value result;
-        EXPECT_TRUE(files_dispatch(name, args.data(), args.size(), result)) << name;
+        EXPECT_TRUE(call_module_function(name, args.data(), args.size(), natives_, result)) << name;
         return result;
     }
     Value call(std::string_view name, const std::string& path) {
@@ -86,9 +89,9 @@ TEST_F(FilesTest, UsageMessagesForTooFewArguments) {
     EXPECT_EQ(error_of(call("files.append", at("x"))), "append requires a filepath and content");
 
     Value result;
-    for (const char* name : {"files.copy", "files", "files.", "files.read2", "FILES.read",
-                             "http.get", "files.list "}) {
-        EXPECT_FALSE(files_dispatch(name, nullptr, 0, result)) << name;
+    for (const char* name :
+         {"files.copy", "files", "files.", "files.read2", "FILES.read", "files.list "}) {
+        EXPECT_FALSE(call_module_function(name, nullptr, 0, natives_, result)) << name;
     }
 }
 

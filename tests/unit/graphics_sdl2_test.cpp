@@ -14,13 +14,16 @@
 #include "interpreter/builtins/registry.h"
 #include "modules/sdl2/graphics_context.h"
 #include "modules/sdl2/sdl2_module.h"
+#include "native_call.h"
 
 namespace drevel {
 namespace {
 
-Value call(GraphicsContext& g, std::string_view name, std::vector<Value> args) {
+Value call(NativeContext& natives, std::string_view name, std::vector<Value> args) {
     Value result = Value::string("not called");
-    EXPECT_TRUE(sdl2_dispatch(name, args.data(), args.size(), g, result)) << name;
+    EXPECT_TRUE(
+        testing_support::call_module_function(name, args.data(), args.size(), natives, result))
+        << name;
     return result;
 }
 
@@ -69,98 +72,105 @@ const Checked kChecked[] = {
 };
 
 TEST(GraphicsSdl2Module, CountComesBeforeKind) {
-    GraphicsContext g;
+    NativeContext natives;
     for (const Checked& c : kChecked) {
         // Too few arguments, of the wrong kind as well: the count message.
         for (size_t n = 0; n < c.arguments; ++n) {
             std::vector<Value> args(n, Value::boolean(true));
-            EXPECT_EQ(error_of(call(g, c.name, args)), c.count_message) << c.name << " with " << n;
+            EXPECT_EQ(error_of(call(natives, c.name, args)), c.count_message)
+                << c.name << " with " << n;
         }
         if (c.kind_message == nullptr) continue;
         std::vector<Value> args = numbers(c.arguments);
         if (std::string_view(c.name) == "sdl2.create_window") args[0] = Value::string("t");
         args[c.kind_slot] = Value::string("12");
-        EXPECT_EQ(error_of(call(g, c.name, args)), c.kind_message) << c.name;
+        EXPECT_EQ(error_of(call(natives, c.name, args)), c.kind_message) << c.name;
     }
     EXPECT_EQ(SDL_WasInit(0), 0u);
 }
 
 TEST(GraphicsSdl2Module, KindMessagesOfTheTextArguments) {
-    GraphicsContext g;
-    EXPECT_EQ(error_of(call(g, "sdl2.create_window",
+    NativeContext natives;
+    EXPECT_EQ(error_of(call(natives, "sdl2.create_window",
                             {Value::number(5), Value::number(9), Value::number(9)})),
               "Invalid arguments for create_window");
     // The window argument of set_window_title is not examined.
-    EXPECT_EQ(error_of(call(g, "sdl2.set_window_title", {Value::null(), Value::number(3)})),
+    EXPECT_EQ(error_of(call(natives, "sdl2.set_window_title", {Value::null(), Value::number(3)})),
               "Title must be a string");
-    EXPECT_TRUE(call(g, "sdl2.set_window_title", {Value::null(), Value::string("x")}).is_null());
-    EXPECT_EQ(error_of(call(g, "sdl2.set_max_fps", {Value::string("60")})), "FPS must be a number");
+    EXPECT_TRUE(
+        call(natives, "sdl2.set_window_title", {Value::null(), Value::string("x")}).is_null());
+    EXPECT_EQ(error_of(call(natives, "sdl2.set_max_fps", {Value::string("60")})),
+              "FPS must be a number");
     for (Value fps :
          {Value::number(0), Value::number(-5), Value::floating(0.5), Value::floating(NAN)})
-        EXPECT_EQ(error_of(call(g, "sdl2.set_max_fps", {fps})), "FPS must be greater than 0");
-    EXPECT_TRUE(call(g, "sdl2.set_max_fps", {Value::number(int64_t(1) << 40)}).is_null());
+        EXPECT_EQ(error_of(call(natives, "sdl2.set_max_fps", {fps})), "FPS must be greater than 0");
+    EXPECT_TRUE(call(natives, "sdl2.set_max_fps", {Value::number(int64_t(1) << 40)}).is_null());
     // Extra arguments are ignored.
-    EXPECT_TRUE(call(g, "sdl2.draw_point", {Value::number(1), Value::number(2), Value::string("x")})
-                    .is_null());
+    EXPECT_TRUE(
+        call(natives, "sdl2.draw_point", {Value::number(1), Value::number(2), Value::string("x")})
+            .is_null());
 }
 
 TEST(GraphicsSdl2Module, WindowModeTexts) {
-    GraphicsContext g;
-    EXPECT_EQ(call(g, "sdl2.get_window_mode", {}).text(), "windowed");
-    EXPECT_TRUE(call(g, "sdl2.set_window_mode", {Value::string("FullScreen")}).is_null());
-    EXPECT_EQ(call(g, "sdl2.get_window_mode", {}).text(), "fullscreen");
-    EXPECT_TRUE(call(g, "sdl2.set_window_mode", {Value::string("WINDOWED_fullscreen")}).is_null());
-    EXPECT_EQ(call(g, "sdl2.get_window_mode", {}).text(), "windowed_fullscreen");
+    NativeContext natives;
+    EXPECT_EQ(call(natives, "sdl2.get_window_mode", {}).text(), "windowed");
+    EXPECT_TRUE(call(natives, "sdl2.set_window_mode", {Value::string("FullScreen")}).is_null());
+    EXPECT_EQ(call(natives, "sdl2.get_window_mode", {}).text(), "fullscreen");
+    EXPECT_TRUE(
+        call(natives, "sdl2.set_window_mode", {Value::string("WINDOWED_fullscreen")}).is_null());
+    EXPECT_EQ(call(natives, "sdl2.get_window_mode", {}).text(), "windowed_fullscreen");
     // The Kelvin sign lower-cases to k, which no mode has; other kinds go by
     // their display text.
-    EXPECT_TRUE(call(g, "sdl2.set_window_mode", {Value::string("big")}).is_error());
-    EXPECT_TRUE(call(g, "sdl2.set_window_mode", {Value::number(1)}).is_error());
-    EXPECT_EQ(call(g, "sdl2.get_window_mode", {}).text(), "windowed_fullscreen");
+    EXPECT_TRUE(call(natives, "sdl2.set_window_mode", {Value::string("big")}).is_error());
+    EXPECT_TRUE(call(natives, "sdl2.set_window_mode", {Value::number(1)}).is_error());
+    EXPECT_EQ(call(natives, "sdl2.get_window_mode", {}).text(), "windowed_fullscreen");
 }
 
 TEST(GraphicsSdl2Module, ResultsWithoutAWindow) {
-    GraphicsContext g;
-    EXPECT_TRUE(call(g, "sdl2.init", {}).as_boolean());
-    EXPECT_FALSE(call(g, "sdl2.is_window_open", {}).as_boolean());
-    EXPECT_TRUE(call(g, "sdl2.get_window_width", {}).is_null());
-    EXPECT_TRUE(call(g, "sdl2.get_window_height", {}).is_null());
-    EXPECT_TRUE(call(g, "sdl2.clear_screen", {}).is_null());
-    EXPECT_TRUE(call(g, "sdl2.render_present", {}).is_null());
-    EXPECT_TRUE(call(g, "sdl2.delta_time", {}).is(ValueKind::Float));
-    EXPECT_TRUE(call(g, "sdl2.destroy_window", {}).is_null());
-    EXPECT_TRUE(call(g, "sdl2.fill_circle", numbers(3)).is_null());
-    EXPECT_FALSE(call(g, "sdl2.get_input_held", {Value::string("space")}).as_boolean());
-    EXPECT_FALSE(call(g, "sdl2.get_input_pressed", {Value::number(1)}).as_boolean());
+    NativeContext natives;
+    EXPECT_TRUE(call(natives, "sdl2.init", {}).as_boolean());
+    EXPECT_FALSE(call(natives, "sdl2.is_window_open", {}).as_boolean());
+    EXPECT_TRUE(call(natives, "sdl2.get_window_width", {}).is_null());
+    EXPECT_TRUE(call(natives, "sdl2.get_window_height", {}).is_null());
+    EXPECT_TRUE(call(natives, "sdl2.clear_screen", {}).is_null());
+    EXPECT_TRUE(call(natives, "sdl2.render_present", {}).is_null());
+    EXPECT_TRUE(call(natives, "sdl2.delta_time", {}).is(ValueKind::Float));
+    EXPECT_TRUE(call(natives, "sdl2.destroy_window", {}).is_null());
+    EXPECT_TRUE(call(natives, "sdl2.fill_circle", numbers(3)).is_null());
+    EXPECT_FALSE(call(natives, "sdl2.get_input_held", {Value::string("space")}).as_boolean());
+    EXPECT_FALSE(call(natives, "sdl2.get_input_pressed", {Value::number(1)}).as_boolean());
     Value result;
-    EXPECT_FALSE(sdl2_dispatch("sdl2.foo", nullptr, 0, g, result));
-    EXPECT_FALSE(sdl2_dispatch("sdl2.", nullptr, 0, g, result));
-    EXPECT_FALSE(sdl2_dispatch("sdl2.init_", nullptr, 0, g, result));
-    EXPECT_FALSE(sdl2_dispatch("files.init", nullptr, 0, g, result));
+    EXPECT_FALSE(testing_support::call_module_function("sdl2.foo", nullptr, 0, natives, result));
+    EXPECT_FALSE(testing_support::call_module_function("sdl2.", nullptr, 0, natives, result));
+    EXPECT_FALSE(testing_support::call_module_function("sdl2.init_", nullptr, 0, natives, result));
+    EXPECT_FALSE(testing_support::call_module_function("files.init", nullptr, 0, natives, result));
     EXPECT_EQ(SDL_WasInit(0), 0u);
 }
 
 TEST(GraphicsSdl2Module, CreateWindowAlwaysGivesOne) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
-    GraphicsContext g;
-    Value bad =
-        call(g, "sdl2.create_window", {Value::string("t"), Value::number(-4), Value::number(5)});
+    NativeContext natives;
+    GraphicsContext& g = graphics_of(natives);
+    Value bad = call(natives, "sdl2.create_window",
+                     {Value::string("t"), Value::number(-4), Value::number(5)});
     EXPECT_EQ(bad.kind(), ValueKind::Number);
     EXPECT_EQ(bad.as_number(), 1);
     EXPECT_FALSE(g.has_window());
     Value good =
-        call(g, "sdl2.create_window",
+        call(natives, "sdl2.create_window",
              {Value::string("t"), Value::floating(32.9), Value::number((int64_t(1) << 32) + 24)});
     EXPECT_EQ(good.as_number(), 1);
     ASSERT_TRUE(g.has_window());
-    EXPECT_EQ(call(g, "sdl2.get_window_width", {}).as_number(), 32);
-    EXPECT_EQ(call(g, "sdl2.get_window_height", {}).as_number(), 24);
-    EXPECT_TRUE(call(g, "sdl2.is_window_open", {}).as_boolean());
-    call(g, "sdl2.destroy_window", {});
-    EXPECT_FALSE(call(g, "sdl2.is_window_open", {}).as_boolean());
+    EXPECT_EQ(call(natives, "sdl2.get_window_width", {}).as_number(), 32);
+    EXPECT_EQ(call(natives, "sdl2.get_window_height", {}).as_number(), 24);
+    EXPECT_TRUE(call(natives, "sdl2.is_window_open", {}).as_boolean());
+    call(natives, "sdl2.destroy_window", {});
+    EXPECT_FALSE(call(natives, "sdl2.is_window_open", {}).as_boolean());
     // Drawing still reaches the window: colour 300 is red 44.
-    call(g, "sdl2.set_draw_color", {Value::number(300), Value::number(-1), Value::floating(1e300)});
-    call(g, "sdl2.draw_point", {Value::number(3), Value::number(4)});
+    call(natives, "sdl2.set_draw_color",
+         {Value::number(300), Value::number(-1), Value::floating(1e300)});
+    call(natives, "sdl2.draw_point", {Value::number(3), Value::number(4)});
     std::vector<uint32_t> pixels;
     int w = 0, h = 0;
     ASSERT_TRUE(g.read_pixels(pixels, w, h));
@@ -168,73 +178,69 @@ TEST(GraphicsSdl2Module, CreateWindowAlwaysGivesOne) {
     EXPECT_EQ(pixels[size_t(4 * w + 3)] & 0xFFFFFF, 0x2CFFFFu);
 }
 
-const BuiltinEntry* builtin(std::string_view name) {
-    BuiltinTable table = graphics_builtins();
-    for (size_t i = 0; i < table.count; ++i)
-        if (table.entries[i].name == name) return &table.entries[i];
-    return nullptr;
-}
-
-Value run(GraphicsContext& g, std::string_view name, std::vector<Value> args) {
-    const BuiltinEntry* entry = builtin(name);
-    EXPECT_NE(entry, nullptr) << name;
-    return entry == nullptr ? Value() : entry->function(args.data(), args.size(), g);
+Value run(NativeContext& natives, std::string_view name, std::vector<Value> args) {
+    Value result;
+    EXPECT_TRUE(testing_support::call_builtin(name, args.data(), args.size(), natives, result))
+        << name;
+    return result;
 }
 
 TEST(GraphicsBuiltins, ShapeConstructors) {
-    GraphicsContext g;
-    EXPECT_EQ(
-        display_text(run(g, "color", {Value::number(256), Value::number(0), Value::number(0)})),
-        "Color(0, 0, 0)");
+    NativeContext natives;
     EXPECT_EQ(display_text(
-                  run(g, "color", {Value::number(-1), Value::floating(7.9), Value::number(511)})),
+                  run(natives, "color", {Value::number(256), Value::number(0), Value::number(0)})),
+              "Color(0, 0, 0)");
+    EXPECT_EQ(display_text(run(natives, "color",
+                               {Value::number(-1), Value::floating(7.9), Value::number(511)})),
               "Color(255, 7, 255)");
-    EXPECT_EQ(
-        display_text(run(
-            g, "rect", {Value::number(-1), Value::number(2), Value::number(-1), Value::number(0)})),
-        "Rect(-1, 2, 4294967295, 0)");
-    EXPECT_EQ(display_text(run(g, "circle",
+    EXPECT_EQ(display_text(
+                  run(natives, "rect",
+                      {Value::number(-1), Value::number(2), Value::number(-1), Value::number(0)})),
+              "Rect(-1, 2, 4294967295, 0)");
+    EXPECT_EQ(display_text(run(natives, "circle",
                                {Value::number((int64_t(1) << 32) + 5), Value::floating(-2.5),
                                 Value::floating(std::numeric_limits<double>::infinity())})),
               "Circle(5, -2, 4294967295)");
-    EXPECT_EQ(display_text(run(g, "triangle", numbers(6))), "Triangle(1, 1, 1, 1, 1, 1)");
-    EXPECT_TRUE(run(g, "rect", numbers(3)).is_null());
+    EXPECT_EQ(display_text(run(natives, "triangle", numbers(6))), "Triangle(1, 1, 1, 1, 1, 1)");
+    EXPECT_TRUE(run(natives, "rect", numbers(3)).is_null());
     EXPECT_TRUE(
-        run(g, "circle", {Value::string("1"), Value::number(1), Value::number(1)}).is_null());
-    EXPECT_TRUE(run(g, "triangle", numbers(5)).is_null());
-    EXPECT_TRUE(run(g, "color", {Value::number(1), Value::null(), Value::number(1)}).is_null());
+        run(natives, "circle", {Value::string("1"), Value::number(1), Value::number(1)}).is_null());
+    EXPECT_TRUE(run(natives, "triangle", numbers(5)).is_null());
+    EXPECT_TRUE(
+        run(natives, "color", {Value::number(1), Value::null(), Value::number(1)}).is_null());
 }
 
 TEST(GraphicsBuiltins, WindowAndPainters) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
-    GraphicsContext g;
+    NativeContext natives;
+    GraphicsContext& g = graphics_of(natives);
     Value red = Value::color(255, 0, 0);
     Value square = Value::rect(1, 1, 2, 2);
     // Without a window: nothing to draw, Null everywhere, SDL untouched.
-    EXPECT_TRUE(run(g, "fill", {square, red}).is_null());
-    EXPECT_TRUE(run(g, "window_width", {}).is_null());
-    EXPECT_FALSE(run(g, "is_open", {}).as_boolean());
-    EXPECT_TRUE(run(g, "window", {Value::number(10)}).is_null());
-    EXPECT_TRUE(run(g, "window", {Value::number(10), Value::string("10")}).is_null());
+    EXPECT_TRUE(run(natives, "fill", {square, red}).is_null());
+    EXPECT_TRUE(run(natives, "window_width", {}).is_null());
+    EXPECT_FALSE(run(natives, "is_open", {}).as_boolean());
+    EXPECT_TRUE(run(natives, "window", {Value::number(10)}).is_null());
+    EXPECT_TRUE(run(natives, "window", {Value::number(10), Value::string("10")}).is_null());
     EXPECT_EQ(SDL_WasInit(0), 0u);
 
-    run(g, "window", {Value::number(12), Value::number(10)});
-    run(g, "window", {Value::number(50), Value::number(50)});
+    run(natives, "window", {Value::number(12), Value::number(10)});
+    run(natives, "window", {Value::number(50), Value::number(50)});
     ASSERT_TRUE(g.has_window());
-    EXPECT_EQ(run(g, "window_width", {}).as_number(), 12);
-    EXPECT_EQ(run(g, "window_height", {}).as_number(), 10);
-    EXPECT_TRUE(run(g, "is_open", {}).as_boolean());
-    run(g, "clear", {});
+    EXPECT_EQ(run(natives, "window_width", {}).as_number(), 12);
+    EXPECT_EQ(run(natives, "window_height", {}).as_number(), 10);
+    EXPECT_TRUE(run(natives, "is_open", {}).as_boolean());
+    run(natives, "clear", {});
     // Bad argument pairs draw nothing.
-    EXPECT_TRUE(run(g, "fill", {red, square}).is_null());
-    EXPECT_TRUE(run(g, "draw", {square, Value::number(1)}).is_null());
-    EXPECT_TRUE(run(g, "fill", {square}).is_null());
-    run(g, "fill", {Value::rect(0, 0, 0, 0), red});                     // one pixel
-    run(g, "draw", {Value::rect(5, 5, 3, 3), Value::color(0, 0, 255)}); // outline
-    run(g, "fill", {Value::circle(9, 2, 1), Value::color(0, 255, 0)});
-    run(g, "draw", {Value::triangle(0, 9, 2, 9, 0, 9), red});
-    run(g, "draw", {Value::circle(9, 8, 0), red});
+    EXPECT_TRUE(run(natives, "fill", {red, square}).is_null());
+    EXPECT_TRUE(run(natives, "draw", {square, Value::number(1)}).is_null());
+    EXPECT_TRUE(run(natives, "fill", {square}).is_null());
+    run(natives, "fill", {Value::rect(0, 0, 0, 0), red});                     // one pixel
+    run(natives, "draw", {Value::rect(5, 5, 3, 3), Value::color(0, 0, 255)}); // outline
+    run(natives, "fill", {Value::circle(9, 2, 1), Value::color(0, 255, 0)});
+    run(natives, "draw", {Value::triangle(0, 9, 2, 9, 0, 9), red});
+    run(natives, "draw", {Value::circle(9, 8, 0), red});
     std::vector<uint32_t> pixels;
     int w = 0, h = 0;
     ASSERT_TRUE(g.read_pixels(pixels, w, h));

@@ -10,9 +10,9 @@
 
 #include "lexer/unicode.h"
 #include "modules/http/connections.h"
-#include "modules/http/http.h"
 #include "modules/http/protocol.h"
 #include "modules/http/routes.h"
+#include "native_call.h"
 
 using namespace drevel;
 using namespace drevel::http;
@@ -43,9 +43,13 @@ std::string reference_path(std::string_view received) {
     return pieces.size() >= 2 ? pieces[1] : "/";
 }
 
+NativeContext natives;
+
 Value call(std::string_view name, std::vector<Value> args) {
     Value result;
-    EXPECT_TRUE(http_dispatch(name, args.data(), args.size(), result)) << name;
+    EXPECT_TRUE(
+        testing_support::call_module_function(name, args.data(), args.size(), natives, result))
+        << name;
     return result;
 }
 
@@ -303,8 +307,9 @@ TEST(HttpDispatch, ArgumentMessagesAndUnknownNames) {
 
     Value result;
     for (const char* name :
-         {"http.put", "http", "http.", "http.serve ", "HTTP.get", "files.read", "http.page.x"}) {
-        EXPECT_FALSE(http_dispatch(name, nullptr, 0, result)) << name;
+         {"http.put", "http", "http.", "http.serve ", "HTTP.get", "http.page.x"}) {
+        EXPECT_FALSE(testing_support::call_module_function(name, nullptr, 0, natives, result))
+            << name;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "lexer/lexer.h"
 #include "parser/ast.h"
+#include "parser/operators.h"
 #include "parser/parser.h"
 
 using namespace drevel;
@@ -107,6 +108,33 @@ TEST(ParserExpressions, Precedence) {
         expr("6 / 3 % 2"),
         "BinaryOp { left: BinaryOp { left: Number(6), op: Slash, right: Number(3) }, op: Percent, "
         "right: Number(2) }");
+}
+
+// The operator table against the tokens' spellings and the parser: every
+// operator parses as a binary operation, every compound form is the
+// operator's spelling with "=" and parses as a compound assignment.
+TEST(ParserExpressions, EveryOperatorOfTheTable) {
+    auto spelling = [](TokenKind kind) {
+        for (const Spelling& s : symbol_spellings())
+            if (s.kind == kind) return std::string(s.text);
+        for (const Keyword& k : keywords())
+            if (k.kind == kind) return " " + std::string(k.text) + " ";
+        return std::string("<no spelling>");
+    };
+    for (const BinaryOperator& op : kBinaryOperators) {
+        const std::string name(token_kind_name(op.kind));
+        EXPECT_EQ(expr("a" + spelling(op.kind) + "b"), "BinaryOp { left: Identifier(\"a\"), op: " +
+                                                           name + ", right: Identifier(\"b\") }");
+        if (op.compound == TokenKind::EOF_) continue;
+        EXPECT_TRUE(is_compound_assignment(op.compound)) << name;
+        EXPECT_EQ(spelling(op.compound), spelling(op.kind) + "=") << name;
+        EXPECT_EQ(tree("x " + spelling(op.compound) + " 1"),
+                  "[CompoundAssign { name: \"x\", op: " +
+                      std::string(token_kind_name(op.compound)) + ", value: Number(1) }]");
+    }
+    EXPECT_FALSE(is_compound_assignment(TokenKind::Assign));
+    EXPECT_FALSE(is_compound_assignment(TokenKind::EOF_));
+    EXPECT_EQ(binary_level(TokenKind::Dot), -1);
 }
 
 TEST(ParserExpressions, Unary) {

@@ -6,7 +6,7 @@
 
 namespace drevel::builtins {
 
-Value len(const Value* args, size_t count, GraphicsContext&) {
+Value len(Value* args, size_t count, NativeContext&) {
     if (count == 0) return Value();
     switch (args[0].kind()) {
     case ValueKind::String: return Value::number(int64_t(args[0].text().size()));
@@ -16,23 +16,23 @@ Value len(const Value* args, size_t count, GraphicsContext&) {
     }
 }
 
-Value push(const Value* args, size_t count, GraphicsContext&) {
+Value push(Value* args, size_t count, NativeContext&) {
     if (count < 2 || args[0].kind() != ValueKind::Array) return Value();
     // The arguments belong to this call and are discarded after it, so the
     // array is taken over: when no variable shares it, it grows in place.
-    Value result = std::move(const_cast<Value&>(args[0]));
+    Value result = std::move(args[0]);
     result.mutable_items().push_back(args[1]);
     return result;
 }
 
-Value pop(const Value* args, size_t count, GraphicsContext&) {
+Value pop(Value* args, size_t count, NativeContext&) {
     if (count == 0 || args[0].kind() != ValueKind::Array || args[0].items().empty()) return Value();
     return args[0].items().back();
 }
 
-Value reverse(const Value* args, size_t count, GraphicsContext&) {
+Value reverse(Value* args, size_t count, NativeContext&) {
     if (count == 0 || args[0].kind() != ValueKind::Array) return Value();
-    Value result = std::move(const_cast<Value&>(args[0]));
+    Value result = std::move(args[0]);
     std::vector<Value>& items = result.mutable_items();
     std::reverse(items.begin(), items.end());
     return result;

@@ -6,7 +6,7 @@
 
 namespace drevel::builtins {
 
-#define DREVEL_BUILTIN(name) Value name(const Value* args, size_t count, GraphicsContext& graphics)
+#define DREVEL_BUILTIN(name) Value name(Value* args, size_t count, NativeContext& context)
 
 // Output, input and type tests.
 DREVEL_BUILTIN(print);

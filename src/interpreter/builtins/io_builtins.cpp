@@ -8,7 +8,7 @@
 
 namespace drevel::builtins {
 
-Value print(const Value* args, size_t count, GraphicsContext&) {
+Value print(Value* args, size_t count, NativeContext&) {
     for (size_t i = 0; i < count; ++i) {
         if (args[i].kind() == ValueKind::String) {
             output::write(args[i].text());
@@ -22,7 +22,7 @@ Value print(const Value* args, size_t count, GraphicsContext&) {
     return Value();
 }
 
-Value input(const Value* args, size_t count, GraphicsContext&) {
+Value input(Value* args, size_t count, NativeContext&) {
     if (count == 0) return Value();
     output::write(display_text(args[0]));
     output::flush();
@@ -31,7 +31,7 @@ Value input(const Value* args, size_t count, GraphicsContext&) {
     return Value::string(std::string(trim_white_space(utf8_lossy(line))));
 }
 
-Value type_of(const Value* args, size_t count, GraphicsContext&) {
+Value type_of(Value* args, size_t count, NativeContext&) {
     if (count == 0) return Value();
     switch (args[0].kind()) {
     case ValueKind::Number: return Value::string("number");
@@ -45,16 +45,16 @@ Value type_of(const Value* args, size_t count, GraphicsContext&) {
     }
 }
 
-Value is_number(const Value* args, size_t count, GraphicsContext&) {
+Value is_number(Value* args, size_t count, NativeContext&) {
     return Value::boolean(count > 0 && args[0].is_numeric());
 }
-Value is_string(const Value* args, size_t count, GraphicsContext&) {
+Value is_string(Value* args, size_t count, NativeContext&) {
     return Value::boolean(count > 0 && args[0].kind() == ValueKind::String);
 }
-Value is_array(const Value* args, size_t count, GraphicsContext&) {
+Value is_array(Value* args, size_t count, NativeContext&) {
     return Value::boolean(count > 0 && args[0].kind() == ValueKind::Array);
 }
-Value is_dict(const Value* args, size_t count, GraphicsContext&) {
+Value is_dict(Value* args, size_t count, NativeContext&) {
     return Value::boolean(count > 0 && args[0].kind() == ValueKind::Dict);
 }
 

@@ -73,14 +73,14 @@ Numeric round_of(Numeric n) {
     return Numeric::integer(saturating_to_int(std::round(n.as_double())));
 }
 
-Value abs(const Value* args, size_t count, GraphicsContext&) {
+Value abs(Value* args, size_t count, NativeContext&) {
     return on_one_number(args, count, abs_of);
 }
-Value sqrt(const Value* args, size_t count, GraphicsContext&) {
+Value sqrt(Value* args, size_t count, NativeContext&) {
     return on_one_number(args, count, sqrt_of);
 }
 
-Value pow(const Value* args, size_t count, GraphicsContext&) {
+Value pow(Value* args, size_t count, NativeContext&) {
     if (count < 2 || !args[0].is_numeric() || !args[1].is_numeric()) return Value();
     return Value::floating(std::pow(numeric_to_float(args[0]), numeric_to_float(args[1])));
 }
@@ -102,32 +102,32 @@ template <typename Replaces> Value extreme(const Value* args, size_t count, Repl
 }
 } // namespace
 
-Value min(const Value* args, size_t count, GraphicsContext&) {
+Value min(Value* args, size_t count, NativeContext&) {
     return extreme(args, count, [](double running, double v) { return running > v; });
 }
 
-Value max(const Value* args, size_t count, GraphicsContext&) {
+Value max(Value* args, size_t count, NativeContext&) {
     return extreme(args, count, [](double running, double v) { return !(running > v); });
 }
 
-Value floor(const Value* args, size_t count, GraphicsContext&) {
+Value floor(Value* args, size_t count, NativeContext&) {
     return on_one_number(args, count, floor_of);
 }
 
-Value ceil(const Value* args, size_t count, GraphicsContext&) {
+Value ceil(Value* args, size_t count, NativeContext&) {
     return on_one_number(args, count, ceil_of);
 }
 
-Value round(const Value* args, size_t count, GraphicsContext&) {
+Value round(Value* args, size_t count, NativeContext&) {
     return on_one_number(args, count, round_of);
 }
 
-Value random(const Value*, size_t, GraphicsContext&) {
+Value random(Value*, size_t, NativeContext&) {
     return Value::floating(double(generator().next() >> 11) * 0x1.0p-53);
 }
 
 // min + (R rem (max - min)), wrapping; equal bounds give that bound.
-Value random_range(const Value* args, size_t count, GraphicsContext&) {
+Value random_range(Value* args, size_t count, NativeContext&) {
     if (count < 2 || !args[0].is_numeric() || !args[1].is_numeric()) return Value();
     int64_t low = numeric_to_int(args[0]);
     int64_t high = numeric_to_int(args[1]);

@@ -1,6 +1,8 @@
 #include "interpreter/builtins/registry.h"
 
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "interpreter/builtins/core.h"
 
@@ -21,14 +23,14 @@ constexpr BuiltinEntry kCoreBuiltins[] = {
     {"push", builtins::push},
     {"pop", builtins::pop},
     {"reverse", builtins::reverse},
-    {"abs", builtins::abs, builtins::abs_of},
-    {"sqrt", builtins::sqrt, builtins::sqrt_of},
+    {"abs", builtins::abs, {}, builtins::abs_of},
+    {"sqrt", builtins::sqrt, {}, builtins::sqrt_of},
     {"pow", builtins::pow},
     {"min", builtins::min},
     {"max", builtins::max},
-    {"floor", builtins::floor, builtins::floor_of},
-    {"ceil", builtins::ceil, builtins::ceil_of},
-    {"round", builtins::round, builtins::round_of},
+    {"floor", builtins::floor, {}, builtins::floor_of},
+    {"ceil", builtins::ceil, {}, builtins::ceil_of},
+    {"round", builtins::round, {}, builtins::round_of},
     {"random", builtins::random},
     {"random_range", builtins::random_range},
     {"typeof", builtins::type_of},
@@ -38,23 +40,76 @@ constexpr BuiltinEntry kCoreBuiltins[] = {
     {"is_dict", builtins::is_dict},
 };
 
+struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+// The lookup maps over the tables; rebuilt whenever modules are installed.
+struct Registry {
+    std::vector<const NativeModule*> modules;
+    std::unordered_map<std::string_view, const BuiltinEntry*> builtins;
+    std::unordered_map<std::string, ModuleFunction, NameHash, std::equal_to<>> functions;
+
+    void rebuild() {
+        builtins.clear();
+        functions.clear();
+        for (const BuiltinEntry& entry : kCoreBuiltins)
+            builtins.emplace(entry.name, &entry);
+        for (const NativeModule* module : modules) {
+            for (const BuiltinEntry& entry : module->builtins)
+                builtins.emplace(entry.name, &entry);
+            for (const BuiltinEntry& entry : module->functions) {
+                std::string qualified(module->name);
+                qualified += '.';
+                qualified += entry.name;
+                functions.emplace(std::move(qualified), ModuleFunction{module, &entry});
+            }
+        }
+    }
+};
+
+Registry& registry() {
+    static Registry r = [] {
+        Registry fresh;
+        fresh.rebuild();
+        return fresh;
+    }();
+    return r;
+}
+
 } // namespace
 
-BuiltinTable core_builtins() {
-    return {kCoreBuiltins, std::size(kCoreBuiltins)};
+std::span<const BuiltinEntry> core_builtins() {
+    return kCoreBuiltins;
+}
+
+void register_native_modules(std::span<const NativeModule* const> modules) {
+    Registry& r = registry();
+    r.modules.assign(modules.begin(), modules.end());
+    r.rebuild();
+}
+
+std::span<const NativeModule* const> native_modules() {
+    return registry().modules;
 }
 
 const BuiltinEntry* find_builtin(std::string_view name) {
-    static const auto registry = [] {
-        std::unordered_map<std::string_view, const BuiltinEntry*> map;
-        for (BuiltinTable table : {core_builtins(), graphics_builtins()}) {
-            for (size_t i = 0; i < table.count; ++i)
-                map.emplace(table.entries[i].name, &table.entries[i]);
-        }
-        return map;
-    }();
-    auto it = registry.find(name);
-    return it == registry.end() ? nullptr : it->second;
+    const auto& builtins = registry().builtins;
+    auto it = builtins.find(name);
+    return it == builtins.end() ? nullptr : it->second;
+}
+
+const NativeModule* find_native_module(std::string_view name) {
+    for (const NativeModule* module : registry().modules)
+        if (module->name == name) return module;
+    return nullptr;
+}
+
+ModuleFunction find_module_function(std::string_view qualified_name) {
+    const auto& functions = registry().functions;
+    auto it = functions.find(qualified_name);
+    return it == functions.end() ? ModuleFunction{} : it->second;
 }
 
 } // namespace drevel

@@ -1,42 +1,77 @@
-// The builtin registry: plain names to native functions. It is a fixed table,
-// the same for every interpreter, so call sites can be bound to their builtin
-// once, when the program is prepared.
+// The registry of everything callable from a script by name: the core
+// builtins and the native modules, each a table of rows. Call dispatch,
+// `use m { f }`, the checker, completion and the docs read these tables, so
+// adding a function is adding a row and adding a module is one line in
+// modules/native_modules.cpp.
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string_view>
 
+#include "interpreter/native_context.h"
 #include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
 
 namespace drevel {
 
-class GraphicsContext;
-
-// A native function: the evaluated argument values, their count and the
-// interpreter's graphics context; it always yields one value.
-using NativeFn = Value (*)(const Value* args, size_t count, GraphicsContext& graphics);
+// A native function: the evaluated argument values (the caller's own copies,
+// which it may move from), their count and the calling interpreter's native
+// context; it always yields one value.
+using NativeFn = Value (*)(Value* args, size_t count, NativeContext& context);
 
 // The rule of a builtin that maps one number to one number (abs, sqrt,
 // floor, ceil, round): its native function applies it, and arithmetic in
 // machine numbers calls it directly.
 using NumberFn = Numeric (*)(Numeric);
 
+// Fewer arguments than required give an Error with the message instead of a
+// call. The core builtins require none: they give Null for what is missing.
+struct ArityRule {
+    size_t required = 0;
+    const char* message = nullptr;
+};
+
 struct BuiltinEntry {
     std::string_view name;
     NativeFn function;
+    ArityRule arity = {};
     NumberFn number_rule = nullptr;
 };
 
-// The registered builtin of that name, or nullptr.
-const BuiltinEntry* find_builtin(std::string_view name);
+// Calls one row with its arity rule.
+inline Value call_native(const BuiltinEntry& entry, Value* args, size_t count,
+                         NativeContext& context) {
+    if (count < entry.arity.required) return Value::error(entry.arity.message);
+    return entry.function(args, count, context);
+}
 
-// The tables the registry is made of, one per group of builtins.
-struct BuiltinTable {
-    const BuiltinEntry* entries;
-    size_t count;
+struct NativeModule {
+    std::string_view name;                   // the word after `use`
+    std::string_view title;                  // in "<title> module has no function 'f'"
+    bool uses_io;                            // unavailable while native_io_enabled is false
+    std::span<const BuiltinEntry> functions; // called as name.function
+    std::span<const BuiltinEntry> builtins;  // plain names it adds to the core's
 };
-BuiltinTable core_builtins();
-BuiltinTable graphics_builtins();
+
+// The core builtins' own table.
+std::span<const BuiltinEntry> core_builtins();
+
+// Makes the modules callable, replacing any installed before. The driver does
+// this once, before anything is parsed.
+void register_native_modules(std::span<const NativeModule* const> modules);
+std::span<const NativeModule* const> native_modules();
+
+// The builtin of that plain name (core or a module's), or nullptr.
+const BuiltinEntry* find_builtin(std::string_view name);
+// The installed native module of that name, or nullptr.
+const NativeModule* find_native_module(std::string_view name);
+
+// A function named "module.function" of an installed native module.
+struct ModuleFunction {
+    const NativeModule* module = nullptr;
+    const BuiltinEntry* entry = nullptr;
+};
+ModuleFunction find_module_function(std::string_view qualified_name);
 
 } // namespace drevel

@@ -1,24 +1,25 @@
 // Builtins on texts. Those that take any value work on its display text.
 #include <algorithm>
 
+#include "interpreter/builtins/argument_text.h"
 #include "interpreter/builtins/core.h"
 #include "lexer/unicode.h"
 
 namespace drevel::builtins {
 
-Value upper(const Value* args, size_t count, GraphicsContext&) {
+Value upper(Value* args, size_t count, NativeContext&) {
     if (count == 0 || args[0].kind() != ValueKind::String) return Value();
     return Value::string(to_upper(args[0].text()));
 }
 
-Value lower(const Value* args, size_t count, GraphicsContext&) {
+Value lower(Value* args, size_t count, NativeContext&) {
     if (count == 0 || args[0].kind() != ValueKind::String) return Value();
     return Value::string(to_lower(args[0].text()));
 }
 
 // Indices count characters. A negative start skips everything (it is read as
 // an unsigned count), an end below start copies to the end of the text.
-Value slice(const Value* args, size_t count, GraphicsContext&) {
+Value slice(Value* args, size_t count, NativeContext&) {
     if (count < 3 || args[0].kind() != ValueKind::String || !args[1].is_numeric() ||
         !args[2].is_numeric())
         return Value();
@@ -41,28 +42,19 @@ Value slice(const Value* args, size_t count, GraphicsContext&) {
     return Value::string(text.substr(from, pos - from));
 }
 
-namespace {
-// The display text of a value; a String's own text is used without a copy.
-std::string_view text_of(const Value& v, std::string& storage) {
-    if (v.kind() == ValueKind::String) return v.text();
-    storage = display_text(v);
-    return storage;
-}
-} // namespace
-
-Value contains(const Value* args, size_t count, GraphicsContext&) {
+Value contains(Value* args, size_t count, NativeContext&) {
     if (count < 2) return Value();
     std::string haystack_storage, needle_storage;
-    std::string_view haystack = text_of(args[0], haystack_storage);
-    std::string_view needle = text_of(args[1], needle_storage);
+    std::string_view haystack = argument_text(args[0], haystack_storage);
+    std::string_view needle = argument_text(args[1], needle_storage);
     return Value::boolean(haystack.find(needle) != std::string_view::npos);
 }
 
-Value split(const Value* args, size_t count, GraphicsContext&) {
+Value split(Value* args, size_t count, NativeContext&) {
     if (count < 2) return Value();
     std::string text_storage, separator_storage;
-    std::string_view text = text_of(args[0], text_storage);
-    std::string_view separator = text_of(args[1], separator_storage);
+    std::string_view text = argument_text(args[0], text_storage);
+    std::string_view separator = argument_text(args[1], separator_storage);
     std::vector<Value> pieces;
     if (separator.empty()) {
         // Matches before every character and at the end.
@@ -105,17 +97,17 @@ Value split(const Value* args, size_t count, GraphicsContext&) {
     return Value::array(std::move(pieces));
 }
 
-Value concat(const Value* args, size_t count, GraphicsContext&) {
+Value concat(Value* args, size_t count, NativeContext&) {
     if (count == 0) return Value::string("");
     // The first argument's buffer is reused when nothing else holds it
     // (s = concat(s, t) in a loop stays linear). The arguments belong to this
     // call and are discarded after it.
-    Value& first = const_cast<Value&>(args[0]);
+    Value& first = args[0];
     Value result =
         first.kind() == ValueKind::String ? std::move(first) : Value::string(display_text(first));
     std::string storage;
     for (size_t i = 1; i < count; ++i)
-        result.append_text(text_of(args[i], storage));
+        result.append_text(argument_text(args[i], storage));
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 
+#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
 
 namespace drevel::file_system {
@@ -246,47 +247,6 @@ int remove_tree_at(int parent_fd, const char* name) {
 }
 
 } // namespace
-
-std::string os_error_text(int code) {
-    std::string text = std::strerror(code);
-    text += " (os error ";
-    text += std::to_string(code);
-    text += ')';
-    return text;
-}
-
-bool read_text_file(const std::string& path, std::string& content, std::string& error) {
-    if (has_nul(path)) return fail_nul(error);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(error, errno);
-    // A regular file's size is known: one read fills it, a second sees the end.
-    struct stat st;
-    size_t size = 65536;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        size = size_t(st.st_size) + 1;
-    std::string data(size, '\0');
-    size_t used = 0;
-    for (;;) {
-        if (used == data.size()) data.resize(data.size() * 2);
-        const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int code = errno;
-            ::close(fd);
-            return fail(error, code);
-        }
-        if (n == 0) break;
-        used += size_t(n);
-    }
-    ::close(fd);
-    data.resize(used);
-    if (!is_valid_utf8(data)) {
-        error = kNotUtf8;
-        return false;
-    }
-    content = std::move(data);
-    return true;
-}
 
 bool write_file(const std::string& path, std::string_view content, std::string& error) {
     if (has_nul(path)) return fail_nul(error);

@@ -11,15 +11,6 @@
 
 namespace drevel::file_system {
 
-inline constexpr const char* kNotUtf8 = "stream did not contain valid UTF-8";
-inline constexpr const char* kWriteZero = "failed to write whole buffer";
-inline constexpr const char* kNulInPath = "file name contained an unexpected NUL byte";
-
-// strerror(code) + " (os error " + code + ")".
-std::string os_error_text(int code);
-
-// The whole file, which must be valid UTF-8.
-bool read_text_file(const std::string& path, std::string& content, std::string& error);
 // Creates or truncates the file, then writes all of content.
 bool write_file(const std::string& path, std::string_view content, std::string& error);
 

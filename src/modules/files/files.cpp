@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "interpreter/builtins/argument_text.h"
+#include "interpreter/source_file.h"
 #include "modules/files/file_system.h"
 
 namespace drevel {
@@ -13,11 +15,6 @@ namespace drevel {
 namespace {
 
 namespace fs = file_system;
-
-// Path and content arguments are the display text of any value.
-std::string text_of(const Value& v) {
-    return display_text(v);
-}
 
 Value failure(const char* what, const std::string& path, const std::string& error) {
     std::string message = what;
@@ -42,29 +39,27 @@ bool recursive_flag(const Value& v) {
     }
 }
 
-Value read(const Value* args, size_t) {
-    const std::string path = text_of(args[0]);
-    std::string content, error;
-    if (!fs::read_text_file(path, content, error))
-        return failure("Failed to read file", path, error);
-    return Value::string(std::move(content));
+Value read(Value* args, size_t, NativeContext&) {
+    const std::string path = argument_text(args[0]);
+    std::string error;
+    std::optional<std::string> content = read_text_file(path, error);
+    if (!content) return failure("Failed to read file", path, error);
+    return Value::string(std::move(*content));
 }
 
-Value write(const Value* args, size_t) {
-    const std::string path = text_of(args[0]);
+Value write(Value* args, size_t, NativeContext&) {
+    const std::string path = argument_text(args[0]);
     std::string error;
-    const bool ok = args[1].is(ValueKind::String)
-                        ? fs::write_file(path, args[1].text(), error)
-                        : fs::write_file(path, display_text(args[1]), error);
+    std::string storage;
+    const bool ok = fs::write_file(path, argument_text(args[1], storage), error);
     return ok ? Value::null() : failure("Failed to write file", path, error);
 }
 
-Value append(const Value* args, size_t) {
-    const std::string path = text_of(args[0]);
+Value append(Value* args, size_t, NativeContext&) {
+    const std::string path = argument_text(args[0]);
     std::string error;
-    const fs::AppendFailure result = args[1].is(ValueKind::String)
-                                         ? fs::append_file(path, args[1].text(), error)
-                                         : fs::append_file(path, display_text(args[1]), error);
+    std::string storage;
+    const fs::AppendFailure result = fs::append_file(path, argument_text(args[1], storage), error);
     switch (result) {
     case fs::AppendFailure::None: return Value::null();
     case fs::AppendFailure::Open: return failure("Failed to open file", path, error);
@@ -73,34 +68,34 @@ Value append(const Value* args, size_t) {
     return Value::null();
 }
 
-Value remove(const Value* args, size_t) {
-    const std::string path = text_of(args[0]);
+Value remove(Value* args, size_t, NativeContext&) {
+    const std::string path = argument_text(args[0]);
     std::string error;
     if (!fs::remove_file(path, error)) return failure("Failed to delete file", path, error);
     return Value::null();
 }
 
-Value exists(const Value* args, size_t) {
-    return Value::boolean(fs::path_kind(text_of(args[0])) != fs::PathKind::Missing);
+Value exists(Value* args, size_t, NativeContext&) {
+    return Value::boolean(fs::path_kind(argument_text(args[0])) != fs::PathKind::Missing);
 }
 
-Value is_file(const Value* args, size_t) {
-    return Value::boolean(fs::path_kind(text_of(args[0])) == fs::PathKind::File);
+Value is_file(Value* args, size_t, NativeContext&) {
+    return Value::boolean(fs::path_kind(argument_text(args[0])) == fs::PathKind::File);
 }
 
-Value is_folder(const Value* args, size_t) {
-    return Value::boolean(fs::path_kind(text_of(args[0])) == fs::PathKind::Folder);
+Value is_folder(Value* args, size_t, NativeContext&) {
+    return Value::boolean(fs::path_kind(argument_text(args[0])) == fs::PathKind::Folder);
 }
 
-Value create_folder(const Value* args, size_t) {
-    const std::string path = text_of(args[0]);
+Value create_folder(Value* args, size_t, NativeContext&) {
+    const std::string path = argument_text(args[0]);
     std::string error;
     if (!fs::create_folders(path, error)) return failure("Failed to create folder", path, error);
     return Value::null();
 }
 
-Value delete_folder(const Value* args, size_t count) {
-    const std::string path = text_of(args[0]);
+Value delete_folder(Value* args, size_t count, NativeContext&) {
+    const std::string path = argument_text(args[0]);
     const bool recursive = count >= 2 && recursive_flag(args[1]);
     std::string error;
     if (!fs::remove_folder(path, recursive, error)) {
@@ -109,8 +104,8 @@ Value delete_folder(const Value* args, size_t count) {
     return Value::null();
 }
 
-Value list(const Value* args, size_t) {
-    const std::string path = text_of(args[0]);
+Value list(Value* args, size_t, NativeContext&) {
+    const std::string path = argument_text(args[0]);
     std::vector<std::string> names;
     std::string error;
     if (!fs::list_folder(path, names, error)) return failure("Failed to list folder", path, error);
@@ -121,36 +116,24 @@ Value list(const Value* args, size_t) {
     return Value::array(std::move(items));
 }
 
-struct FilesFunction {
-    std::string_view name;
-    size_t required; // arguments below this count give the usage message
-    const char* usage;
-    Value (*run)(const Value* args, size_t count);
-};
-
-constexpr FilesFunction kFunctions[] = {
-    {"files.read", 1, "read requires a filepath", read},
-    {"files.write", 2, "write requires a filepath and content", write},
-    {"files.append", 2, "append requires a filepath and content", append},
-    {"files.delete", 1, "delete requires a filepath", remove},
-    {"files.exists", 1, "exists requires a path", exists},
-    {"files.is_file", 1, "is_file requires a path", is_file},
-    {"files.is_folder", 1, "is_folder requires a path", is_folder},
-    {"files.create_folder", 1, "create_folder requires a folder path", create_folder},
-    {"files.delete_folder", 1, "delete_folder requires a folder path", delete_folder},
-    {"files.list", 1, "list requires a folder path", list},
+constexpr BuiltinEntry kFunctions[] = {
+    {"read", read, {1, "read requires a filepath"}},
+    {"write", write, {2, "write requires a filepath and content"}},
+    {"append", append, {2, "append requires a filepath and content"}},
+    {"delete", remove, {1, "delete requires a filepath"}},
+    {"exists", exists, {1, "exists requires a path"}},
+    {"create_folder", create_folder, {1, "create_folder requires a folder path"}},
+    {"delete_folder", delete_folder, {1, "delete_folder requires a folder path"}},
+    {"list", list, {1, "list requires a folder path"}},
+    {"is_file", is_file, {1, "is_file requires a path"}},
+    {"is_folder", is_folder, {1, "is_folder requires a path"}},
 };
 
 } // namespace
 
-bool files_dispatch(std::string_view qualified_name, const Value* args, size_t count,
-                    Value& result) {
-    for (const FilesFunction& f : kFunctions) {
-        if (f.name != qualified_name) continue;
-        result = count < f.required ? Value::error(f.usage) : f.run(args, count);
-        return true;
-    }
-    return false;
+const NativeModule& files_module() {
+    static const NativeModule module{"files", "Files", true, kFunctions, {}};
+    return module;
 }
 
 } // namespace drevel

@@ -9,15 +9,13 @@
 #include <string>
 
 #include "interpreter/output.h"
+#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
-#include "modules/files/file_system.h"
 #include "modules/http/protocol.h"
 
 namespace drevel::http {
 
 namespace {
-
-using file_system::os_error_text;
 
 class Connection {
   public:
@@ -94,7 +92,7 @@ std::string write_request(int fd, std::string_view data) {
             if (errno == EINTR) continue;
             return os_error_text(errno);
         }
-        if (n == 0) return file_system::kWriteZero;
+        if (n == 0) return kWriteZero;
         data.remove_prefix(size_t(n));
     }
     return {};
@@ -142,7 +140,7 @@ Value send_request(std::string_view url, std::string_view method, std::string_vi
 
     std::string response;
     error = read_response(connection.fd, response);
-    if (error.empty() && !is_valid_utf8(response)) error = file_system::kNotUtf8;
+    if (error.empty() && !is_valid_utf8(response)) error = kNotUtf8;
     if (!error.empty()) return Value::error("Failed to read response: " + error);
     return Value::string(std::move(response));
 }

@@ -14,7 +14,7 @@
 #include <ctime>
 
 #include "interpreter/output.h"
-#include "modules/files/file_system.h"
+#include "interpreter/source_file.h"
 #include "modules/http/connections.h"
 #include "modules/http/protocol.h"
 #include "modules/http/routes.h"
@@ -77,7 +77,7 @@ size_t connection_cap(int highest_open_fd) {
 }
 
 std::string socket_error(int fd) {
-    std::string text = file_system::os_error_text(errno);
+    std::string text = os_error_text(errno);
     if (fd >= 0) ::close(fd);
     return text;
 }
@@ -159,7 +159,7 @@ class Server {
         accept_error_ = code;
         last_accept_failure_ms_ = now;
         if (same_burst) return;
-        output::error_line("Connection error: " + file_system::os_error_text(code) + "\n");
+        output::error_line("Connection error: " + os_error_text(code) + "\n");
     }
 
     void watch_listener(bool on) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string_view>
 
 #include "interpreter/value.h"
 
@@ -10,9 +9,18 @@ namespace drevel {
 
 class GraphicsContext;
 
-// Runs the function named (without the "sdl2." prefix) and stores its result
-// in result; false when it is not one of these functions.
-bool media_dispatch(std::string_view name, const Value* args, size_t count,
-                    GraphicsContext& graphics, Value& result);
+namespace media {
+
+Value draw_text(Value* args, size_t count, GraphicsContext& g);
+Value text_width(Value* args, size_t count, GraphicsContext& g);
+Value set_font(Value* args, size_t count, GraphicsContext& g);
+Value draw_image(Value* args, size_t count, GraphicsContext& g);
+Value mouse_x(Value* args, size_t count, GraphicsContext& g);
+Value mouse_y(Value* args, size_t count, GraphicsContext& g);
+Value play_sound(Value* args, size_t count, GraphicsContext& g);
+Value play_music(Value* args, size_t count, GraphicsContext& g);
+Value stop_music(Value* args, size_t count, GraphicsContext& g);
+
+} // namespace media
 
 } // namespace drevel

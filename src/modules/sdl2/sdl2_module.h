@@ -1,19 +1,39 @@
-// The sdl2 module: the script's interface to the graphics window.
+// The sdl2 module: the script's interface to the graphics window, and the
+// graphics builtins. The window lives in a GraphicsContext, one per
+// interpreter, kept in its native context.
 #pragma once
 
 #include <cstddef>
-#include <string_view>
+#include <span>
 
-#include "interpreter/value.h"
+#include "interpreter/builtins/registry.h"
+#include "modules/sdl2/graphics_context.h"
 
 namespace drevel {
 
-class GraphicsContext;
+inline GraphicsContext& graphics_of(NativeContext& context) {
+    return context.state<GraphicsContext>();
+}
 
-// Runs the sdl2 function named by qualified_name ("sdl2.create_window", ...)
-// and stores its result (possibly an Error value) in result. Returns false
-// when the module has no such function.
-bool sdl2_dispatch(std::string_view qualified_name, const Value* args, size_t count,
-                   GraphicsContext& graphics, Value& result);
+// A native function written against the graphics context.
+using GraphicsFn = Value (*)(Value* args, size_t count, GraphicsContext& graphics);
+template <GraphicsFn Function>
+Value on_graphics(Value* args, size_t count, NativeContext& context) {
+    return Function(args, count, graphics_of(context));
+}
+
+// The calls that the graphics builtins and the sdl2 functions share (window,
+// frames), under both names.
+namespace window_calls {
+Value width(Value* args, size_t count, GraphicsContext& graphics);
+Value height(Value* args, size_t count, GraphicsContext& graphics);
+Value clear(Value* args, size_t count, GraphicsContext& graphics);
+Value present(Value* args, size_t count, GraphicsContext& graphics);
+Value is_open(Value* args, size_t count, GraphicsContext& graphics);
+} // namespace window_calls
+
+const NativeModule& sdl2_module();
+// The twelve plain-named graphics builtins (window, draw, fill, ...).
+std::span<const BuiltinEntry> graphics_builtins();
 
 } // namespace drevel

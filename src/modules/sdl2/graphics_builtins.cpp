@@ -1,11 +1,9 @@
 // The twelve graphics builtins: the window, frames, shape values and the two
 // painters. None of them fails: wrong arguments give Null.
-#include <array>
-
-#include "interpreter/builtins/registry.h"
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/graphics_context.h"
 #include "modules/sdl2/raster.h"
+#include "modules/sdl2/sdl2_module.h"
 
 namespace drevel {
 
@@ -15,54 +13,30 @@ using graphics::all_numeric;
 using graphics::to_color_component;
 using graphics::to_coordinate;
 
-Value window(const Value* a, size_t count, GraphicsContext& g) {
+Value window(Value* a, size_t count, GraphicsContext& g) {
     if (count >= 2 && all_numeric(a, 0, 2))
         g.open_window("Drevel", to_coordinate(a[0]), to_coordinate(a[1]));
     return Value::null();
 }
 
-Value window_width(const Value*, size_t, GraphicsContext& g) {
-    auto size = g.window_size();
-    return size ? Value::number(size->first) : Value::null();
-}
-
-Value window_height(const Value*, size_t, GraphicsContext& g) {
-    auto size = g.window_size();
-    return size ? Value::number(size->second) : Value::null();
-}
-
-Value clear(const Value*, size_t, GraphicsContext& g) {
-    g.clear_frame();
-    return Value::null();
-}
-
-Value present(const Value*, size_t, GraphicsContext& g) {
-    g.present_frame();
-    return Value::null();
-}
-
-Value is_open(const Value*, size_t, GraphicsContext& g) {
-    return Value::boolean(g.is_open());
-}
-
-Value rect(const Value* a, size_t count, GraphicsContext&) {
+Value rect(Value* a, size_t count, NativeContext&) {
     if (count < 4 || !all_numeric(a, 0, 4)) return Value::null();
     return Value::rect(to_coordinate(a[0]), to_coordinate(a[1]), uint32_t(to_coordinate(a[2])),
                        uint32_t(to_coordinate(a[3])));
 }
 
-Value circle(const Value* a, size_t count, GraphicsContext&) {
+Value circle(Value* a, size_t count, NativeContext&) {
     if (count < 3 || !all_numeric(a, 0, 3)) return Value::null();
     return Value::circle(to_coordinate(a[0]), to_coordinate(a[1]), uint32_t(to_coordinate(a[2])));
 }
 
-Value triangle(const Value* a, size_t count, GraphicsContext&) {
+Value triangle(Value* a, size_t count, NativeContext&) {
     if (count < 6 || !all_numeric(a, 0, 6)) return Value::null();
     return Value::triangle(to_coordinate(a[0]), to_coordinate(a[1]), to_coordinate(a[2]),
                            to_coordinate(a[3]), to_coordinate(a[4]), to_coordinate(a[5]));
 }
 
-Value color(const Value* a, size_t count, GraphicsContext&) {
+Value color(Value* a, size_t count, NativeContext&) {
     if (count < 3 || !all_numeric(a, 0, 3)) return Value::null();
     return Value::color(to_color_component(a[0]), to_color_component(a[1]),
                         to_color_component(a[2]));
@@ -70,7 +44,7 @@ Value color(const Value* a, size_t count, GraphicsContext&) {
 
 // draw and fill: the colour is remembered even without a window; the shape
 // reaches the screen only when one exists.
-template <bool Filled> Value paint(const Value* a, size_t count, GraphicsContext& g) {
+template <bool Filled> Value paint(Value* a, size_t count, GraphicsContext& g) {
     if (count < 2 || !a[1].is(ValueKind::Color)) return Value::null();
     const Value& shape = a[0];
     ValueKind kind = shape.kind();
@@ -102,25 +76,53 @@ template <bool Filled> Value paint(const Value* a, size_t count, GraphicsContext
     return Value::null();
 }
 
-constexpr std::array<BuiltinEntry, 12> kGraphicsBuiltins{{
-    {"window", window},
-    {"window_width", window_width},
-    {"window_height", window_height},
-    {"clear", clear},
-    {"present", present},
-    {"is_open", is_open},
+constexpr BuiltinEntry kGraphicsBuiltins[] = {
+    {"window", on_graphics<window>},
+    {"window_width", on_graphics<window_calls::width>},
+    {"window_height", on_graphics<window_calls::height>},
+    {"clear", on_graphics<window_calls::clear>},
+    {"present", on_graphics<window_calls::present>},
+    {"is_open", on_graphics<window_calls::is_open>},
     {"rect", rect},
     {"circle", circle},
     {"triangle", triangle},
     {"color", color},
-    {"fill", paint<true>},
-    {"draw", paint<false>},
-}};
+    {"fill", on_graphics<paint<true>>},
+    {"draw", on_graphics<paint<false>>},
+};
 
 } // namespace
 
-BuiltinTable graphics_builtins() {
-    return {kGraphicsBuiltins.data(), kGraphicsBuiltins.size()};
+namespace window_calls {
+
+Value width(Value*, size_t, GraphicsContext& g) {
+    auto size = g.window_size();
+    return size ? Value::number(size->first) : Value::null();
+}
+
+Value height(Value*, size_t, GraphicsContext& g) {
+    auto size = g.window_size();
+    return size ? Value::number(size->second) : Value::null();
+}
+
+Value clear(Value*, size_t, GraphicsContext& g) {
+    g.clear_frame();
+    return Value::null();
+}
+
+Value present(Value*, size_t, GraphicsContext& g) {
+    g.present_frame();
+    return Value::null();
+}
+
+Value is_open(Value*, size_t, GraphicsContext& g) {
+    return Value::boolean(g.is_open());
+}
+
+} // namespace window_calls
+
+std::span<const BuiltinEntry> graphics_builtins() {
+    return kGraphicsBuiltins;
 }
 
 } // namespace drevel

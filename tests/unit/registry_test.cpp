@@ -1,0 +1,169 @@
+// The registry drives these checks: every module function answers both as
+// m.f() and when imported with `use m { f }`, names are unique, and the
+// guides list exactly the registered functions.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "interpreter/interpreter.h"
+#include "lexer/lexer.h"
+#include "native_call.h"
+#include "parser/parser.h"
+
+namespace drevel {
+namespace {
+
+// Runs the program in a fresh interpreter and gives the values of a and b.
+std::pair<Value, Value> run_for_a_and_b(const std::string& source) {
+    ParseResult parsed = parse_program(tokenize(source));
+    EXPECT_FALSE(parsed.refusal) << source;
+    Interpreter interpreter;
+    for (const StmtPtr& stmt : parsed.program)
+        interpreter.execute_statement(*stmt);
+    return {interpreter.get_variable("a"), interpreter.get_variable("b")};
+}
+
+bool is_missing_function(const Value& v) {
+    if (!v.is_error()) return false;
+    std::string_view text = v.text();
+    return text.find("no function") != std::string::npos ||
+           text.find("does not exist") != std::string::npos ||
+           text.find("does not export") != std::string::npos ||
+           text.find("not imported") != std::string::npos;
+}
+
+TEST(Registry, EveryModuleFunctionAnswersQualifiedAndImported) {
+    ASSERT_FALSE(native_modules().empty());
+    for (const NativeModule* module : native_modules()) {
+        for (const BuiltinEntry& f : module->functions) {
+            const std::string m(module->name), name(f.name);
+            SCOPED_TRACE(m + "." + name);
+            // Without arguments nothing is done: a function that needs some
+            // answers with its count message, so both calls provably reached
+            // this row; the others only read state or do nothing without a
+            // window.
+            auto [a, b] = run_for_a_and_b("use " + m + "\nlet a = " + m + "." + name + "()\nuse " +
+                                          m + " { " + name + " }\nlet b = " + name + "()\n");
+            EXPECT_FALSE(is_missing_function(a)) << a.text();
+            EXPECT_FALSE(is_missing_function(b)) << b.text();
+            EXPECT_EQ(a.kind(), b.kind());
+            if (f.arity.required > 0) {
+                ASSERT_TRUE(a.is_error());
+                ASSERT_TRUE(b.is_error());
+                EXPECT_EQ(a.text(), f.arity.message);
+                EXPECT_EQ(b.text(), f.arity.message);
+            }
+        }
+    }
+}
+
+TEST(Registry, NamesAreUniqueAndFound) {
+    std::set<std::string_view> plain, modules;
+    for (const BuiltinEntry& f : core_builtins()) {
+        EXPECT_TRUE(plain.insert(f.name).second) << f.name;
+        EXPECT_EQ(find_builtin(f.name), &f);
+    }
+    for (const NativeModule* module : native_modules()) {
+        EXPECT_TRUE(modules.insert(module->name).second) << module->name;
+        EXPECT_EQ(find_native_module(module->name), module);
+        EXPECT_EQ(find_builtin(module->name), nullptr) << module->name;
+        for (const BuiltinEntry& f : module->builtins) {
+            EXPECT_TRUE(plain.insert(f.name).second) << f.name;
+            EXPECT_EQ(find_builtin(f.name), &f);
+        }
+        std::set<std::string_view> functions;
+        for (const BuiltinEntry& f : module->functions) {
+            EXPECT_TRUE(functions.insert(f.name).second) << module->name << "." << f.name;
+            // A required count comes with the message that reports it.
+            EXPECT_EQ(f.arity.required > 0, f.arity.message != nullptr) << f.name;
+            std::string qualified = std::string(module->name) + "." + std::string(f.name);
+            ModuleFunction found = find_module_function(qualified);
+            EXPECT_EQ(found.module, module) << qualified;
+            EXPECT_EQ(found.entry, &f) << qualified;
+        }
+    }
+    for (const char* missing : {"files", "files.", "sdl2.window", "print", ".read", "files.read "})
+        EXPECT_EQ(find_module_function(missing).entry, nullptr) << missing;
+}
+
+// Module state: one object per type and context, made on first use and
+// destroyed with its context.
+struct Counted {
+    static inline int alive = 0;
+    int value = 0;
+    Counted() { ++alive; }
+    ~Counted() { --alive; }
+};
+struct Other {
+    int value = 7;
+};
+
+TEST(NativeContext, OneStatePerTypeAndContext) {
+    {
+        NativeContext first, second;
+        EXPECT_EQ(Counted::alive, 0);
+        first.state<Counted>().value = 5;
+        EXPECT_EQ(Counted::alive, 1);
+        EXPECT_EQ(first.state<Counted>().value, 5);
+        EXPECT_EQ(&first.state<Counted>(), &first.state<Counted>());
+        EXPECT_EQ(first.state<Other>().value, 7);
+        EXPECT_EQ(second.state<Counted>().value, 0);
+        EXPECT_EQ(Counted::alive, 2);
+        EXPECT_NE(&first.state<Counted>(), &second.state<Counted>());
+    }
+    EXPECT_EQ(Counted::alive, 0);
+}
+
+std::string read_doc(const std::string& name) {
+    std::ifstream in(std::string(DREVEL_SOURCE_DIR) + "/docs/" + name);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_FALSE(text.str().empty()) << name;
+    return text.str();
+}
+
+// The names a guide's tables show as calls in their first column: every
+// `name(` of a line that starts with "| `".
+std::set<std::string> documented_calls(const std::string& text, const std::regex& call) {
+    std::set<std::string> names;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("| `")) continue;
+        std::string first = line.substr(0, line.find(" | "));
+        for (std::sregex_iterator it(first.begin(), first.end(), call), end; it != end; ++it)
+            names.insert((*it)[1]);
+    }
+    return names;
+}
+
+TEST(Registry, GuidesListExactlyTheRegisteredFunctions) {
+    std::set<std::string> registered_qualified, registered_plain;
+    for (const BuiltinEntry& f : core_builtins())
+        registered_plain.emplace(f.name);
+    for (const NativeModule* module : native_modules()) {
+        for (const BuiltinEntry& f : module->builtins)
+            registered_plain.emplace(f.name);
+        for (const BuiltinEntry& f : module->functions)
+            registered_qualified.insert(std::string(module->name) + "." + std::string(f.name));
+    }
+    EXPECT_EQ(documented_calls(read_doc("modules.md"), std::regex(R"(`([a-z0-9_]+\.[a-z_]+)\()")),
+              registered_qualified);
+
+    // The builtins' sections of the language guide, up to the next chapter.
+    std::string language = read_doc("language.md");
+    std::string sections;
+    for (const char* heading : {"\n## Builtin functions\n", "\n## Graphics builtins\n"}) {
+        size_t from = language.find(heading);
+        ASSERT_NE(from, std::string::npos) << heading;
+        size_t to = language.find("\n## ", from + 1);
+        sections += language.substr(from, to - from);
+    }
+    EXPECT_EQ(documented_calls(sections, std::regex(R"(`([a-z_]+)\()")), registered_plain);
+}
+
+} // namespace
+} // namespace drevel
