@@ -3,23 +3,35 @@
 // made on first use, so the interpreter knows none of those types.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace drevel {
 
 class NativeContext {
   public:
-    NativeContext() = default;
+    NativeContext() : started_(std::chrono::steady_clock::now()) {}
     NativeContext(const NativeContext&) = delete;
     NativeContext& operator=(const NativeContext&) = delete;
 
-    // The one State of this context, default-constructed when first asked for.
+    // When the context was made: state made later that measures time from
+    // the start of the program (the first frame's length) counts from here.
+    std::chrono::steady_clock::time_point started() const noexcept { return started_; }
+
+    // The one State of this context, made when first asked for (from the
+    // context when State takes one).
     template <class State> State& state() {
         const void* key = &kKey<State>;
         for (Entry& entry : states_)
             if (entry.key == key) return *static_cast<State*>(entry.object.get());
-        Owned object(new State(), [](void* p) { delete static_cast<State*>(p); });
+        State* made;
+        if constexpr (std::is_constructible_v<State, const NativeContext&>)
+            made = new State(*this);
+        else
+            made = new State();
+        Owned object(made, [](void* p) { delete static_cast<State*>(p); });
         return *static_cast<State*>(states_.emplace_back(key, std::move(object)).object.get());
     }
 
@@ -32,6 +44,7 @@ class NativeContext {
         const void* key;
         Owned object;
     };
+    std::chrono::steady_clock::time_point started_;
     std::vector<Entry> states_;
 };
 

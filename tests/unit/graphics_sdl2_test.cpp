@@ -5,10 +5,12 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "interpreter/builtins/registry.h"
@@ -70,6 +72,18 @@ const Checked kChecked[] = {
     {"sdl2.get_input_released", 1, "get_input_released requires a key name", nullptr, 0},
     {"sdl2.get_input_held", 1, "get_input_held requires a key name", nullptr, 0},
 };
+
+// The module's state is made at its first call, but the first frame still
+// counts from the start of the program.
+TEST(GraphicsSdl2Module, FirstFrameCountsFromTheContextsStart) {
+    NativeContext natives;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    call(natives, "sdl2.render_present", {});
+    Value delta = call(natives, "sdl2.delta_time", {});
+    ASSERT_TRUE(delta.is(ValueKind::Float));
+    EXPECT_GE(delta.as_float(), 0.03);
+    EXPECT_EQ(SDL_WasInit(0), 0u);
+}
 
 TEST(GraphicsSdl2Module, CountComesBeforeKind) {
     NativeContext natives;

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include "interpreter/native_context.h"
 #include "interpreter/output.h"
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/media.h"
@@ -84,6 +85,8 @@ constexpr uint32_t kLayerAfter = 2048;
 } // namespace
 
 GraphicsContext::GraphicsContext() : last_frame_(Clock::now()) {}
+
+GraphicsContext::GraphicsContext(const NativeContext& context) : last_frame_(context.started()) {}
 
 GraphicsContext::~GraphicsContext() {
     flush_pending_draws();

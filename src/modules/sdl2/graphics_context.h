@@ -22,10 +22,13 @@ struct SDL_Renderer;
 namespace drevel {
 
 class Media;
+class NativeContext;
 
 class GraphicsContext {
   public:
     GraphicsContext();
+    // Frames are measured from when the interpreter's context was made.
+    explicit GraphicsContext(const NativeContext& context);
     ~GraphicsContext();
     GraphicsContext(const GraphicsContext&) = delete;
     GraphicsContext& operator=(const GraphicsContext&) = delete;
