@@ -52,6 +52,44 @@ bool native_io_enabled = true;
 uint32_t max_call_depth = kMaxCallDepth;
 bool fast_paths_enabled = true;
 
+Value Interpreter::call_general(Interpreter& in, const Expr& e) {
+    return in.call_function(static_cast<const CallExpr&>(e));
+}
+
+// A call bound to a builtin when the tree was resolved.
+Value Interpreter::call_builtin(Interpreter& in, const Expr& e) {
+    auto& call = static_cast<const CallExpr&>(e);
+    Arguments arguments(call.args.size());
+    for (const ExprPtr& arg : call.args) {
+        Value& value = arguments.add(in.evaluate(*arg));
+        if (value.is_error()) return std::move(value);
+    }
+    in.release_pending_target(call);
+    return static_cast<const BuiltinEntry*>(call.bound)
+        ->function(arguments.data(), arguments.size(), *in.graphics_);
+}
+
+// A plain call with N arguments: they are evaluated in order into values on
+// the native stack, then moved into the callee's parameters. Anything but a
+// user function taking N parameters goes the general way.
+template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e) {
+    auto& call = static_cast<const CallExpr&>(e);
+    Value args[N ? N : 1];
+    for (size_t i = 0; i < N; ++i) {
+        args[i] = in.evaluate(*call.args[i]);
+        if (args[i].is_error()) return std::move(args[i]);
+    }
+    if (const Value* found = in.user_function(call, N)) {
+        Value function = *found; // held while it runs: the body may rebind its name
+        return in.run_function(function.function_body(), args, N);
+    }
+    return in.call_plain(call, args, N);
+}
+template Value Interpreter::call_user<0>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<1>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<2>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<3>(Interpreter&, const Expr&);
+
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
     Arguments arguments(call.args.size());
@@ -61,9 +99,9 @@ Value Interpreter::call_function(const CallExpr& call) {
     }
     Value* args = arguments.data();
     if (call.qualified) return call_qualified(call, args, arguments.size());
-    if (call.builtin) {
+    if (auto* builtin = static_cast<const BuiltinEntry*>(call.bound)) {
         release_pending_target(call);
-        Value result = call.builtin->function(args, arguments.size(), *graphics_);
+        Value result = builtin->function(args, arguments.size(), *graphics_);
         if (extra_debug) trace_log(call.name + " is a builtin");
         return result;
     }

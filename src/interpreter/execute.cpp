@@ -35,50 +35,46 @@ void Interpreter::execute_block(const Block& block) {
     }
 }
 
-void Interpreter::execute_statement(const Stmt& stmt) {
-    switch (stmt.kind) {
-    case StmtKind::Let:
-    case StmtKind::Assign:
-    case StmtKind::CompoundAssign: execute_assign(static_cast<const AssignStmt&>(stmt)); break;
-    case StmtKind::Function: {
-        auto& s = static_cast<const FunctionStmt&>(stmt);
-        retain_function(s.function);
-        set_variable(s.symbol, Value::function(s.function));
-        break;
+void Interpreter::function_definition(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const FunctionStmt&>(s);
+    in.set_variable(stmt.symbol, *static_cast<const Value*>(stmt.value.get()));
+}
+
+void Interpreter::if_statement(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const IfStmt&>(s);
+    Value failure;
+    int truth = in.condition_truth(*stmt.condition, failure);
+    if (truth < 0) {
+        report_with("Error in if condition: ", failure);
+    } else if (truth) {
+        in.execute_block(stmt.then_body);
+    } else if (stmt.else_body) {
+        in.execute_block(*stmt.else_body);
     }
-    case StmtKind::If: {
-        auto& s = static_cast<const IfStmt&>(stmt);
-        Value failure;
-        int truth = condition_truth(*s.condition, failure);
-        if (truth < 0) {
-            report_with("Error in if condition: ", failure);
-        } else if (truth) {
-            execute_block(s.then_body);
-        } else if (s.else_body) {
-            execute_block(*s.else_body);
-        }
-        break;
-    }
-    case StmtKind::While: execute_while(static_cast<const WhileStmt&>(stmt)); break;
-    case StmtKind::For: execute_for(static_cast<const ForStmt&>(stmt)); break;
-    case StmtKind::Match: execute_match(static_cast<const MatchStmt&>(stmt)); break;
-    case StmtKind::Try: execute_try(static_cast<const TryStmt&>(stmt)); break;
-    case StmtKind::Return: {
-        auto& s = static_cast<const ReturnStmt&>(stmt);
-        return_value_ = s.value ? evaluate(*s.value) : Value();
-        has_return_ = true;
-        break;
-    }
-    case StmtKind::Break: break_pending_ = true; break;
-    case StmtKind::Continue: continue_pending_ = true; break;
-    case StmtKind::Global: declare_global(static_cast<const GlobalStmt&>(stmt).symbol); break;
-    case StmtKind::Use: execute_use(static_cast<const UseStmt&>(stmt)); break;
-    case StmtKind::Expr: {
-        Value result = evaluate(*static_cast<const ExprStmt&>(stmt).expr);
-        if (result.is_error()) report_with("Error in expression: ", result);
-        break;
-    }
-    }
+}
+
+void Interpreter::return_statement(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const ReturnStmt&>(s);
+    in.return_value_ = stmt.value ? in.evaluate(*stmt.value) : Value();
+    in.has_return_ = true;
+}
+
+void Interpreter::break_statement(Interpreter& in, const Stmt&) {
+    in.break_pending_ = true;
+}
+void Interpreter::continue_statement(Interpreter& in, const Stmt&) {
+    in.continue_pending_ = true;
+}
+void Interpreter::global_statement(Interpreter& in, const Stmt& s) {
+    in.declare_global(static_cast<const GlobalStmt&>(s).symbol);
+}
+void Interpreter::use_statement(Interpreter& in, const Stmt& s) {
+    in.execute_use(static_cast<const UseStmt&>(s));
+}
+
+void Interpreter::expression_statement(Interpreter& in, const Stmt& s) {
+    Value result = in.evaluate(*static_cast<const ExprStmt&>(s).expr);
+    if (result.is_error()) report_with("Error in expression: ", result);
 }
 
 // Steps 2 to 4 of a compound assignment, from the variable's value as read
@@ -86,40 +82,53 @@ void Interpreter::execute_statement(const Stmt& stmt) {
 void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
     if (operand.is_error())
         report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
-    if (stmt.releasing_operation) {
+    if (stmt.bound) { // the operation may reuse the target's buffer
         if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
     }
     set_variable(stmt.symbol, binary_operation(std::move(current), stmt.binary_op, operand));
 }
 
-void Interpreter::execute_assign(const AssignStmt& stmt) {
-    if (stmt.kind == StmtKind::CompoundAssign) {
-        const Value* found = fast_paths_ ? find(stmt.symbol) : nullptr;
-        Numeric l = found ? numeric_of(*found) : Numeric{};
-        if (l.kind == Numeric::None)
-            return finish_compound(stmt, get_variable(stmt.symbol), evaluate(*stmt.value));
-        // x += y on numbers. The variable's number is kept before the operand
-        // runs, as the general rule reads it first; a row that fails hands
-        // both over to it.
-        if (stmt.numeric_operand) {
-            Numeric r = numeric_operand(*stmt.value);
-            Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-            if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
-            return finish_compound(stmt, value_of(l), evaluate(*stmt.value));
-        }
-        Value operand = evaluate(*stmt.value);
-        Numeric r = numeric_of(operand);
+void Interpreter::compound_general(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    Value current = in.get_variable(stmt.symbol);
+    in.finish_compound(stmt, std::move(current), in.evaluate(*stmt.value));
+}
+
+// x += y on numbers. The variable's number is kept before the operand runs,
+// as the general rule reads it first; a row that fails hands both over to it.
+void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    const Value* found = in.find(stmt.symbol);
+    Numeric l = found ? numeric_of(*found) : Numeric{};
+    if (l.kind == Numeric::None) return compound_general(in, s);
+    if (stmt.flags & kNumericOperand) {
+        Numeric r = in.numeric_operand(*stmt.value);
         Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
-        return finish_compound(stmt, value_of(l), std::move(operand));
+        if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+        return in.finish_compound(stmt, value_of(l), in.evaluate(*stmt.value));
     }
-    if (stmt.numeric_value && fast_paths_) {
-        // Arithmetic that works out in machine numbers is stored directly.
-        Numeric n = numeric_value(*stmt.value);
-        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
-    }
-    // Not a fast path: appends stay linear in both modes.
-    releasing_operation_ = stmt.releasing_operation;
+    Value operand = in.evaluate(*stmt.value);
+    Numeric r = numeric_of(operand);
+    Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
+    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+    in.finish_compound(stmt, value_of(l), std::move(operand));
+}
+
+// Arithmetic that works out in machine numbers is stored directly.
+void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    Numeric n = in.numeric_value(*stmt.value);
+    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+    in.execute_assign(stmt);
+}
+
+void Interpreter::assign_general(Interpreter& in, const Stmt& s) {
+    in.execute_assign(static_cast<const AssignStmt&>(s));
+}
+
+void Interpreter::execute_assign(const AssignStmt& stmt) {
+    // Appends stay linear in both modes.
+    releasing_operation_ = static_cast<const Expr*>(stmt.bound);
     releasing_symbol_ = stmt.symbol;
     Value result = evaluate(*stmt.value);
     releasing_operation_ = nullptr;
@@ -131,7 +140,12 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
     set_variable(stmt.symbol, std::move(result));
 }
 
-void Interpreter::execute_while(const WhileStmt& stmt) {
+void Interpreter::while_statement(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const WhileStmt&>(s);
+    in.run_while(stmt);
+}
+
+void Interpreter::run_while(const WhileStmt& stmt) {
     while (!out_of_steps()) {
         Value failure;
         int truth = condition_truth(*stmt.condition, failure);
@@ -147,11 +161,11 @@ void Interpreter::execute_while(const WhileStmt& stmt) {
     break_pending_ = false;
 }
 
-void Interpreter::execute_for(const ForStmt& stmt) {
-    if (stmt.iter->kind == ExprKind::Range && fast_paths_) {
-        execute_for_range(stmt, static_cast<const RangeExpr&>(*stmt.iter));
-        return;
-    }
+void Interpreter::for_general(Interpreter& in, const Stmt& s) {
+    in.run_for(static_cast<const ForStmt&>(s));
+}
+
+void Interpreter::run_for(const ForStmt& stmt) {
     Value iterable = evaluate(*stmt.iter);
     if (iterable.kind() == ValueKind::Array) {
         // The loop walks its own reference to the elements, so assignments in
@@ -179,7 +193,12 @@ void Interpreter::execute_for(const ForStmt& stmt) {
 
 // for i in a..b walks the numbers without building the array the range
 // stands for; bounds, messages and limits are those of the range itself.
-void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range) {
+void Interpreter::for_range(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const ForStmt&>(s);
+    in.run_for_range(stmt, static_cast<const RangeExpr&>(*stmt.iter));
+}
+
+void Interpreter::run_for_range(const ForStmt& stmt, const RangeExpr& range) {
     int64_t start = 0, end = 0;
     Value failure = range_bounds(range, start, end);
     if (failure.is_error()) {
@@ -199,7 +218,11 @@ void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range)
     break_pending_ = false;
 }
 
-void Interpreter::execute_match(const MatchStmt& stmt) {
+void Interpreter::match_statement(Interpreter& in, const Stmt& s) {
+    in.run_match(static_cast<const MatchStmt&>(s));
+}
+
+void Interpreter::run_match(const MatchStmt& stmt) {
     Value scrutinee = evaluate(*stmt.expr);
     if (scrutinee.is_error()) {
         report_with("Error in match expression: ", scrutinee);
@@ -220,7 +243,11 @@ void Interpreter::execute_match(const MatchStmt& stmt) {
     if (extra_debug) debug_log("No match patterns matched in match statement");
 }
 
-void Interpreter::execute_try(const TryStmt& stmt) {
+void Interpreter::try_statement(Interpreter& in, const Stmt& s) {
+    in.run_try(static_cast<const TryStmt&>(s));
+}
+
+void Interpreter::run_try(const TryStmt& stmt) {
     execute_block(stmt.body);
     if (has_return_ && return_value_.is_error()) {
         Value caught = take_return_value();

@@ -14,7 +14,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "interpreter/function_body.h"
 #include "interpreter/interrupt.h"
+#include "interpreter/log.h"
 #include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
 #include "parser/ast.h"
@@ -68,6 +70,17 @@ extern bool fast_paths_enabled;
 
 // An Error value ends the evaluation that read it: it is the result, passed
 // on without a new report.
+// A string literal as the evaluator attaches it to its node: the value every
+// evaluation shares and the text's hash as a dict key.
+struct LiteralText {
+    Value value;
+    size_t key_hash;
+    PrehashedKey key(const std::string& text) const { return PrehashedKey{text, key_hash}; }
+};
+inline const LiteralText& literal_text(const StringExpr& expr) {
+    return *static_cast<const LiteralText*>(expr.literal.get());
+}
+
 #define DREVEL_TRY(value)                                                                          \
     do {                                                                                           \
         if ((value).is_error()) return (value);                                                    \
@@ -130,9 +143,17 @@ class Interpreter {
     ExportMap globals() const;
 
     // ---- execution ----
-    void execute_statement(const Stmt& stmt);
+    // Attaches to every node of a freshly parsed tree what evaluating it
+    // needs (resolve.cpp); a tree runs only after this.
+    void resolve(const Block& program);
+    // Each node runs by the handler its resolving chose.
+    void execute_statement(const Stmt& stmt) {
+        reinterpret_cast<StmtHandler>(stmt.handler)(*this, stmt);
+    }
     void execute_block(const Block& block);
-    Value evaluate(const Expr& expr);
+    Value evaluate(const Expr& expr) {
+        return reinterpret_cast<ExprHandler>(expr.handler)(*this, expr);
+    }
     Value call_function(const CallExpr& call);
     Value call_user_function(const Value& function, Value* args, size_t count);
     Value binary_operation(Value left, TokenKind op, const Value& right);
@@ -152,6 +173,57 @@ class Interpreter {
     void set_step_budget(uint64_t steps) { steps_left_ = steps; }
 
   private:
+    using ExprHandler = Value (*)(Interpreter&, const Expr&);
+    using StmtHandler = void (*)(Interpreter&, const Stmt&);
+    // What resolving records in a node's flags.
+    enum NodeFlag : uint32_t {
+        kNumeric = 1,        // arithmetic over names and numbers: it runs no code
+        kNumericValue = 2,   // an assignment whose value is such arithmetic or a number rule
+        kNumericOperand = 4, // an assignment whose value runs no code and may be a number
+        kNumericRule = 8,    // arithmetic or a comparison over such operands
+    };
+    void resolve_block(const Block& block);
+    void resolve_stmt(const Stmt& stmt);
+    void resolve_expr(const Expr& expr);
+    static bool is_numeric_candidate(const Expr& expr) { return expr.flags & kNumeric; }
+
+    // The handlers: one general rule per node kind and the specialised ones
+    // that hand over to it.
+    static Value number_literal(Interpreter&, const Expr& e);
+    static Value float_literal(Interpreter&, const Expr& e);
+    static Value boolean_literal(Interpreter&, const Expr& e);
+    static Value string_literal(Interpreter&, const Expr& e);
+    static Value identifier_read(Interpreter& in, const Expr& e);
+    static Value binary_general(Interpreter& in, const Expr& e);
+    static Value binary_numeric(Interpreter& in, const Expr& e);
+    static Value unary_general(Interpreter& in, const Expr& e);
+    static Value array_literal(Interpreter& in, const Expr& e);
+    static Value dict_literal(Interpreter& in, const Expr& e);
+    static Value index_general(Interpreter& in, const Expr& e);
+    static Value index_numeric(Interpreter& in, const Expr& e);
+    static Value range_general(Interpreter& in, const Expr& e);
+    static Value call_general(Interpreter& in, const Expr& e);
+    static Value call_builtin(Interpreter& in, const Expr& e);
+    template <size_t N> static Value call_user(Interpreter& in, const Expr& e);
+
+    static void assign_general(Interpreter& in, const Stmt& s);
+    static void assign_numeric(Interpreter& in, const Stmt& s);
+    static void compound_general(Interpreter& in, const Stmt& s);
+    static void compound_numeric(Interpreter& in, const Stmt& s);
+    static void function_definition(Interpreter& in, const Stmt& s);
+    static void if_statement(Interpreter& in, const Stmt& s);
+    static void while_statement(Interpreter& in, const Stmt& s);
+    static void for_general(Interpreter& in, const Stmt& s);
+    static void for_range(Interpreter& in, const Stmt& s);
+    static void match_statement(Interpreter& in, const Stmt& s);
+    static void try_statement(Interpreter& in, const Stmt& s);
+    static void return_statement(Interpreter& in, const Stmt& s);
+    static void break_statement(Interpreter& in, const Stmt& s);
+    static void continue_statement(Interpreter& in, const Stmt& s);
+    static void global_statement(Interpreter& in, const Stmt& s);
+    static void use_statement(Interpreter& in, const Stmt& s);
+    static void expression_statement(Interpreter& in, const Stmt& s);
+
     struct LocalBinding {
         Value value;
         uint32_t depth;
@@ -202,25 +274,22 @@ class Interpreter {
     // Statements.
     void execute_assign(const AssignStmt& stmt);
     void finish_compound(const AssignStmt& stmt, Value current, Value operand);
-    void execute_while(const WhileStmt& stmt);
-    void execute_for(const ForStmt& stmt);
-    void execute_for_range(const ForStmt& stmt, const RangeExpr& range);
-    void execute_match(const MatchStmt& stmt);
-    void execute_try(const TryStmt& stmt);
+    void run_while(const WhileStmt& stmt);
+    void run_for(const ForStmt& stmt);
+    void run_for_range(const ForStmt& stmt, const RangeExpr& range);
+    void run_match(const MatchStmt& stmt);
+    void run_try(const TryStmt& stmt);
     void execute_use(const UseStmt& stmt);
 
     // Expressions.
-    // A literal's value or a defined variable's binding, read without a copy;
-    // nullptr for anything that has to be evaluated.
+    // A string literal's value or a defined variable's binding, read without
+    // a copy; nullptr for anything that has to be evaluated.
     const Value* in_place(const Expr& expr) const {
-        switch (expr.kind) {
-        case ExprKind::Number: return &static_cast<const NumberExpr&>(expr).constant;
-        case ExprKind::Float: return &static_cast<const FloatExpr&>(expr).constant;
-        case ExprKind::String: return &static_cast<const StringExpr&>(expr).constant;
-        case ExprKind::Boolean: return &static_cast<const BooleanExpr&>(expr).constant;
-        case ExprKind::Identifier: return find(static_cast<const IdentifierExpr&>(expr).symbol);
-        default: return nullptr;
-        }
+        if (expr.kind == ExprKind::Identifier)
+            return find(static_cast<const IdentifierExpr&>(expr).symbol);
+        if (expr.kind == ExprKind::String)
+            return &literal_text(static_cast<const StringExpr&>(expr)).value;
+        return nullptr;
     }
     // Arithmetic in machine numbers (numeric_fast_path.cpp); false means the
     // general path must evaluate the expression.
@@ -257,14 +326,11 @@ class Interpreter {
     static bool runs_no_code(const Expr& expr) {
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
-    Value evaluate_identifier(const IdentifierExpr& expr);
     Value evaluate_binary(const BinaryOpExpr& expr);
-    Value evaluate_numeric(const BinaryOpExpr& expr);
-    Value evaluate_unary(const UnaryOpExpr& expr);
-    Value evaluate_array(const ArrayExpr& expr);
-    Value evaluate_dict(const DictExpr& expr);
     Value evaluate_index(const IndexExpr& expr);
-    Value evaluate_range(const RangeExpr& expr);
+    // The element a[j] or d["k"] names, when the name holds an array and j
+    // is a Number in range, or a dict holding the key; nullptr otherwise.
+    const Value* stored_element(const IndexExpr& index) const;
     // Evaluates and checks a range's bounds; an Error value (already
     // reported) when they are unusable.
     Value range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end);
@@ -274,6 +340,15 @@ class Interpreter {
     Value call_qualified(const CallExpr& call, Value* args, size_t count);
     Value call_plain(const CallExpr& call, Value* args, size_t count);
     Value run_function(const FunctionBody& body, Value* args, size_t count);
+    // The callee of a plain call by a user function's name, when it takes
+    // `count` parameters and nothing needs tracing; nullptr otherwise.
+    const Value* user_function(const CallExpr& call, size_t count) const {
+        const Value* found = find(call.symbol);
+        if (found && found->kind() == ValueKind::Function &&
+            found->function_body().params.size() == count && !extra_debug)
+            return found;
+        return nullptr;
+    }
     Value call_builtin_value(const std::string& qualified, Value* args, size_t count);
 
     // Releases the target's old binding when the operation marked by its

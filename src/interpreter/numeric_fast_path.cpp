@@ -18,20 +18,7 @@ Numeric Interpreter::numeric_value(const Expr& expr) const {
         return v ? numeric_of(*v) : Numeric{};
     }
     case ExprKind::Index: {
-        auto& index = static_cast<const IndexExpr&>(expr);
-        const Value* object = find(static_cast<const IdentifierExpr&>(*index.object).symbol);
-        if (!object) return Numeric{};
-        const Value* element = nullptr;
-        if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
-            const DictMap& map = object->entries();
-            auto it = map.find(static_cast<const StringExpr&>(*index.index).key());
-            if (it != map.end()) element = &it->second;
-        } else if (object->kind() == ValueKind::Array) {
-            // A Number index only: every other kind is refused by the rule.
-            Numeric i = numeric_operand(*index.index);
-            if (i.kind == Numeric::Int && i.i >= 0 && uint64_t(i.i) < object->items().size())
-                element = &object->items()[size_t(i.i)];
-        }
+        const Value* element = stored_element(static_cast<const IndexExpr&>(expr));
         return element ? numeric_of(*element) : Numeric{};
     }
     case ExprKind::UnaryOp: {
@@ -57,16 +44,41 @@ Numeric Interpreter::numeric_value(const Expr& expr) const {
         auto& call = static_cast<const CallExpr&>(expr);
         Numeric argument = numeric_operand(*call.args[0]);
         if (argument.kind == Numeric::None) return argument;
-        return call.builtin->number_rule(argument);
+        return static_cast<const BuiltinEntry*>(call.bound)->number_rule(argument);
     }
     default: return Numeric{};
     }
 }
 
-Value Interpreter::evaluate_numeric(const BinaryOpExpr& expr) {
-    Numeric l = numeric_operand(*expr.left);
+const Value* Interpreter::stored_element(const IndexExpr& index) const {
+    const Value* object = find(static_cast<const IdentifierExpr&>(*index.object).symbol);
+    if (!object) return nullptr;
+    if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
+        auto& key = static_cast<const StringExpr&>(*index.index);
+        const DictMap& map = object->entries();
+        auto it = map.find(literal_text(key).key(key.value));
+        if (it != map.end()) return &it->second;
+    } else if (object->kind() == ValueKind::Array) {
+        // A Number index only: every other kind is refused by the rule.
+        Numeric i = numeric_operand(*index.index);
+        if (i.kind == Numeric::Int && i.i >= 0 && uint64_t(i.i) < object->items().size())
+            return &object->items()[size_t(i.i)];
+    }
+    return nullptr;
+}
+
+Value Interpreter::index_numeric(Interpreter& in, const Expr& e) {
+    auto& index = static_cast<const IndexExpr&>(e);
+    if (const Value* element = in.stored_element(index)) return *element;
+    return in.evaluate_index(index);
+}
+
+Value Interpreter::binary_numeric(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const BinaryOpExpr&>(e);
+    if (in.numeric_failed_) return in.evaluate_binary(expr);
+    Numeric l = in.numeric_operand(*expr.left);
     if (l.kind != Numeric::None) {
-        Numeric r = numeric_operand(*expr.right);
+        Numeric r = in.numeric_operand(*expr.right);
         if (r.kind != Numeric::None) {
             Numeric n = numeric_row(expr.op, l, r);
             if (n.kind != Numeric::None) return value_of(n);
@@ -74,16 +86,16 @@ Value Interpreter::evaluate_numeric(const BinaryOpExpr& expr) {
     }
     // The general path, for operands the numbers cannot handle. The subtree
     // runs no code, so nothing else can see the flag.
-    numeric_failed_ = true;
-    Value result = evaluate_binary(expr);
-    numeric_failed_ = false;
+    in.numeric_failed_ = true;
+    Value result = in.evaluate_binary(expr);
+    in.numeric_failed_ = false;
     return result;
 }
 
 int Interpreter::condition_truth(const Expr& expr, Value& failure) {
     if (fast_paths_ && expr.kind == ExprKind::BinaryOp) {
         auto& binary = static_cast<const BinaryOpExpr&>(expr);
-        if (binary.numeric) {
+        if (binary.flags & kNumericRule) {
             Numeric l = numeric_operand(*binary.left);
             if (l.kind != Numeric::None) {
                 Numeric r = numeric_operand(*binary.right);

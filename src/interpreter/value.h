@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "lexer/literal_forms.h"
+
 namespace drevel {
 
 enum class ValueKind : uint8_t {
@@ -35,7 +37,7 @@ enum class ValueKind : uint8_t {
     Error,
 };
 
-struct FunctionBody; // parser/ast.h: parameter names and body statements
+struct FunctionBody; // interpreter/function_body.h: parameters and body statements
 class Value;
 
 // Keys hash with a seed drawn once per process, so iteration order is not a
@@ -266,10 +268,6 @@ std::string debug_text(const Value& v);
 
 // Shortest round-trip decimal without exponent (3.0 gives 3, NaN, inf, -inf).
 void append_float_display(std::string& out, double d);
-// Always shows a fraction or an exponent (1.0, 1e16, 1e-5, inf, NaN).
-void append_float_debug(std::string& out, double d);
-// A quoted text with backslash escapes, as call traces and tree dumps show it.
-void append_quoted(std::string& out, std::string_view text);
 
 // Conversions shared by builtins and native modules.
 // A double truncated toward zero into the signed 64-bit range; NaN gives 0.
