@@ -194,7 +194,7 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
         return depth_exceeded();
     if (out_of_steps()) return take_return_value();
     uint32_t scope = push_scope();
-    size_t bound = std::min(count, body.param_symbols.size());
+    size_t bound = std::min(count, size_t(body.arity));
     for (size_t i = 0; i < bound; ++i)
         bind_parameter(body.param_symbols[i], std::move(args[i]));
     execute_block(body.body);

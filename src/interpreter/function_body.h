@@ -13,12 +13,13 @@ struct FunctionBody : HeapObject {
     explicit FunctionBody(std::shared_ptr<const FunctionDefinition> d)
         : HeapObject(ValueKind::Function), definition(std::move(d)), params(definition->params),
           param_symbols(definition->param_symbols), body(definition->body),
-          nesting(definition->nesting) {}
+          nesting(definition->nesting), arity(uint32_t(params.size())) {}
     const std::shared_ptr<const FunctionDefinition> definition;
     const std::vector<std::string>& params;
     const std::vector<Symbol>& param_symbols;
     const Block& body;
     const uint32_t nesting;
+    const uint32_t arity;
 };
 
 } // namespace drevel

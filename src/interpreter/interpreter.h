@@ -1,8 +1,9 @@
 // The state of one running program and the walk over its syntax tree.
 //
 // Scopes are dynamic: one scope per active user-function call, searched
-// innermost first, then the globals. Each interned name keeps the stack of
-// its live bindings (shallow binding), so a read or write costs the same at
+// innermost first, then the globals. Each interned name has one cell holding
+// its innermost binding; a binding a call hides is saved and given back when
+// the call returns (shallow binding), so a read or write costs the same at
 // any call depth.
 #pragma once
 
@@ -131,12 +132,17 @@ class Interpreter {
     // pop_scope takes back to drop them.
     uint32_t push_scope() {
         ++depth_;
-        return uint32_t(scope_bindings_.size());
+        return uint32_t(hidden_.size());
     }
     void pop_scope(uint32_t start) {
-        for (size_t i = scope_bindings_.size(); i > start; --i)
-            slots_[scope_bindings_[i - 1]].locals.pop_back();
-        scope_bindings_.resize(start);
+        auto first = hidden_.begin() + start;
+        for (auto it = hidden_.end(); it != first;) {
+            --it;
+            Slot& s = slots_[it->symbol];
+            s.local = std::move(it->value);
+            s.local_depth = it->depth;
+        }
+        hidden_.erase(first, hidden_.end());
         --depth_;
     }
     // The top-level names and their values.
@@ -224,28 +230,38 @@ class Interpreter {
     static void use_statement(Interpreter& in, const Stmt& s);
     static void expression_statement(Interpreter& in, const Stmt& s);
 
-    struct LocalBinding {
-        Value value;
-        uint32_t depth;
-    };
+    // One cell per interned name: its innermost local binding and its global.
     struct Slot {
-        std::vector<LocalBinding> locals; // innermost last
-        Value global;
+        Value local;
+        uint32_t local_depth = 0; // the scope that bound local; 0 when there is none
         bool has_global = false;
         bool declared_global = false;
+        Value global;
     };
+    // A binding a newer scope hid, given back when that scope closes.
+    struct HiddenBinding {
+        Value value;
+        Symbol symbol;
+        uint32_t depth;
+    };
+    // A new local binding in the current scope, hiding the name's binding.
+    void bind_local(Slot& s, Symbol name, Value&& value) {
+        hidden_.push_back(HiddenBinding{std::move(s.local), name, s.local_depth});
+        s.local = std::move(value);
+        s.local_depth = depth_;
+    }
 
     const Value* find(Symbol name) const {
         if (name >= slot_count_) return nullptr; // a name no code here has bound
         const Slot& slot = slots_[name];
-        if (!slot.locals.empty()) return &slot.locals.back().value;
+        if (slot.local_depth) return &slot.local;
         return slot.has_global ? &slot.global : nullptr;
     }
     Slot& slot(Symbol name) {
         if (name >= slot_count_) grow_slots();
         return slots_[name];
     }
-    void grow_slots() {
+    [[gnu::noinline, gnu::cold]] void grow_slots() {
         slots_.resize(symbol_count() + 64);
         slot_count_ = uint32_t(slots_.size());
     }
@@ -253,11 +269,8 @@ class Interpreter {
     // local binding.
     void bind_parameter(Symbol name, Value&& value) {
         Slot& s = slot(name);
-        if (!s.declared_global && (s.locals.empty() || s.locals.back().depth != depth_)) {
-            s.locals.push_back(LocalBinding{std::move(value), depth_});
-            scope_bindings_.push_back(name);
-            return;
-        }
+        if (!s.declared_global && s.local_depth != depth_)
+            return bind_local(s, name, std::move(value));
         set_variable(name, std::move(value));
     }
     // set_variable when a new binding is made or the name is global.
@@ -267,7 +280,7 @@ class Interpreter {
         if (name >= slot_count_) return nullptr;
         Slot& s = slots_[name];
         if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
-        if (!s.locals.empty() && s.locals.back().depth == depth_) return &s.locals.back().value;
+        if (s.local_depth == depth_) return &s.local;
         return nullptr;
     }
 
@@ -345,7 +358,7 @@ class Interpreter {
     const Value* user_function(const CallExpr& call, size_t count) const {
         const Value* found = find(call.symbol);
         if (found && found->kind() == ValueKind::Function &&
-            found->function_body().params.size() == count && !extra_debug)
+            found->function_body().arity == count && !extra_debug)
             return found;
         return nullptr;
     }
@@ -362,8 +375,8 @@ class Interpreter {
 
     std::vector<Slot> slots_;
     uint32_t slot_count_ = 0;
-    std::vector<Symbol> scope_bindings_; // names bound in open scopes, in order
-    uint32_t depth_ = 0;                 // open scopes
+    std::vector<HiddenBinding> hidden_; // by open scopes, in the order they were hidden
+    uint32_t depth_ = 0;                // open scopes
 
     std::unordered_map<std::string, Exports> modules_;
     std::unordered_map<std::string, Exports> module_cache_;
