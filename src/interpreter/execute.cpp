@@ -102,7 +102,7 @@ void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
     Numeric l = found ? numeric_of(*found) : Numeric{};
     if (l.kind == Numeric::None) return compound_general(in, s);
     if (stmt.flags & kNumericOperand) {
-        Numeric r = in.numeric_operand(*stmt.value);
+        Numeric r = in.operand_number(*stmt.value);
         Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
         if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
         return in.finish_compound(stmt, value_of(l), in.evaluate(*stmt.value));

@@ -304,21 +304,33 @@ class Interpreter {
             return &literal_text(static_cast<const StringExpr&>(expr)).value;
         return nullptr;
     }
-    // Arithmetic in machine numbers (numeric_fast_path.cpp); false means the
-    // general path must evaluate the expression.
-    Numeric numeric_value(const Expr& expr) const;
-    // Leaves are read here without a call.
-    Numeric numeric_operand(const Expr& expr) const {
-        switch (expr.kind) {
-        case ExprKind::Number: return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
-        case ExprKind::Float: return Numeric::real(static_cast<const FloatExpr&>(expr).value);
-        case ExprKind::Identifier: {
+    // Arithmetic in machine numbers (numeric_fast_path.cpp), by the number
+    // handler resolving gave the node; None means the general path must
+    // evaluate the expression.
+    using NumberHandler = Numeric (*)(const Interpreter&, const Expr&);
+    Numeric numeric_value(const Expr& expr) const {
+        return reinterpret_cast<NumberHandler>(expr.number_handler)(*this, expr);
+    }
+    // An operand's number: names and integer literals, the common leaves,
+    // are read here without a call.
+    Numeric operand_number(const Expr& expr) const {
+        if (expr.kind == ExprKind::Identifier) {
             const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
             return v ? numeric_of(*v) : Numeric{};
         }
-        default: return numeric_value(expr);
-        }
+        if (expr.kind == ExprKind::Number)
+            return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
+        return numeric_value(expr);
     }
+    static NodeHandler number_handler_for(const Expr& expr);
+    static Numeric number_none(const Interpreter&, const Expr&);
+    static Numeric number_integer(const Interpreter&, const Expr& e);
+    static Numeric number_float(const Interpreter&, const Expr& e);
+    static Numeric number_name(const Interpreter& in, const Expr& e);
+    static Numeric number_element(const Interpreter& in, const Expr& e);
+    static Numeric number_negated(const Interpreter& in, const Expr& e);
+    static Numeric number_rule(const Interpreter& in, const Expr& e);
+    template <TokenKind Op> static Numeric number_binary(const Interpreter& in, const Expr& e);
     // The one way an operand is read: in place when it is a literal or a
     // bound name and nothing evaluated between this read and its use can
     // rebind it, otherwise evaluated into holder. An Error operand is read
