@@ -74,14 +74,31 @@ Value Interpreter::call_builtin(Interpreter& in, const Expr& e) {
 // user function taking N parameters goes the general way.
 template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e) {
     auto& call = static_cast<const CallExpr&>(e);
-    Value args[N ? N : 1];
+    alignas(Value) unsigned char storage[N ? N * sizeof(Value) : 1];
+    Value* args = reinterpret_cast<Value*>(storage);
     for (size_t i = 0; i < N; ++i) {
-        args[i] = in.evaluate(*call.args[i]);
-        if (args[i].is_error()) return std::move(args[i]);
+        new (&args[i]) Value(in.evaluate(*call.args[i]));
+        if (args[i].is_error()) [[unlikely]] {
+            Value failure = std::move(args[i]);
+            for (size_t j = 0; j <= i; ++j)
+                args[j].~Value();
+            return failure;
+        }
     }
+    struct Release {
+        Value* args;
+        ~Release() {
+            for (size_t i = 0; i < N; ++i)
+                args[i].~Value();
+        }
+    } release{args};
     if (const Value* found = in.user_function(call, N)) {
-        Value function = *found; // held while it runs: the body may rebind its name
-        return in.run_function(function.function_body(), args, N);
+        // Held while it runs: the body may rebind its name.
+        FunctionBody* body = found->function_ref();
+        ++body->refs;
+        Value result = in.run_function(*body, args, N);
+        if (--body->refs == 0) delete body;
+        return result;
     }
     return in.call_plain(call, args, N);
 }
@@ -198,7 +215,7 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
     for (size_t i = 0; i < bound; ++i)
         bind_parameter(body.param_symbols[i], std::move(args[i]));
     execute_block(body.body);
-    Value result = has_return_ ? take_return_value() : Value();
+    Value result = (pending_ & kReturn) ? take_return_value() : Value();
     pop_scope(scope);
     return result;
 }

@@ -31,7 +31,7 @@ void report_with(std::string_view context, const Value& error) {
 void Interpreter::execute_block(const Block& block) {
     for (const StmtPtr& stmt : block) {
         execute_statement(*stmt);
-        if (has_return_ || break_pending_ || continue_pending_) return;
+        if (pending_) return;
     }
 }
 
@@ -56,14 +56,14 @@ void Interpreter::if_statement(Interpreter& in, const Stmt& s) {
 void Interpreter::return_statement(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const ReturnStmt&>(s);
     in.return_value_ = stmt.value ? in.evaluate(*stmt.value) : Value();
-    in.has_return_ = true;
+    in.pending_ |= kReturn;
 }
 
 void Interpreter::break_statement(Interpreter& in, const Stmt&) {
-    in.break_pending_ = true;
+    in.pending_ |= kBreak;
 }
 void Interpreter::continue_statement(Interpreter& in, const Stmt&) {
-    in.continue_pending_ = true;
+    in.pending_ |= kContinue;
 }
 void Interpreter::global_statement(Interpreter& in, const Stmt& s) {
     in.declare_global(static_cast<const GlobalStmt&>(s).symbol);
@@ -155,10 +155,10 @@ void Interpreter::run_while(const WhileStmt& stmt) {
         }
         if (!truth) break;
         execute_block(stmt.body);
-        if (has_return_ || break_pending_) break;
-        continue_pending_ = false;
+        if (pending_ & (kReturn | kBreak)) break;
+        pending_ &= uint8_t(~kContinue);
     }
-    break_pending_ = false;
+    pending_ &= uint8_t(~kBreak);
 }
 
 void Interpreter::for_general(Interpreter& in, const Stmt& s) {
@@ -175,10 +175,10 @@ void Interpreter::run_for(const ForStmt& stmt) {
             if (out_of_steps()) break;
             set_variable(stmt.symbol, item);
             execute_block(stmt.body);
-            if (has_return_ || break_pending_) break;
-            continue_pending_ = false;
+            if (pending_ & (kReturn | kBreak)) break;
+            pending_ &= uint8_t(~kContinue);
         }
-        break_pending_ = false;
+        pending_ &= uint8_t(~kBreak);
         return;
     }
     if (iterable.is_error()) {
@@ -212,10 +212,10 @@ void Interpreter::run_for_range(const ForStmt& stmt, const RangeExpr& range) {
         if (out_of_steps()) break;
         set_numeric(stmt.symbol, Numeric::integer(i));
         execute_block(stmt.body);
-        if (has_return_ || break_pending_) break;
-        continue_pending_ = false;
+        if (pending_ & (kReturn | kBreak)) break;
+        pending_ &= uint8_t(~kContinue);
     }
-    break_pending_ = false;
+    pending_ &= uint8_t(~kBreak);
 }
 
 void Interpreter::match_statement(Interpreter& in, const Stmt& s) {
@@ -249,7 +249,7 @@ void Interpreter::try_statement(Interpreter& in, const Stmt& s) {
 
 void Interpreter::run_try(const TryStmt& stmt) {
     execute_block(stmt.body);
-    if (has_return_ && return_value_.is_error()) {
+    if ((pending_ & kReturn) && return_value_.is_error()) {
         Value caught = take_return_value();
         set_variable(stmt.symbol, Value::string(caught.text()));
         execute_block(stmt.catch_body);

@@ -166,9 +166,9 @@ class Interpreter {
     Exports import_module(const std::string& name);
 
     // ---- pending signals ----
-    bool has_return_value() const { return has_return_; }
+    bool has_return_value() const { return pending_ & kReturn; }
     Value take_return_value() {
-        has_return_ = false;
+        pending_ &= uint8_t(~kReturn);
         return std::move(return_value_);
     }
 
@@ -394,9 +394,10 @@ class Interpreter {
     std::unordered_map<std::string, Exports> module_cache_;
 
     Value return_value_;
-    bool has_return_ = false;
-    bool break_pending_ = false;
-    bool continue_pending_ = false;
+    // The signals a statement leaves for the statements around it, in one
+    // byte that is written and read whole.
+    enum Pending : uint8_t { kReturn = 1, kBreak = 2, kContinue = 4 };
+    uint8_t pending_ = 0;
 
     // Counts loop iterations and calls; true once the budget is spent or an
     // interrupt is pending, after leaving a pending Error return that unwinds
@@ -407,7 +408,7 @@ class Interpreter {
             return false;
         }
         return_value_ = Value::error(interrupt_requested ? "Interrupted" : "Step budget exhausted");
-        has_return_ = true;
+        pending_ |= kReturn;
         return true;
     }
     void charge_steps(uint64_t steps) {
