@@ -42,11 +42,13 @@ void Interpreter::function_definition(Interpreter& in, const Stmt& s) {
 
 void Interpreter::if_statement(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const IfStmt&>(s);
-    Value failure;
-    int truth = in.condition_truth(*stmt.condition, failure);
+    int truth = in.compared_truth(*stmt.condition);
     if (truth < 0) {
-        report_with("Error in if condition: ", failure);
-    } else if (truth) {
+        Value failure;
+        truth = in.condition_truth(*stmt.condition, failure);
+        if (truth < 0) return report_with("Error in if condition: ", failure);
+    }
+    if (truth) {
         in.execute_block(stmt.then_body);
     } else if (stmt.else_body) {
         in.execute_block(*stmt.else_body);
@@ -147,11 +149,14 @@ void Interpreter::while_statement(Interpreter& in, const Stmt& s) {
 
 void Interpreter::run_while(const WhileStmt& stmt) {
     while (!out_of_steps()) {
-        Value failure;
-        int truth = condition_truth(*stmt.condition, failure);
+        int truth = compared_truth(*stmt.condition);
         if (truth < 0) {
-            report_with("Error in while condition: ", failure);
-            break;
+            Value failure;
+            truth = condition_truth(*stmt.condition, failure);
+            if (truth < 0) {
+                report_with("Error in while condition: ", failure);
+                break;
+            }
         }
         if (!truth) break;
         execute_block(stmt.body);

@@ -187,6 +187,7 @@ class Interpreter {
         kNumericValue = 2,   // an assignment whose value is such arithmetic or a number rule
         kNumericOperand = 4, // an assignment whose value runs no code and may be a number
         kNumericRule = 8,    // arithmetic or a comparison over such operands
+        kNumericTruth = 16,  // a comparison of such operands, tried in machine numbers
     };
     void resolve_block(const Block& block);
     void resolve_stmt(const Stmt& stmt);
@@ -343,8 +344,19 @@ class Interpreter {
         return holder;
     }
     // The truth of an if or while condition: 1 or 0, or -1 with the Error
-    // value in failure. Numeric comparisons build no value.
+    // value in failure.
     int condition_truth(const Expr& expr, Value& failure);
+    // The same for a comparison of numbers, without building a value; -1
+    // when the operands are not both numbers and the general rule must run.
+    int compared_truth(const Expr& expr) const {
+        if (!(expr.flags & kNumericTruth)) return -1;
+        auto& binary = static_cast<const BinaryOpExpr&>(expr);
+        Numeric l = operand_number(*binary.left);
+        if (l.kind == Numeric::None) return -1;
+        Numeric r = operand_number(*binary.right);
+        if (r.kind == Numeric::None) return -1;
+        return int(comparison_row(binary.op, l, r).i);
+    }
     bool numeric_failed_ = false; // set while the general path redoes a failed try
     const bool fast_paths_ = fast_paths_enabled;
 

@@ -125,19 +125,6 @@ Value Interpreter::binary_numeric(Interpreter& in, const Expr& e) {
 }
 
 int Interpreter::condition_truth(const Expr& expr, Value& failure) {
-    if (fast_paths_ && expr.kind == ExprKind::BinaryOp) {
-        auto& binary = static_cast<const BinaryOpExpr&>(expr);
-        if (binary.flags & kNumericRule) {
-            Numeric l = operand_number(*binary.left);
-            if (l.kind != Numeric::None) {
-                Numeric r = operand_number(*binary.right);
-                if (r.kind != Numeric::None) {
-                    Numeric n = comparison_row(binary.op, l, r);
-                    if (n.kind == Numeric::Bool) return int(n.i);
-                }
-            }
-        }
-    }
     Value value = evaluate(expr);
     if (value.is_error()) {
         failure = std::move(value);

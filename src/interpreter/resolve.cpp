@@ -109,6 +109,7 @@ void Interpreter::resolve_expr(const Expr& expr) {
         // Only arithmetic can stand inside other arithmetic.
         if (numeric && is_arithmetic(e.op)) flags = kNumeric;
         if (numeric) flags |= kNumericRule;
+        if (numeric && fast && is_comparison(e.op)) flags |= kNumericTruth;
         chosen = numeric && fast ? handler(&binary_numeric) : handler(&binary_general);
         break;
     }
