@@ -116,6 +116,28 @@ void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
     in.finish_compound(stmt, value_of(l), std::move(operand));
 }
 
+// x += y where y runs no code, the operator chosen when the tree was
+// resolved. When the binding read is the one written, it changes in place.
+template <TokenKind Op> void Interpreter::compound_number(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    const Value* found = in.find(stmt.symbol);
+    Numeric l = found ? numeric_of(*found) : Numeric{};
+    if (l.kind != Numeric::None) {
+        Numeric r = in.operand_number(*stmt.value);
+        Numeric n = r.kind != Numeric::None ? numeric_row(Op, l, r) : Numeric{};
+        if (n.kind != Numeric::None) {
+            Value* target = in.binding_to_overwrite(stmt.symbol);
+            if (target == found) return store_number(*target, n);
+            return in.set_numeric(stmt.symbol, n);
+        }
+    }
+    compound_numeric(in, s);
+}
+template void Interpreter::compound_number<TokenKind::Plus>(Interpreter&, const Stmt&);
+template void Interpreter::compound_number<TokenKind::Minus>(Interpreter&, const Stmt&);
+template void Interpreter::compound_number<TokenKind::Star>(Interpreter&, const Stmt&);
+template void Interpreter::compound_number<TokenKind::Slash>(Interpreter&, const Stmt&);
+
 // Arithmetic that works out in machine numbers is stored directly.
 void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);

@@ -116,16 +116,16 @@ class Interpreter {
     }
     // set_variable of a machine number, written into the binding in place.
     void set_numeric(Symbol name, Numeric n) {
-        if (Value* target = binding_to_overwrite(name)) {
-            if (n.kind == Numeric::Int)
-                target->assign_number(n.i);
-            else if (n.kind == Numeric::Float)
-                target->assign_floating(n.f);
-            else
-                *target = Value::boolean(n.i != 0);
-            return;
-        }
+        if (Value* target = binding_to_overwrite(name)) return store_number(*target, n);
         bind_variable(name, value_of(n));
+    }
+    static void store_number(Value& target, Numeric n) {
+        if (n.kind == Numeric::Int)
+            target.assign_number(n.i);
+        else if (n.kind == Numeric::Float)
+            target.assign_floating(n.f);
+        else
+            target = Value::boolean(n.i != 0);
     }
     void declare_global(Symbol name);
     // A call's scope: push_scope returns where its bindings begin, which
@@ -217,6 +217,7 @@ class Interpreter {
     static void assign_numeric(Interpreter& in, const Stmt& s);
     static void compound_general(Interpreter& in, const Stmt& s);
     static void compound_numeric(Interpreter& in, const Stmt& s);
+    template <TokenKind Op> static void compound_number(Interpreter& in, const Stmt& s);
     static void function_definition(Interpreter& in, const Stmt& s);
     static void if_statement(Interpreter& in, const Stmt& s);
     static void while_statement(Interpreter& in, const Stmt& s);

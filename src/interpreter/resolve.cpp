@@ -199,9 +199,18 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
         if (is_numeric_candidate(value)) flags |= kNumericOperand;
         s.flags = flags;
         s.bound = releasing_operation(s);
-        if (stmt.kind == StmtKind::CompoundAssign)
+        if (stmt.kind == StmtKind::CompoundAssign) {
             chosen = fast ? handler(&compound_numeric) : handler(&compound_general);
-        else
+            if (fast && (flags & kNumericOperand)) {
+                switch (s.binary_op) {
+                case TokenKind::Plus: chosen = handler(&compound_number<TokenKind::Plus>); break;
+                case TokenKind::Minus: chosen = handler(&compound_number<TokenKind::Minus>); break;
+                case TokenKind::Star: chosen = handler(&compound_number<TokenKind::Star>); break;
+                case TokenKind::Slash: chosen = handler(&compound_number<TokenKind::Slash>); break;
+                default: break;
+                }
+            }
+        } else
             chosen = fast && (flags & kNumericValue) ? handler(&assign_numeric)
                                                      : handler(&assign_general);
         break;
