@@ -248,7 +248,7 @@ class Interpreter {
     };
     // A new local binding in the current scope, hiding the name's binding.
     void bind_local(Slot& s, Symbol name, Value&& value) {
-        hidden_.push_back(HiddenBinding{std::move(s.local), name, s.local_depth});
+        hidden_.emplace_back(std::move(s.local), name, s.local_depth);
         s.local = std::move(value);
         s.local_depth = depth_;
     }
@@ -315,7 +315,7 @@ class Interpreter {
     }
     // An operand's number: names and integer literals, the common leaves,
     // are read here without a call.
-    Numeric operand_number(const Expr& expr) const {
+    [[gnu::always_inline]] Numeric operand_number(const Expr& expr) const {
         if (expr.kind == ExprKind::Identifier) {
             const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
             return v ? numeric_of(*v) : Numeric{};
@@ -349,7 +349,7 @@ class Interpreter {
     int condition_truth(const Expr& expr, Value& failure);
     // The same for a comparison of numbers, without building a value; -1
     // when the operands are not both numbers and the general rule must run.
-    int compared_truth(const Expr& expr) const {
+    [[gnu::always_inline]] int compared_truth(const Expr& expr) const {
         if (!(expr.flags & kNumericTruth)) return -1;
         auto& binary = static_cast<const BinaryOpExpr&>(expr);
         Numeric l = operand_number(*binary.left);
