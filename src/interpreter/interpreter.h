@@ -69,8 +69,6 @@ inline constexpr size_t kStackPerLevel = 1024;
 // DREVEL_NO_FAST_PATHS at start-up), so the two can be compared.
 extern bool fast_paths_enabled;
 
-// An Error value ends the evaluation that read it: it is the result, passed
-// on without a new report.
 // A string literal as the evaluator attaches it to its node: the value every
 // evaluation shares and the text's hash as a dict key.
 struct LiteralText {
@@ -82,6 +80,8 @@ inline const LiteralText& literal_text(const StringExpr& expr) {
     return *static_cast<const LiteralText*>(expr.literal.get());
 }
 
+// An Error value ends the evaluation that read it: it is the result, passed
+// on without a new report.
 #define DREVEL_TRY(value)                                                                          \
     do {                                                                                           \
         if ((value).is_error()) return (value);                                                    \
