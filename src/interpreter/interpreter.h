@@ -242,6 +242,7 @@ class Interpreter {
     };
     // A binding a newer scope hid, given back when that scope closes.
     struct HiddenBinding {
+        HiddenBinding(Value&& v, Symbol s, uint32_t d) : value(std::move(v)), symbol(s), depth(d) {}
         Value value;
         Symbol symbol;
         uint32_t depth;
