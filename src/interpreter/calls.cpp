@@ -45,6 +45,61 @@ bool native_io_enabled = true;
 uint32_t max_call_depth = kMaxCallDepth;
 bool fast_paths_enabled = true;
 
+Value Interpreter::call_general(Interpreter& in, const Expr& e) {
+    return in.call_function(static_cast<const CallExpr&>(e));
+}
+
+// A call bound to a builtin when the tree was resolved.
+Value Interpreter::call_builtin(Interpreter& in, const Expr& e) {
+    auto& call = static_cast<const CallExpr&>(e);
+    Arguments arguments(call.args.size());
+    for (const ExprPtr& arg : call.args) {
+        Value& value = arguments.add(in.evaluate(*arg));
+        if (value.is_error()) return std::move(value);
+    }
+    in.release_pending_target(call);
+    return call_native(*static_cast<const BuiltinEntry*>(call.bound), arguments.data(),
+                       arguments.size(), in.natives_);
+}
+
+// A plain call with N arguments: they are evaluated in order into values on
+// the native stack, then moved into the callee's parameters. Anything but a
+// user function taking N parameters goes the general way.
+template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e) {
+    auto& call = static_cast<const CallExpr&>(e);
+    alignas(Value) unsigned char storage[N ? N * sizeof(Value) : 1];
+    Value* args = reinterpret_cast<Value*>(storage);
+    for (size_t i = 0; i < N; ++i) {
+        new (&args[i]) Value(in.evaluate(*call.args[i]));
+        if (args[i].is_error()) [[unlikely]] {
+            Value failure = std::move(args[i]);
+            for (size_t j = 0; j <= i; ++j)
+                args[j].~Value();
+            return failure;
+        }
+    }
+    struct Release {
+        Value* args;
+        ~Release() {
+            for (size_t i = 0; i < N; ++i)
+                args[i].~Value();
+        }
+    } release{args};
+    if (const Value* found = in.user_function(call, N)) {
+        // Held while it runs: the body may rebind its name.
+        FunctionBody* body = found->function_ref();
+        ++body->refs;
+        Value result = in.run_function(*body, args, N);
+        if (--body->refs == 0) delete body;
+        return result;
+    }
+    return in.call_plain(call, args, N);
+}
+template Value Interpreter::call_user<0>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<1>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<2>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<3>(Interpreter&, const Expr&);
+
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
     Arguments arguments(call.args.size());
@@ -54,9 +109,9 @@ Value Interpreter::call_function(const CallExpr& call) {
     }
     Value* args = arguments.data();
     if (call.qualified) return call_qualified(call, args, arguments.size());
-    if (call.builtin) {
+    if (auto* builtin = static_cast<const BuiltinEntry*>(call.bound)) {
         release_pending_target(call);
-        Value result = call_native(*call.builtin, args, arguments.size(), natives_);
+        Value result = call_native(*builtin, args, arguments.size(), natives_);
         if (extra_debug) trace_log(call.name + " is a builtin");
         return result;
     }
@@ -138,11 +193,11 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
         return depth_exceeded();
     if (out_of_steps()) return take_return_value();
     uint32_t scope = push_scope();
-    size_t bound = std::min(count, body.param_symbols.size());
+    size_t bound = std::min(count, size_t(body.arity));
     for (size_t i = 0; i < bound; ++i)
         bind_parameter(body.param_symbols[i], std::move(args[i]));
     execute_block(body.body);
-    Value result = has_return_ ? take_return_value() : Value();
+    Value result = (pending_ & kReturn) ? take_return_value() : Value();
     pop_scope(scope);
     return result;
 }

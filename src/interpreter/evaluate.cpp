@@ -25,31 +25,27 @@ constexpr uint64_t kMaxRangeLength = 100000000;
 
 } // namespace
 
-Value Interpreter::evaluate(const Expr& expr) {
-    switch (expr.kind) {
-    case ExprKind::Number: return static_cast<const NumberExpr&>(expr).constant;
-    case ExprKind::Float: return static_cast<const FloatExpr&>(expr).constant;
-    case ExprKind::String: return static_cast<const StringExpr&>(expr).constant;
-    case ExprKind::Boolean: return static_cast<const BooleanExpr&>(expr).constant;
-    case ExprKind::Identifier: return evaluate_identifier(static_cast<const IdentifierExpr&>(expr));
-    case ExprKind::BinaryOp: {
-        auto& binary = static_cast<const BinaryOpExpr&>(expr);
-        if (!binary.numeric || numeric_failed_ || !fast_paths_) return evaluate_binary(binary);
-        return evaluate_numeric(binary);
-    }
-    case ExprKind::UnaryOp: return evaluate_unary(static_cast<const UnaryOpExpr&>(expr));
-    case ExprKind::Call: return call_function(static_cast<const CallExpr&>(expr));
-    case ExprKind::Array: return evaluate_array(static_cast<const ArrayExpr&>(expr));
-    case ExprKind::Dict: return evaluate_dict(static_cast<const DictExpr&>(expr));
-    case ExprKind::Index: return evaluate_index(static_cast<const IndexExpr&>(expr));
-    case ExprKind::Range: return evaluate_range(static_cast<const RangeExpr&>(expr));
-    }
-    return Value();
+Value Interpreter::number_literal(Interpreter&, const Expr& e) {
+    return Value::number(static_cast<const NumberExpr&>(e).value);
+}
+Value Interpreter::float_literal(Interpreter&, const Expr& e) {
+    return Value::floating(static_cast<const FloatExpr&>(e).value);
+}
+Value Interpreter::boolean_literal(Interpreter&, const Expr& e) {
+    return Value::boolean(static_cast<const BooleanExpr&>(e).value);
+}
+Value Interpreter::string_literal(Interpreter&, const Expr& e) {
+    return literal_text(static_cast<const StringExpr&>(e)).value;
 }
 
-Value Interpreter::evaluate_identifier(const IdentifierExpr& expr) {
-    if (const Value* v = find(expr.symbol)) return *v;
+Value Interpreter::identifier_read(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const IdentifierExpr&>(e);
+    if (const Value* v = in.find(expr.symbol)) return *v;
     return fail("Undefined variable '" + expr.name + "'");
+}
+
+Value Interpreter::binary_general(Interpreter& in, const Expr& e) {
+    return in.evaluate_binary(static_cast<const BinaryOpExpr&>(e));
 }
 
 Value Interpreter::evaluate_binary(const BinaryOpExpr& expr) {
@@ -79,8 +75,9 @@ Value Interpreter::evaluate_binary(const BinaryOpExpr& expr) {
     return binary_operation(&left == &left_value ? std::move(left_value) : left, expr.op, right);
 }
 
-Value Interpreter::evaluate_unary(const UnaryOpExpr& expr) {
-    Value operand = evaluate(*expr.operand);
+Value Interpreter::unary_general(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const UnaryOpExpr&>(e);
+    Value operand = in.evaluate(*expr.operand);
     if (operand.is_error()) return operand;
     if (expr.op == TokenKind::Not) return Value::boolean(!is_truthy(operand));
     if (expr.op == TokenKind::Minus) {
@@ -92,25 +89,32 @@ Value Interpreter::evaluate_unary(const UnaryOpExpr& expr) {
     return fail("Unsupported unary operation: " + std::string(token_kind_name(expr.op)));
 }
 
-Value Interpreter::evaluate_array(const ArrayExpr& expr) {
+Value Interpreter::array_literal(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const ArrayExpr&>(e);
     std::vector<Value> items;
     items.reserve(expr.elements.size());
     for (const ExprPtr& element : expr.elements) {
-        Value v = evaluate(*element);
+        Value v = in.evaluate(*element);
         if (v.is_error()) return v;
         items.push_back(std::move(v));
     }
     return Value::array(std::move(items));
 }
 
-Value Interpreter::evaluate_dict(const DictExpr& expr) {
+Value Interpreter::dict_literal(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const DictExpr&>(e);
+    const std::vector<DictKey>& keys = literal_keys(expr);
     Dict map(expr.entries.size());
     for (size_t i = 0; i < expr.entries.size(); ++i) {
-        Value v = evaluate(*expr.entries[i].second);
+        Value v = in.evaluate(*expr.entries[i].second);
         if (v.is_error()) return v;
-        map.insert_or_assign(expr.keys[i].get(), std::move(v));
+        map.insert_or_assign(keys[i].get(), std::move(v));
     }
     return Value::dict(std::move(map));
+}
+
+Value Interpreter::index_general(Interpreter& in, const Expr& e) {
+    return in.evaluate_index(static_cast<const IndexExpr&>(e));
 }
 
 Value Interpreter::evaluate_index(const IndexExpr& expr) {
@@ -128,7 +132,7 @@ Value Interpreter::evaluate_index(const IndexExpr& expr) {
     if (fast_paths_ && expr.index->kind == ExprKind::String && object.kind() == ValueKind::Dict) {
         // A literal key, interned: the slot where it was found last is tried first.
         auto& key = static_cast<const StringExpr&>(*expr.index);
-        if (const Value* found = object.entries().find(key.key.get(), expr.key_slot))
+        if (const Value* found = object.entries().find(literal_text(key).key.get(), expr.key_slot))
             return *found;
     }
     const Value& index = operand(*expr.index, index_value_holder, true);
@@ -174,12 +178,13 @@ Value Interpreter::range_bounds(const RangeExpr& expr, int64_t& start, int64_t& 
     return Value();
 }
 
-Value Interpreter::evaluate_range(const RangeExpr& expr) {
+Value Interpreter::range_general(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const RangeExpr&>(e);
     int64_t start = 0, end = 0;
-    Value failure = range_bounds(expr, start, end);
+    Value failure = in.range_bounds(expr, start, end);
     if (failure.is_error()) return failure;
     if (start >= end) return Value::array({});
-    charge_steps(uint64_t(end) - uint64_t(start)); // building it is work like a loop's
+    in.charge_steps(uint64_t(end) - uint64_t(start)); // building it is work like a loop's
     std::vector<Value> items;
     items.reserve(size_t(uint64_t(end) - uint64_t(start)));
     for (int64_t i = start; i < end; ++i)

@@ -31,54 +31,52 @@ void report_with(std::string_view context, const Value& error) {
 void Interpreter::execute_block(const Block& block) {
     for (const StmtPtr& stmt : block) {
         execute_statement(*stmt);
-        if (has_return_ || break_pending_ || continue_pending_) return;
+        if (pending_) return;
     }
 }
 
-void Interpreter::execute_statement(const Stmt& stmt) {
-    switch (stmt.kind) {
-    case StmtKind::Let:
-    case StmtKind::Assign:
-    case StmtKind::CompoundAssign: execute_assign(static_cast<const AssignStmt&>(stmt)); break;
-    case StmtKind::Function: {
-        auto& s = static_cast<const FunctionStmt&>(stmt);
-        retain_function(s.function);
-        set_variable(s.symbol, Value::function(s.function));
-        break;
-    }
-    case StmtKind::If: {
-        auto& s = static_cast<const IfStmt&>(stmt);
+void Interpreter::function_definition(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const FunctionStmt&>(s);
+    in.set_variable(stmt.symbol, *static_cast<const Value*>(stmt.value.get()));
+}
+
+void Interpreter::if_statement(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const IfStmt&>(s);
+    int truth = in.compared_truth(*stmt.condition);
+    if (truth < 0) {
         Value failure;
-        int truth = condition_truth(*s.condition, failure);
-        if (truth < 0) {
-            report_with("Error in if condition: ", failure);
-        } else if (truth) {
-            execute_block(s.then_body);
-        } else if (s.else_body) {
-            execute_block(*s.else_body);
-        }
-        break;
+        truth = in.condition_truth(*stmt.condition, failure);
+        if (truth < 0) return report_with("Error in if condition: ", failure);
     }
-    case StmtKind::While: execute_while(static_cast<const WhileStmt&>(stmt)); break;
-    case StmtKind::For: execute_for(static_cast<const ForStmt&>(stmt)); break;
-    case StmtKind::Match: execute_match(static_cast<const MatchStmt&>(stmt)); break;
-    case StmtKind::Try: execute_try(static_cast<const TryStmt&>(stmt)); break;
-    case StmtKind::Return: {
-        auto& s = static_cast<const ReturnStmt&>(stmt);
-        return_value_ = s.value ? evaluate(*s.value) : Value();
-        has_return_ = true;
-        break;
+    if (truth) {
+        in.execute_block(stmt.then_body);
+    } else if (stmt.else_body) {
+        in.execute_block(*stmt.else_body);
     }
-    case StmtKind::Break: break_pending_ = true; break;
-    case StmtKind::Continue: continue_pending_ = true; break;
-    case StmtKind::Global: declare_global(static_cast<const GlobalStmt&>(stmt).symbol); break;
-    case StmtKind::Use: execute_use(static_cast<const UseStmt&>(stmt)); break;
-    case StmtKind::Expr: {
-        Value result = evaluate(*static_cast<const ExprStmt&>(stmt).expr);
-        if (result.is_error()) report_with("Error in expression: ", result);
-        break;
-    }
-    }
+}
+
+void Interpreter::return_statement(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const ReturnStmt&>(s);
+    in.return_value_ = stmt.value ? in.evaluate(*stmt.value) : Value();
+    in.pending_ |= kReturn;
+}
+
+void Interpreter::break_statement(Interpreter& in, const Stmt&) {
+    in.pending_ |= kBreak;
+}
+void Interpreter::continue_statement(Interpreter& in, const Stmt&) {
+    in.pending_ |= kContinue;
+}
+void Interpreter::global_statement(Interpreter& in, const Stmt& s) {
+    in.declare_global(static_cast<const GlobalStmt&>(s).symbol);
+}
+void Interpreter::use_statement(Interpreter& in, const Stmt& s) {
+    in.execute_use(static_cast<const UseStmt&>(s));
+}
+
+void Interpreter::expression_statement(Interpreter& in, const Stmt& s) {
+    Value result = in.evaluate(*static_cast<const ExprStmt&>(s).expr);
+    if (result.is_error()) report_with("Error in expression: ", result);
 }
 
 // Steps 2 to 4 of a compound assignment, from the variable's value as read
@@ -86,40 +84,75 @@ void Interpreter::execute_statement(const Stmt& stmt) {
 void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
     if (operand.is_error())
         report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
-    if (stmt.releasing_operation) {
+    if (stmt.bound) { // the operation may reuse the target's buffer
         if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
     }
     set_variable(stmt.symbol, binary_operation(std::move(current), stmt.binary_op, operand));
 }
 
-void Interpreter::execute_assign(const AssignStmt& stmt) {
-    if (stmt.kind == StmtKind::CompoundAssign) {
-        const Value* found = fast_paths_ ? find(stmt.symbol) : nullptr;
-        Numeric l = found ? numeric_of(*found) : Numeric{};
-        if (l.kind == Numeric::None)
-            return finish_compound(stmt, get_variable(stmt.symbol), evaluate(*stmt.value));
-        // x += y on numbers. The variable's number is kept before the operand
-        // runs, as the general rule reads it first; a row that fails hands
-        // both over to it.
-        if (stmt.numeric_operand) {
-            Numeric r = numeric_operand(*stmt.value);
-            Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-            if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
-            return finish_compound(stmt, value_of(l), evaluate(*stmt.value));
-        }
-        Value operand = evaluate(*stmt.value);
-        Numeric r = numeric_of(operand);
+void Interpreter::compound_general(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    Value current = in.get_variable(stmt.symbol);
+    in.finish_compound(stmt, std::move(current), in.evaluate(*stmt.value));
+}
+
+// x += y on numbers. The variable's number is kept before the operand runs,
+// as the general rule reads it first; a row that fails hands both over to it.
+void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    const Value* found = in.find(stmt.symbol);
+    Numeric l = found ? numeric_of(*found) : Numeric{};
+    if (l.kind == Numeric::None) return compound_general(in, s);
+    if (stmt.flags & kNumericOperand) {
+        Numeric r = in.operand_number(*stmt.value);
         Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
-        return finish_compound(stmt, value_of(l), std::move(operand));
+        if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+        return in.finish_compound(stmt, value_of(l), in.evaluate(*stmt.value));
     }
-    if (stmt.numeric_value && fast_paths_) {
-        // Arithmetic that works out in machine numbers is stored directly.
-        Numeric n = numeric_value(*stmt.value);
-        if (n.kind != Numeric::None) return set_numeric(stmt.symbol, n);
+    Value operand = in.evaluate(*stmt.value);
+    Numeric r = numeric_of(operand);
+    Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
+    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+    in.finish_compound(stmt, value_of(l), std::move(operand));
+}
+
+// x += y where y runs no code, the operator chosen when the tree was
+// resolved. When the binding read is the one written, it changes in place.
+template <TokenKind Op> void Interpreter::compound_number(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    const Value* found = in.find(stmt.symbol);
+    Numeric l = found ? numeric_of(*found) : Numeric{};
+    if (l.kind != Numeric::None) {
+        Numeric r = in.operand_number(*stmt.value);
+        Numeric n = r.kind != Numeric::None ? numeric_row(Op, l, r) : Numeric{};
+        if (n.kind != Numeric::None) {
+            Value* target = in.binding_to_overwrite(stmt.symbol);
+            if (target == found) return store_number(*target, n);
+            return in.set_numeric(stmt.symbol, n);
+        }
     }
-    // Not a fast path: appends stay linear in both modes.
-    releasing_operation_ = stmt.releasing_operation;
+    compound_numeric(in, s);
+}
+template void Interpreter::compound_number<TokenKind::Plus>(Interpreter&, const Stmt&);
+template void Interpreter::compound_number<TokenKind::Minus>(Interpreter&, const Stmt&);
+template void Interpreter::compound_number<TokenKind::Star>(Interpreter&, const Stmt&);
+template void Interpreter::compound_number<TokenKind::Slash>(Interpreter&, const Stmt&);
+
+// Arithmetic that works out in machine numbers is stored directly.
+void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    Numeric n = in.numeric_value(*stmt.value);
+    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+    in.execute_assign(stmt);
+}
+
+void Interpreter::assign_general(Interpreter& in, const Stmt& s) {
+    in.execute_assign(static_cast<const AssignStmt&>(s));
+}
+
+void Interpreter::execute_assign(const AssignStmt& stmt) {
+    // Appends stay linear in both modes.
+    releasing_operation_ = static_cast<const Expr*>(stmt.bound);
     releasing_symbol_ = stmt.symbol;
     Value result = evaluate(*stmt.value);
     releasing_operation_ = nullptr;
@@ -131,27 +164,35 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
     set_variable(stmt.symbol, std::move(result));
 }
 
-void Interpreter::execute_while(const WhileStmt& stmt) {
+void Interpreter::while_statement(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const WhileStmt&>(s);
+    in.run_while(stmt);
+}
+
+void Interpreter::run_while(const WhileStmt& stmt) {
     while (!out_of_steps()) {
-        Value failure;
-        int truth = condition_truth(*stmt.condition, failure);
+        int truth = compared_truth(*stmt.condition);
         if (truth < 0) {
-            report_with("Error in while condition: ", failure);
-            break;
+            Value failure;
+            truth = condition_truth(*stmt.condition, failure);
+            if (truth < 0) {
+                report_with("Error in while condition: ", failure);
+                break;
+            }
         }
         if (!truth) break;
         execute_block(stmt.body);
-        if (has_return_ || break_pending_) break;
-        continue_pending_ = false;
+        if (pending_ & (kReturn | kBreak)) break;
+        pending_ &= uint8_t(~kContinue);
     }
-    break_pending_ = false;
+    pending_ &= uint8_t(~kBreak);
 }
 
-void Interpreter::execute_for(const ForStmt& stmt) {
-    if (stmt.iter->kind == ExprKind::Range && fast_paths_) {
-        execute_for_range(stmt, static_cast<const RangeExpr&>(*stmt.iter));
-        return;
-    }
+void Interpreter::for_general(Interpreter& in, const Stmt& s) {
+    in.run_for(static_cast<const ForStmt&>(s));
+}
+
+void Interpreter::run_for(const ForStmt& stmt) {
     Value iterable = evaluate(*stmt.iter);
     if (iterable.kind() == ValueKind::Array) {
         // The loop walks its own reference to the elements, so assignments in
@@ -161,10 +202,10 @@ void Interpreter::execute_for(const ForStmt& stmt) {
             if (out_of_steps()) break;
             set_variable(stmt.symbol, item);
             execute_block(stmt.body);
-            if (has_return_ || break_pending_) break;
-            continue_pending_ = false;
+            if (pending_ & (kReturn | kBreak)) break;
+            pending_ &= uint8_t(~kContinue);
         }
-        break_pending_ = false;
+        pending_ &= uint8_t(~kBreak);
         return;
     }
     if (iterable.is_error()) {
@@ -179,7 +220,12 @@ void Interpreter::execute_for(const ForStmt& stmt) {
 
 // for i in a..b walks the numbers without building the array the range
 // stands for; bounds, messages and limits are those of the range itself.
-void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range) {
+void Interpreter::for_range(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const ForStmt&>(s);
+    in.run_for_range(stmt, static_cast<const RangeExpr&>(*stmt.iter));
+}
+
+void Interpreter::run_for_range(const ForStmt& stmt, const RangeExpr& range) {
     int64_t start = 0, end = 0;
     Value failure = range_bounds(range, start, end);
     if (failure.is_error()) {
@@ -193,13 +239,17 @@ void Interpreter::execute_for_range(const ForStmt& stmt, const RangeExpr& range)
         if (out_of_steps()) break;
         set_numeric(stmt.symbol, Numeric::integer(i));
         execute_block(stmt.body);
-        if (has_return_ || break_pending_) break;
-        continue_pending_ = false;
+        if (pending_ & (kReturn | kBreak)) break;
+        pending_ &= uint8_t(~kContinue);
     }
-    break_pending_ = false;
+    pending_ &= uint8_t(~kBreak);
 }
 
-void Interpreter::execute_match(const MatchStmt& stmt) {
+void Interpreter::match_statement(Interpreter& in, const Stmt& s) {
+    in.run_match(static_cast<const MatchStmt&>(s));
+}
+
+void Interpreter::run_match(const MatchStmt& stmt) {
     Value scrutinee = evaluate(*stmt.expr);
     if (scrutinee.is_error()) {
         report_with("Error in match expression: ", scrutinee);
@@ -220,9 +270,13 @@ void Interpreter::execute_match(const MatchStmt& stmt) {
     if (extra_debug) debug_log("No match patterns matched in match statement");
 }
 
-void Interpreter::execute_try(const TryStmt& stmt) {
+void Interpreter::try_statement(Interpreter& in, const Stmt& s) {
+    in.run_try(static_cast<const TryStmt&>(s));
+}
+
+void Interpreter::run_try(const TryStmt& stmt) {
     execute_block(stmt.body);
-    if (has_return_ && return_value_.is_error()) {
+    if ((pending_ & kReturn) && return_value_.is_error()) {
         Value caught = take_return_value();
         set_variable(stmt.symbol, Value::string(caught.text()));
         execute_block(stmt.catch_body);

@@ -76,12 +76,11 @@ void Interpreter::bind_variable(Symbol name, Value value) {
         s.has_global = true;
         return;
     }
-    if (!s.locals.empty() && s.locals.back().depth == depth_) {
-        s.locals.back().value = std::move(value);
+    if (s.local_depth == depth_) {
+        s.local = std::move(value);
         return;
     }
-    s.locals.push_back(LocalBinding{std::move(value), depth_});
-    scope_bindings_.push_back(name);
+    bind_local(s, name, std::move(value));
 }
 
 void Interpreter::declare_global(Symbol name) {

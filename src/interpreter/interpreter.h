@@ -1,8 +1,9 @@
 // The state of one running program and the walk over its syntax tree.
 //
 // Scopes are dynamic: one scope per active user-function call, searched
-// innermost first, then the globals. Each interned name keeps the stack of
-// its live bindings (shallow binding), so a read or write costs the same at
+// innermost first, then the globals. Each interned name has one cell holding
+// its innermost binding; a binding a call hides is saved and given back when
+// the call returns (shallow binding), so a read or write costs the same at
 // any call depth.
 #pragma once
 
@@ -14,7 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "interpreter/function_body.h"
 #include "interpreter/interrupt.h"
+#include "interpreter/log.h"
 #include "interpreter/native_context.h"
 #include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
@@ -65,6 +68,20 @@ inline constexpr size_t kStackPerLevel = 1024;
 // DREVEL_NO_FAST_PATHS at start-up), so the two can be compared.
 extern bool fast_paths_enabled;
 
+// A string literal as the evaluator attaches it to its node: the value every
+// evaluation shares and the text's hash as a dict key.
+struct LiteralText {
+    Value value;
+    DictKey key; // the text interned, for reads of a dict by it
+};
+inline const LiteralText& literal_text(const StringExpr& expr) {
+    return *static_cast<const LiteralText*>(expr.literal.get());
+}
+// A dict literal's keys, interned, in the order of its entries.
+inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
+    return *static_cast<const std::vector<DictKey>*>(expr.keys.get());
+}
+
 // An Error value ends the evaluation that read it: it is the result, passed
 // on without a new report.
 #define DREVEL_TRY(value)                                                                          \
@@ -101,46 +118,59 @@ class Interpreter {
     }
     // set_variable of a machine number, written into the binding in place.
     void set_numeric(Symbol name, Numeric n) {
-        if (Value* target = binding_to_overwrite(name)) {
-            if (n.kind == Numeric::Int)
-                target->assign_number(n.i);
-            else if (n.kind == Numeric::Float)
-                target->assign_floating(n.f);
-            else
-                *target = Value::boolean(n.i != 0);
-            return;
-        }
+        if (Value* target = binding_to_overwrite(name)) return store_number(*target, n);
         bind_variable(name, value_of(n));
+    }
+    static void store_number(Value& target, Numeric n) {
+        if (n.kind == Numeric::Int)
+            target.assign_number(n.i);
+        else if (n.kind == Numeric::Float)
+            target.assign_floating(n.f);
+        else
+            target = Value::boolean(n.i != 0);
     }
     void declare_global(Symbol name);
     // A call's scope: push_scope returns where its bindings begin, which
     // pop_scope takes back to drop them.
     uint32_t push_scope() {
         ++depth_;
-        return uint32_t(scope_bindings_.size());
+        return uint32_t(hidden_.size());
     }
     void pop_scope(uint32_t start) {
-        for (size_t i = scope_bindings_.size(); i > start; --i)
-            slots_[scope_bindings_[i - 1]].locals.pop_back();
-        scope_bindings_.resize(start);
+        auto first = hidden_.begin() + start;
+        for (auto it = hidden_.end(); it != first;) {
+            --it;
+            Slot& s = slots_[it->symbol];
+            s.local = std::move(it->value);
+            s.local_depth = it->depth;
+        }
+        hidden_.erase(first, hidden_.end());
         --depth_;
     }
     // The top-level names and their values.
     ExportMap globals() const;
 
     // ---- execution ----
-    void execute_statement(const Stmt& stmt);
+    // Attaches to every node of a freshly parsed tree what evaluating it
+    // needs (resolve.cpp); a tree runs only after this.
+    void resolve(const Block& program);
+    // Each node runs by the handler its resolving chose.
+    void execute_statement(const Stmt& stmt) {
+        reinterpret_cast<StmtHandler>(stmt.handler)(*this, stmt);
+    }
     void execute_block(const Block& block);
-    Value evaluate(const Expr& expr);
+    Value evaluate(const Expr& expr) {
+        return reinterpret_cast<ExprHandler>(expr.handler)(*this, expr);
+    }
     Value call_function(const CallExpr& call);
     Value call_user_function(const Value& function, Value* args, size_t count);
     Value binary_operation(Value left, TokenKind op, const Value& right);
     Exports import_module(const std::string& name);
 
     // ---- pending signals ----
-    bool has_return_value() const { return has_return_; }
+    bool has_return_value() const { return pending_ & kReturn; }
     Value take_return_value() {
-        has_return_ = false;
+        pending_ &= uint8_t(~kReturn);
         return std::move(return_value_);
     }
 
@@ -149,28 +179,92 @@ class Interpreter {
     void set_step_budget(uint64_t steps) { steps_left_ = steps; }
 
   private:
-    struct LocalBinding {
-        Value value;
-        uint32_t depth;
+    using ExprHandler = Value (*)(Interpreter&, const Expr&);
+    using StmtHandler = void (*)(Interpreter&, const Stmt&);
+    // What resolving records in a node's flags.
+    enum NodeFlag : uint32_t {
+        kNumeric = 1,        // arithmetic over names and numbers: it runs no code
+        kNumericValue = 2,   // an assignment whose value is such arithmetic or a number rule
+        kNumericOperand = 4, // an assignment whose value runs no code and may be a number
+        kNumericRule = 8,    // arithmetic or a comparison over such operands
+        kNumericTruth = 16,  // a comparison of such operands, tried in machine numbers
     };
+    void resolve_block(const Block& block);
+    void resolve_stmt(const Stmt& stmt);
+    void resolve_expr(const Expr& expr);
+    static bool is_numeric_candidate(const Expr& expr) { return expr.flags & kNumeric; }
+
+    // The handlers: one general rule per node kind and the specialised ones
+    // that hand over to it.
+    static Value number_literal(Interpreter&, const Expr& e);
+    static Value float_literal(Interpreter&, const Expr& e);
+    static Value boolean_literal(Interpreter&, const Expr& e);
+    static Value string_literal(Interpreter&, const Expr& e);
+    static Value identifier_read(Interpreter& in, const Expr& e);
+    static Value binary_general(Interpreter& in, const Expr& e);
+    static Value binary_numeric(Interpreter& in, const Expr& e);
+    static Value unary_general(Interpreter& in, const Expr& e);
+    static Value array_literal(Interpreter& in, const Expr& e);
+    static Value dict_literal(Interpreter& in, const Expr& e);
+    static Value index_general(Interpreter& in, const Expr& e);
+    static Value index_numeric(Interpreter& in, const Expr& e);
+    static Value range_general(Interpreter& in, const Expr& e);
+    static Value call_general(Interpreter& in, const Expr& e);
+    static Value call_builtin(Interpreter& in, const Expr& e);
+    template <size_t N> static Value call_user(Interpreter& in, const Expr& e);
+
+    static void assign_general(Interpreter& in, const Stmt& s);
+    static void assign_numeric(Interpreter& in, const Stmt& s);
+    static void compound_general(Interpreter& in, const Stmt& s);
+    static void compound_numeric(Interpreter& in, const Stmt& s);
+    template <TokenKind Op> static void compound_number(Interpreter& in, const Stmt& s);
+    static void function_definition(Interpreter& in, const Stmt& s);
+    static void if_statement(Interpreter& in, const Stmt& s);
+    static void while_statement(Interpreter& in, const Stmt& s);
+    static void for_general(Interpreter& in, const Stmt& s);
+    static void for_range(Interpreter& in, const Stmt& s);
+    static void match_statement(Interpreter& in, const Stmt& s);
+    static void try_statement(Interpreter& in, const Stmt& s);
+    static void return_statement(Interpreter& in, const Stmt& s);
+    static void break_statement(Interpreter& in, const Stmt& s);
+    static void continue_statement(Interpreter& in, const Stmt& s);
+    static void global_statement(Interpreter& in, const Stmt& s);
+    static void use_statement(Interpreter& in, const Stmt& s);
+    static void expression_statement(Interpreter& in, const Stmt& s);
+
+    // One cell per interned name: its innermost local binding and its global.
     struct Slot {
-        std::vector<LocalBinding> locals; // innermost last
-        Value global;
+        Value local;
+        uint32_t local_depth = 0; // the scope that bound local; 0 when there is none
         bool has_global = false;
         bool declared_global = false;
+        Value global;
     };
+    // A binding a newer scope hid, given back when that scope closes.
+    struct HiddenBinding {
+        HiddenBinding(Value&& v, Symbol s, uint32_t d) : value(std::move(v)), symbol(s), depth(d) {}
+        Value value;
+        Symbol symbol;
+        uint32_t depth;
+    };
+    // A new local binding in the current scope, hiding the name's binding.
+    void bind_local(Slot& s, Symbol name, Value&& value) {
+        hidden_.emplace_back(std::move(s.local), name, s.local_depth);
+        s.local = std::move(value);
+        s.local_depth = depth_;
+    }
 
     const Value* find(Symbol name) const {
         if (name >= slot_count_) return nullptr; // a name no code here has bound
         const Slot& slot = slots_[name];
-        if (!slot.locals.empty()) return &slot.locals.back().value;
+        if (slot.local_depth) return &slot.local;
         return slot.has_global ? &slot.global : nullptr;
     }
     Slot& slot(Symbol name) {
         if (name >= slot_count_) grow_slots();
         return slots_[name];
     }
-    void grow_slots() {
+    [[gnu::noinline, gnu::cold]] void grow_slots() {
         slots_.resize(symbol_count() + 64);
         slot_count_ = uint32_t(slots_.size());
     }
@@ -178,11 +272,8 @@ class Interpreter {
     // local binding.
     void bind_parameter(Symbol name, Value&& value) {
         Slot& s = slot(name);
-        if (!s.declared_global && (s.locals.empty() || s.locals.back().depth != depth_)) {
-            s.locals.push_back(LocalBinding{std::move(value), depth_});
-            scope_bindings_.push_back(name);
-            return;
-        }
+        if (!s.declared_global && s.local_depth != depth_)
+            return bind_local(s, name, std::move(value));
         set_variable(name, std::move(value));
     }
     // set_variable when a new binding is made or the name is global.
@@ -192,48 +283,57 @@ class Interpreter {
         if (name >= slot_count_) return nullptr;
         Slot& s = slots_[name];
         if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
-        if (!s.locals.empty() && s.locals.back().depth == depth_) return &s.locals.back().value;
+        if (s.local_depth == depth_) return &s.local;
         return nullptr;
     }
 
     // Statements.
     void execute_assign(const AssignStmt& stmt);
     void finish_compound(const AssignStmt& stmt, Value current, Value operand);
-    void execute_while(const WhileStmt& stmt);
-    void execute_for(const ForStmt& stmt);
-    void execute_for_range(const ForStmt& stmt, const RangeExpr& range);
-    void execute_match(const MatchStmt& stmt);
-    void execute_try(const TryStmt& stmt);
+    void run_while(const WhileStmt& stmt);
+    void run_for(const ForStmt& stmt);
+    void run_for_range(const ForStmt& stmt, const RangeExpr& range);
+    void run_match(const MatchStmt& stmt);
+    void run_try(const TryStmt& stmt);
     void execute_use(const UseStmt& stmt);
 
     // Expressions.
-    // A literal's value or a defined variable's binding, read without a copy;
-    // nullptr for anything that has to be evaluated.
+    // A string literal's value or a defined variable's binding, read without
+    // a copy; nullptr for anything that has to be evaluated.
     const Value* in_place(const Expr& expr) const {
-        switch (expr.kind) {
-        case ExprKind::Number: return &static_cast<const NumberExpr&>(expr).constant;
-        case ExprKind::Float: return &static_cast<const FloatExpr&>(expr).constant;
-        case ExprKind::String: return &static_cast<const StringExpr&>(expr).constant;
-        case ExprKind::Boolean: return &static_cast<const BooleanExpr&>(expr).constant;
-        case ExprKind::Identifier: return find(static_cast<const IdentifierExpr&>(expr).symbol);
-        default: return nullptr;
-        }
+        if (expr.kind == ExprKind::Identifier)
+            return find(static_cast<const IdentifierExpr&>(expr).symbol);
+        if (expr.kind == ExprKind::String)
+            return &literal_text(static_cast<const StringExpr&>(expr)).value;
+        return nullptr;
     }
-    // Arithmetic in machine numbers (numeric_fast_path.cpp); false means the
-    // general path must evaluate the expression.
-    Numeric numeric_value(const Expr& expr) const;
-    // Leaves are read here without a call.
-    Numeric numeric_operand(const Expr& expr) const {
-        switch (expr.kind) {
-        case ExprKind::Number: return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
-        case ExprKind::Float: return Numeric::real(static_cast<const FloatExpr&>(expr).value);
-        case ExprKind::Identifier: {
+    // Arithmetic in machine numbers (numeric_fast_path.cpp), by the number
+    // handler resolving gave the node; None means the general path must
+    // evaluate the expression.
+    using NumberHandler = Numeric (*)(const Interpreter&, const Expr&);
+    Numeric numeric_value(const Expr& expr) const {
+        return reinterpret_cast<NumberHandler>(expr.number_handler)(*this, expr);
+    }
+    // An operand's number: names and integer literals, the common leaves,
+    // are read here without a call.
+    [[gnu::always_inline]] Numeric operand_number(const Expr& expr) const {
+        if (expr.kind == ExprKind::Identifier) {
             const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
             return v ? numeric_of(*v) : Numeric{};
         }
-        default: return numeric_value(expr);
-        }
+        if (expr.kind == ExprKind::Number)
+            return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
+        return numeric_value(expr);
     }
+    static NodeHandler number_handler_for(const Expr& expr);
+    static Numeric number_none(const Interpreter&, const Expr&);
+    static Numeric number_integer(const Interpreter&, const Expr& e);
+    static Numeric number_float(const Interpreter&, const Expr& e);
+    static Numeric number_name(const Interpreter& in, const Expr& e);
+    static Numeric number_element(const Interpreter& in, const Expr& e);
+    static Numeric number_negated(const Interpreter& in, const Expr& e);
+    static Numeric number_rule(const Interpreter& in, const Expr& e);
+    template <TokenKind Op> static Numeric number_binary(const Interpreter& in, const Expr& e);
     // The one way an operand is read: in place when it is a literal or a
     // bound name and nothing evaluated between this read and its use can
     // rebind it, otherwise evaluated into holder. An Error operand is read
@@ -246,22 +346,30 @@ class Interpreter {
         return holder;
     }
     // The truth of an if or while condition: 1 or 0, or -1 with the Error
-    // value in failure. Numeric comparisons build no value.
+    // value in failure.
     int condition_truth(const Expr& expr, Value& failure);
+    // The same for a comparison of numbers, without building a value; -1
+    // when the operands are not both numbers and the general rule must run.
+    [[gnu::always_inline]] int compared_truth(const Expr& expr) const {
+        if (!(expr.flags & kNumericTruth)) return -1;
+        auto& binary = static_cast<const BinaryOpExpr&>(expr);
+        Numeric l = operand_number(*binary.left);
+        if (l.kind == Numeric::None) return -1;
+        Numeric r = operand_number(*binary.right);
+        if (r.kind == Numeric::None) return -1;
+        return int(comparison_row(binary.op, l, r).i);
+    }
     bool numeric_failed_ = false; // set while the general path redoes a failed try
     const bool fast_paths_ = fast_paths_enabled;
 
     static bool runs_no_code(const Expr& expr) {
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
-    Value evaluate_identifier(const IdentifierExpr& expr);
     Value evaluate_binary(const BinaryOpExpr& expr);
-    Value evaluate_numeric(const BinaryOpExpr& expr);
-    Value evaluate_unary(const UnaryOpExpr& expr);
-    Value evaluate_array(const ArrayExpr& expr);
-    Value evaluate_dict(const DictExpr& expr);
     Value evaluate_index(const IndexExpr& expr);
-    Value evaluate_range(const RangeExpr& expr);
+    // The element a[j] or d["k"] names, when the name holds an array and j
+    // is a Number in range, or a dict holding the key; nullptr otherwise.
+    const Value* stored_element(const IndexExpr& index) const;
     // Evaluates and checks a range's bounds; an Error value (already
     // reported) when they are unusable.
     Value range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end);
@@ -271,6 +379,15 @@ class Interpreter {
     Value call_qualified(const CallExpr& call, Value* args, size_t count);
     Value call_plain(const CallExpr& call, Value* args, size_t count);
     Value run_function(const FunctionBody& body, Value* args, size_t count);
+    // The callee of a plain call by a user function's name, when it takes
+    // `count` parameters and nothing needs tracing; nullptr otherwise.
+    const Value* user_function(const CallExpr& call, size_t count) const {
+        const Value* found = find(call.symbol);
+        if (found && found->kind() == ValueKind::Function &&
+            found->function_body().arity == count && !extra_debug)
+            return found;
+        return nullptr;
+    }
     Value call_builtin_value(const std::string& qualified, Value* args, size_t count);
 
     // Releases the target's old binding when the operation marked by its
@@ -284,16 +401,17 @@ class Interpreter {
 
     std::vector<Slot> slots_;
     uint32_t slot_count_ = 0;
-    std::vector<Symbol> scope_bindings_; // names bound in open scopes, in order
-    uint32_t depth_ = 0;                 // open scopes
+    std::vector<HiddenBinding> hidden_; // by open scopes, in the order they were hidden
+    uint32_t depth_ = 0;                // open scopes
 
     std::unordered_map<std::string, Exports> modules_;
     std::unordered_map<std::string, Exports> module_cache_;
 
     Value return_value_;
-    bool has_return_ = false;
-    bool break_pending_ = false;
-    bool continue_pending_ = false;
+    // The signals a statement leaves for the statements around it, in one
+    // byte that is written and read whole.
+    enum Pending : uint8_t { kReturn = 1, kBreak = 2, kContinue = 4 };
+    uint8_t pending_ = 0;
 
     // Counts loop iterations and calls; true once the budget is spent or an
     // interrupt is pending, after leaving a pending Error return that unwinds
@@ -304,7 +422,7 @@ class Interpreter {
             return false;
         }
         return_value_ = Value::error(interrupt_requested ? "Interrupted" : "Step budget exhausted");
-        has_return_ = true;
+        pending_ |= kReturn;
         return true;
     }
     void charge_steps(uint64_t steps) {

@@ -87,6 +87,7 @@ Exports Interpreter::import_module(const std::string& name) {
 
     auto module = std::make_unique<Interpreter>();
     if (extra_debug) debug_log("Parsed " + std::to_string(parsed.program.size()) + " statements");
+    module->resolve(parsed.program);
     for (const StmtPtr& stmt : parsed.program)
         module->execute_statement(*stmt);
     auto exports = std::make_shared<ExportMap>(module->globals());

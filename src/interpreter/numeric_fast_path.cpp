@@ -9,90 +9,120 @@
 
 namespace drevel {
 
-Numeric Interpreter::numeric_value(const Expr& expr) const {
-    switch (expr.kind) {
-    case ExprKind::Number: return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
-    case ExprKind::Float: return Numeric::real(static_cast<const FloatExpr&>(expr).value);
-    case ExprKind::Identifier: {
-        const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
-        return v ? numeric_of(*v) : Numeric{};
-    }
-    case ExprKind::Index: {
-        auto& index = static_cast<const IndexExpr&>(expr);
-        const Value* object = find(static_cast<const IdentifierExpr&>(*index.object).symbol);
-        if (!object) return Numeric{};
-        const Value* element = nullptr;
-        if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
-            element = object->entries().find(
-                static_cast<const StringExpr&>(*index.index).key.get(), index.key_slot);
-        } else if (object->kind() == ValueKind::Array) {
-            // A Number index only: every other kind is refused by the rule.
-            Numeric i = numeric_operand(*index.index);
-            if (i.kind == Numeric::Int && i.i >= 0 && uint64_t(i.i) < object->items().size())
-                element = &object->items()[size_t(i.i)];
-        }
-        return element ? numeric_of(*element) : Numeric{};
-    }
-    case ExprKind::UnaryOp: {
-        Numeric n = numeric_value(*static_cast<const UnaryOpExpr&>(expr).operand);
-        if (n.kind == Numeric::Float)
-            n.f = -n.f;
-        else if (n.kind == Numeric::Int)
-            n.i = int64_t(0 - uint64_t(n.i));
-        return n;
-    }
-    case ExprKind::BinaryOp: {
-        auto& b = static_cast<const BinaryOpExpr&>(expr);
-        Numeric l = numeric_operand(*b.left);
-        if (l.kind == Numeric::None) return l;
-        Numeric r = numeric_operand(*b.right);
-        if (r.kind == Numeric::None) return r;
-        return numeric_row(b.op, l, r);
-    }
-    case ExprKind::Call: {
-        // A builtin's rule on one number. With -D the call goes the general
-        // way, which writes its trace lines.
-        if (extra_debug) return Numeric{};
-        auto& call = static_cast<const CallExpr&>(expr);
-        Numeric argument = numeric_operand(*call.args[0]);
-        if (argument.kind == Numeric::None) return argument;
-        return call.builtin->number_rule(argument);
-    }
-    default: return Numeric{};
-    }
+Numeric Interpreter::number_none(const Interpreter&, const Expr&) {
+    return Numeric{};
+}
+Numeric Interpreter::number_integer(const Interpreter&, const Expr& e) {
+    return Numeric::integer(static_cast<const NumberExpr&>(e).value);
+}
+Numeric Interpreter::number_float(const Interpreter&, const Expr& e) {
+    return Numeric::real(static_cast<const FloatExpr&>(e).value);
+}
+Numeric Interpreter::number_name(const Interpreter& in, const Expr& e) {
+    const Value* v = in.find(static_cast<const IdentifierExpr&>(e).symbol);
+    return v ? numeric_of(*v) : Numeric{};
+}
+Numeric Interpreter::number_element(const Interpreter& in, const Expr& e) {
+    const Value* element = in.stored_element(static_cast<const IndexExpr&>(e));
+    return element ? numeric_of(*element) : Numeric{};
+}
+Numeric Interpreter::number_negated(const Interpreter& in, const Expr& e) {
+    Numeric n = in.numeric_value(*static_cast<const UnaryOpExpr&>(e).operand);
+    if (n.kind == Numeric::Float)
+        n.f = -n.f;
+    else if (n.kind == Numeric::Int)
+        n.i = int64_t(0 - uint64_t(n.i));
+    return n;
+}
+// A builtin's rule on one number. With -D the call goes the general way,
+// which writes its trace lines.
+Numeric Interpreter::number_rule(const Interpreter& in, const Expr& e) {
+    if (extra_debug) return Numeric{};
+    auto& call = static_cast<const CallExpr&>(e);
+    Numeric argument = in.operand_number(*call.args[0]);
+    if (argument.kind == Numeric::None) return argument;
+    return static_cast<const BuiltinEntry*>(call.bound)->number_rule(argument);
+}
+// One operator's row, its choice made when the tree was resolved.
+template <TokenKind Op> Numeric Interpreter::number_binary(const Interpreter& in, const Expr& e) {
+    auto& b = static_cast<const BinaryOpExpr&>(e);
+    Numeric l = in.operand_number(*b.left);
+    if (l.kind == Numeric::None) return l;
+    Numeric r = in.operand_number(*b.right);
+    if (r.kind == Numeric::None) return r;
+    return numeric_row(Op, l, r);
 }
 
-Value Interpreter::evaluate_numeric(const BinaryOpExpr& expr) {
-    Numeric l = numeric_operand(*expr.left);
-    if (l.kind != Numeric::None) {
-        Numeric r = numeric_operand(*expr.right);
-        if (r.kind != Numeric::None) {
-            Numeric n = numeric_row(expr.op, l, r);
-            if (n.kind != Numeric::None) return value_of(n);
+NodeHandler Interpreter::number_handler_for(const Expr& expr) {
+    auto as_handler = [](NumberHandler h) { return reinterpret_cast<NodeHandler>(h); };
+    if (!(expr.flags & (kNumeric | kNumericRule))) return as_handler(&number_none);
+    switch (expr.kind) {
+    case ExprKind::Number: return as_handler(&number_integer);
+    case ExprKind::Float: return as_handler(&number_float);
+    case ExprKind::Identifier: return as_handler(&number_name);
+    case ExprKind::Index: return as_handler(&number_element);
+    case ExprKind::UnaryOp: return as_handler(&number_negated);
+    case ExprKind::Call: return as_handler(&number_rule);
+    case ExprKind::BinaryOp:
+        switch (static_cast<const BinaryOpExpr&>(expr).op) {
+#define DREVEL_NUMBER_ROW(op)                                                                      \
+    case TokenKind::op: return as_handler(&number_binary<TokenKind::op>);
+            DREVEL_NUMBER_ROW(Plus)
+            DREVEL_NUMBER_ROW(Minus)
+            DREVEL_NUMBER_ROW(Star)
+            DREVEL_NUMBER_ROW(Slash)
+            DREVEL_NUMBER_ROW(Percent)
+            DREVEL_NUMBER_ROW(Power)
+            DREVEL_NUMBER_ROW(Less)
+            DREVEL_NUMBER_ROW(Greater)
+            DREVEL_NUMBER_ROW(LessEqual)
+            DREVEL_NUMBER_ROW(GreaterEqual)
+            DREVEL_NUMBER_ROW(Equal)
+            DREVEL_NUMBER_ROW(NotEqual)
+#undef DREVEL_NUMBER_ROW
+        default: break;
         }
+        break;
+    default: break;
     }
+    return as_handler(&number_none);
+}
+
+const Value* Interpreter::stored_element(const IndexExpr& index) const {
+    const Value* object = find(static_cast<const IdentifierExpr&>(*index.object).symbol);
+    if (!object) return nullptr;
+    if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
+        auto& key = static_cast<const StringExpr&>(*index.index);
+        return object->entries().find(literal_text(key).key.get(), index.key_slot);
+    } else if (object->kind() == ValueKind::Array) {
+        // A Number index only: every other kind is refused by the rule.
+        Numeric i = numeric_value(*index.index);
+        if (i.kind == Numeric::Int && i.i >= 0 && uint64_t(i.i) < object->items().size())
+            return &object->items()[size_t(i.i)];
+    }
+    return nullptr;
+}
+
+Value Interpreter::index_numeric(Interpreter& in, const Expr& e) {
+    auto& index = static_cast<const IndexExpr&>(e);
+    if (const Value* element = in.stored_element(index)) return *element;
+    return in.evaluate_index(index);
+}
+
+Value Interpreter::binary_numeric(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const BinaryOpExpr&>(e);
+    if (in.numeric_failed_) return in.evaluate_binary(expr);
+    Numeric n = in.numeric_value(expr);
+    if (n.kind != Numeric::None) return value_of(n);
     // The general path, for operands the numbers cannot handle. The subtree
     // runs no code, so nothing else can see the flag.
-    numeric_failed_ = true;
-    Value result = evaluate_binary(expr);
-    numeric_failed_ = false;
+    in.numeric_failed_ = true;
+    Value result = in.evaluate_binary(expr);
+    in.numeric_failed_ = false;
     return result;
 }
 
 int Interpreter::condition_truth(const Expr& expr, Value& failure) {
-    if (fast_paths_ && expr.kind == ExprKind::BinaryOp) {
-        auto& binary = static_cast<const BinaryOpExpr&>(expr);
-        if (binary.numeric) {
-            Numeric l = numeric_operand(*binary.left);
-            if (l.kind != Numeric::None) {
-                Numeric r = numeric_operand(*binary.right);
-                if (r.kind != Numeric::None) {
-                    Numeric n = comparison_row(binary.op, l, r);
-                    if (n.kind == Numeric::Bool) return int(n.i);
-                }
-            }
-        }
-    }
     Value value = evaluate(expr);
     if (value.is_error()) {
         failure = std::move(value);

@@ -9,7 +9,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "parser/ast.h"
+#include "interpreter/function_body.h"
 
 namespace drevel {
 

@@ -37,7 +37,7 @@ enum class ValueKind : uint8_t {
     Error,
 };
 
-struct FunctionBody; // parser/ast.h: parameter names and body statements
+struct FunctionBody; // interpreter/function_body.h: parameters and body statements
 
 // The process-wide seed of key hashes.
 uint64_t dict_seed();

@@ -87,6 +87,7 @@ int run_file(const std::string& path, bool debug, bool extra) {
 }
 
 void run_program(Interpreter& interpreter, const Block& program) {
+    interpreter.resolve(program);
     // First pass: globals, functions and imports, so that main sees them.
     for (const StmtPtr& stmt : program) {
         switch (stmt->kind) {

@@ -1,75 +1,23 @@
 #include "parser/ast.h"
 
-#include "interpreter/builtins/registry.h"
+#include "lexer/debug_text.h"
 
 namespace drevel {
 
-namespace {
-
-std::vector<ExprPtr> clone_all(const std::vector<ExprPtr>& exprs) {
-    std::vector<ExprPtr> out;
-    out.reserve(exprs.size());
-    for (const ExprPtr& e : exprs)
-        out.push_back(e->clone());
-    return out;
-}
-
-bool is_identifier(const Expr* e, Symbol symbol) {
-    return e && e->kind == ExprKind::Identifier &&
-           static_cast<const IdentifierExpr*>(e)->symbol == symbol;
-}
-
-} // namespace
-
-namespace {
-bool is_arithmetic(TokenKind op) {
-    return op == TokenKind::Plus || op == TokenKind::Minus || op == TokenKind::Star ||
-           op == TokenKind::Slash || op == TokenKind::Percent || op == TokenKind::Power;
-}
-bool is_comparison(TokenKind op) {
-    return op == TokenKind::Less || op == TokenKind::Greater || op == TokenKind::LessEqual ||
-           op == TokenKind::GreaterEqual || op == TokenKind::Equal || op == TokenKind::NotEqual;
-}
-} // namespace
-
-bool is_numeric_candidate(const Expr& expr) {
-    switch (expr.kind) {
-    case ExprKind::Number:
-    case ExprKind::Float:
-    case ExprKind::Identifier: return true;
-    case ExprKind::BinaryOp: {
-        auto& b = static_cast<const BinaryOpExpr&>(expr);
-        return b.numeric && is_arithmetic(b.op);
-    }
-    case ExprKind::UnaryOp: return static_cast<const UnaryOpExpr&>(expr).numeric;
-    case ExprKind::Index: {
-        // d["k"], d.k, a[0] and a[j] on a name read a stored value and run
-        // no code.
-        auto& index = static_cast<const IndexExpr&>(expr);
-        return index.object->kind == ExprKind::Identifier &&
-               (index.index->kind == ExprKind::String || index.index->kind == ExprKind::Number ||
-                index.index->kind == ExprKind::Identifier);
-    }
-    case ExprKind::Call: {
-        // sqrt(x), abs(x), floor(x): a rule on one number.
-        auto& call = static_cast<const CallExpr&>(expr);
-        return call.builtin && call.builtin->number_rule && call.args.size() == 1 &&
-               is_numeric_candidate(*call.args[0]);
-    }
-    default: return false;
+AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
+    : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)) {
+    if (k == StmtKind::CompoundAssign) {
+        binary_op = op == TokenKind::MinusAssign   ? TokenKind::Minus
+                    : op == TokenKind::StarAssign  ? TokenKind::Star
+                    : op == TokenKind::SlashAssign ? TokenKind::Slash
+                                                   : TokenKind::Plus;
     }
 }
-
-BinaryOpExpr::BinaryOpExpr(ExprPtr l, TokenKind o, ExprPtr r)
-    : Expr(ExprKind::BinaryOp), left(std::move(l)), op(o), right(std::move(r)),
-      numeric((is_arithmetic(o) || is_comparison(o)) && is_numeric_candidate(*left) &&
-              is_numeric_candidate(*right)) {}
 
 CallExpr::CallExpr(std::string n, std::vector<ExprPtr> a)
     : Expr(ExprKind::Call), name(std::move(n)), args(std::move(a)) {
     size_t dot = name.find('.');
     if (dot == std::string::npos) {
-        builtin = find_builtin(name);
         symbol = intern(name);
     } else {
         qualified = true;
@@ -78,120 +26,15 @@ CallExpr::CallExpr(std::string n, std::vector<ExprPtr> a)
     }
 }
 
-ExprPtr CallExpr::clone() const {
-    return std::make_unique<CallExpr>(name, clone_all(args));
-}
-
-ExprPtr ArrayExpr::clone() const {
-    return std::make_unique<ArrayExpr>(clone_all(elements));
-}
-
-ExprPtr DictExpr::clone() const {
-    std::vector<std::pair<std::string, ExprPtr>> out;
-    out.reserve(entries.size());
-    for (const auto& [key, value] : entries)
-        out.emplace_back(key, value->clone());
-    return std::make_unique<DictExpr>(std::move(out));
-}
-
-Block clone_block(const Block& block) {
-    Block out;
-    out.reserve(block.size());
-    for (const StmtPtr& s : block)
-        out.push_back(s->clone());
-    return out;
-}
-
-void retain_function(FunctionBody* f) {
-    ++f->refs;
-}
-void release_function(FunctionBody* f) {
-    if (--f->refs == 0) delete f;
-}
-
-AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
-    : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)),
-      numeric_value((value->kind == ExprKind::BinaryOp || value->kind == ExprKind::Call) &&
-                    is_numeric_candidate(*value)),
-      numeric_operand(is_numeric_candidate(*value)) {
-    if (k == StmtKind::CompoundAssign) {
-        binary_op = op == TokenKind::MinusAssign   ? TokenKind::Minus
-                    : op == TokenKind::StarAssign  ? TokenKind::Star
-                    : op == TokenKind::SlashAssign ? TokenKind::Slash
-                                                   : TokenKind::Plus;
-    }
-    // x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
-    // buffer: nothing can read x between its operands and the operation.
-    const Expr* e = value.get();
-    if (k == StmtKind::CompoundAssign) {
-        if (op == TokenKind::PlusAssign) releasing_operation = e;
-    } else if (e->kind == ExprKind::Call) {
-        auto* call = static_cast<const CallExpr*>(e);
-        if (call->builtin && !call->args.empty() && is_identifier(call->args[0].get(), symbol))
-            releasing_operation = e;
-    } else if (e->kind == ExprKind::BinaryOp) {
-        // x = x + a + b: the innermost Plus lets x go; the operands added
-        // after it must not read variables that could be x, or run code.
-        auto* bin = static_cast<const BinaryOpExpr*>(e);
-        while (bin->op == TokenKind::Plus && bin->left->kind == ExprKind::BinaryOp) {
-            const Expr* right = bin->right.get();
-            bool harmless = right->kind <= ExprKind::Boolean ||
-                            (right->kind == ExprKind::Identifier && !is_identifier(right, symbol));
-            if (!harmless) break;
-            bin = static_cast<const BinaryOpExpr*>(bin->left.get());
-        }
-        if (bin->op == TokenKind::Plus && is_identifier(bin->left.get(), symbol))
-            releasing_operation = bin;
-    }
-}
-
-StmtPtr AssignStmt::clone() const {
-    return std::make_unique<AssignStmt>(kind, name, op, value->clone());
-}
-
 FunctionStmt::FunctionStmt(std::string n, std::vector<std::string> params, Block body)
-    : Stmt(StmtKind::Function), name(std::move(n)), symbol(intern(name)),
-      function(new FunctionBody) {
+    : Stmt(StmtKind::Function), name(std::move(n)), symbol(intern(name)) {
+    auto definition = std::make_shared<FunctionDefinition>();
     for (const std::string& p : params)
-        function->param_symbols.push_back(intern(p));
-    function->params = std::move(params);
-    function->body = std::move(body);
-    function->nesting = nesting_depth(function->body);
-}
-
-StmtPtr FunctionStmt::clone() const {
-    return std::make_unique<FunctionStmt>(name, function->params, clone_block(function->body));
-}
-
-StmtPtr IfStmt::clone() const {
-    std::optional<Block> e;
-    if (else_body) e = clone_block(*else_body);
-    return std::make_unique<IfStmt>(condition->clone(), clone_block(then_body), std::move(e));
-}
-
-StmtPtr WhileStmt::clone() const {
-    return std::make_unique<WhileStmt>(condition->clone(), clone_block(body));
-}
-
-StmtPtr ForStmt::clone() const {
-    return std::make_unique<ForStmt>(var, iter->clone(), clone_block(body));
-}
-
-StmtPtr MatchStmt::clone() const {
-    std::vector<MatchArm> out;
-    out.reserve(arms.size());
-    for (const MatchArm& arm : arms)
-        out.push_back(
-            MatchArm{arm.pattern ? arm.pattern->clone() : nullptr, clone_block(arm.body)});
-    return std::make_unique<MatchStmt>(expr->clone(), std::move(out));
-}
-
-StmtPtr TryStmt::clone() const {
-    return std::make_unique<TryStmt>(clone_block(body), catch_var, clone_block(catch_body));
-}
-
-StmtPtr ReturnStmt::clone() const {
-    return std::make_unique<ReturnStmt>(value ? value->clone() : nullptr);
+        definition->param_symbols.push_back(intern(p));
+    definition->params = std::move(params);
+    definition->body = std::move(body);
+    definition->nesting = nesting_depth(definition->body);
+    function = std::move(definition);
 }
 
 // ---- debug form ----

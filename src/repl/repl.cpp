@@ -89,7 +89,7 @@ void run_repl() {
             continue;
         }
         add_bound_names(parsed.program, source.names());
-        interpreter.ensure_slots();
+        interpreter.resolve(parsed.program);
         for (const StmtPtr& stmt : parsed.program) {
             if (interrupt_requested) break;
             interpreter.execute_statement(*stmt);

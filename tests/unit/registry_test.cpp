@@ -22,6 +22,7 @@ std::pair<Value, Value> run_for_a_and_b(const std::string& source) {
     ParseResult parsed = parse_program(tokenize(source));
     EXPECT_FALSE(parsed.refusal) << source;
     Interpreter interpreter;
+    interpreter.resolve(parsed.program);
     for (const StmtPtr& stmt : parsed.program)
         interpreter.execute_statement(*stmt);
     return {interpreter.get_variable("a"), interpreter.get_variable("b")};

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "interpreter/function_body.h"
 #include "interpreter/value.h"
 #include "lexer/lexer.h"
 #include "parser/ast.h"
@@ -30,8 +31,7 @@ std::string debugged(double d) {
 Value parsed_function() {
     ParseResult parsed = parse_program(tokenize("def f(a, b) { return a + b }"));
     auto& stmt = static_cast<FunctionStmt&>(*parsed.program.at(0));
-    retain_function(stmt.function);
-    return Value::function(stmt.function); // outlives the tree
+    return Value::function(new FunctionBody(stmt.function)); // outlives the tree
 }
 
 Value one_entry_dict(const std::string& key, Value value) {

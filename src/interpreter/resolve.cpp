@@ -1,0 +1,294 @@
+// Resolving a parsed tree: every node gets the handler that evaluates it,
+// chosen from its shape, and the words that handler reads (a builtin, flags,
+// a ready-made value). With fast paths off every node gets its general rule.
+#include <new>
+
+#include "interpreter/builtins/registry.h"
+#include "interpreter/interpreter.h"
+
+namespace drevel {
+
+namespace {
+
+template <typename Handler> NodeHandler handler(Handler h) {
+    return reinterpret_cast<NodeHandler>(h);
+}
+
+bool is_arithmetic(TokenKind op) {
+    return op == TokenKind::Plus || op == TokenKind::Minus || op == TokenKind::Star ||
+           op == TokenKind::Slash || op == TokenKind::Percent || op == TokenKind::Power;
+}
+bool is_comparison(TokenKind op) {
+    return op == TokenKind::Less || op == TokenKind::Greater || op == TokenKind::LessEqual ||
+           op == TokenKind::GreaterEqual || op == TokenKind::Equal || op == TokenKind::NotEqual;
+}
+
+bool is_identifier(const Expr* e, Symbol symbol) {
+    return e && e->kind == ExprKind::Identifier &&
+           static_cast<const IdentifierExpr*>(e)->symbol == symbol;
+}
+
+const BuiltinEntry* bound_builtin(const CallExpr& call) {
+    return static_cast<const BuiltinEntry*>(call.bound);
+}
+
+// x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
+// buffer: nothing can read x between its operands and the operation, so the
+// old binding is let go just before that operation runs.
+const Expr* releasing_operation(const AssignStmt& stmt) {
+    const Expr* e = stmt.value.get();
+    if (stmt.kind == StmtKind::CompoundAssign)
+        return stmt.op == TokenKind::PlusAssign ? e : nullptr;
+    if (e->kind == ExprKind::Call) {
+        auto* call = static_cast<const CallExpr*>(e);
+        if (bound_builtin(*call) && !call->args.empty() &&
+            is_identifier(call->args[0].get(), stmt.symbol))
+            return e;
+        return nullptr;
+    }
+    if (e->kind != ExprKind::BinaryOp) return nullptr;
+    // x = x + a + b: the innermost Plus lets x go; the operands added after
+    // it must not read variables that could be x, or run code.
+    auto* bin = static_cast<const BinaryOpExpr*>(e);
+    while (bin->op == TokenKind::Plus && bin->left->kind == ExprKind::BinaryOp) {
+        const Expr* right = bin->right.get();
+        bool harmless = right->kind <= ExprKind::Boolean ||
+                        (right->kind == ExprKind::Identifier && !is_identifier(right, stmt.symbol));
+        if (!harmless) break;
+        bin = static_cast<const BinaryOpExpr*>(bin->left.get());
+    }
+    if (bin->op == TokenKind::Plus && is_identifier(bin->left.get(), stmt.symbol)) return bin;
+    return nullptr;
+}
+
+} // namespace
+
+void Interpreter::resolve(const Block& program) {
+    resolve_block(program);
+    ensure_slots();
+}
+
+void Interpreter::resolve_block(const Block& block) {
+    for (const StmtPtr& stmt : block)
+        resolve_stmt(*stmt);
+}
+
+void Interpreter::resolve_expr(const Expr& expr) {
+    const bool fast = fast_paths_;
+    uint32_t flags = 0;
+    NodeHandler chosen = nullptr;
+    switch (expr.kind) {
+    case ExprKind::Number:
+        flags = kNumeric;
+        chosen = handler(&number_literal);
+        break;
+    case ExprKind::Float:
+        flags = kNumeric;
+        chosen = handler(&float_literal);
+        break;
+    case ExprKind::Boolean: chosen = handler(&boolean_literal); break;
+    case ExprKind::String: {
+        auto& e = static_cast<const StringExpr&>(expr);
+        if (!e.literal.get()) {
+            e.literal.set(new LiteralText{Value::string(e.value), DictKey(e.value)},
+                          [](void* p) { delete static_cast<LiteralText*>(p); });
+        }
+        chosen = handler(&string_literal);
+        break;
+    }
+    case ExprKind::Identifier:
+        flags = kNumeric;
+        chosen = handler(&identifier_read);
+        break;
+    case ExprKind::BinaryOp: {
+        auto& e = static_cast<const BinaryOpExpr&>(expr);
+        resolve_expr(*e.left);
+        resolve_expr(*e.right);
+        bool numeric = (is_arithmetic(e.op) || is_comparison(e.op)) &&
+                       is_numeric_candidate(*e.left) && is_numeric_candidate(*e.right);
+        // Only arithmetic can stand inside other arithmetic.
+        if (numeric && is_arithmetic(e.op)) flags = kNumeric;
+        if (numeric) flags |= kNumericRule;
+        if (numeric && fast && is_comparison(e.op)) flags |= kNumericTruth;
+        chosen = numeric && fast ? handler(&binary_numeric) : handler(&binary_general);
+        break;
+    }
+    case ExprKind::UnaryOp: {
+        auto& e = static_cast<const UnaryOpExpr&>(expr);
+        resolve_expr(*e.operand);
+        if (e.op == TokenKind::Minus && is_numeric_candidate(*e.operand)) flags = kNumeric;
+        chosen = handler(&unary_general);
+        break;
+    }
+    case ExprKind::Call: {
+        auto& e = static_cast<const CallExpr&>(expr);
+        for (const ExprPtr& arg : e.args)
+            resolve_expr(*arg);
+        const BuiltinEntry* builtin = e.qualified ? nullptr : find_builtin(e.name);
+        e.bound = builtin;
+        // sqrt(x), abs(x), floor(x): a rule on one number.
+        if (builtin && builtin->number_rule && e.args.size() == 1 &&
+            is_numeric_candidate(*e.args[0]))
+            flags = kNumeric;
+        chosen = handler(&call_general);
+        if (fast && !extra_debug && !e.qualified) {
+            if (builtin) {
+                chosen = handler(&call_builtin);
+            } else {
+                switch (e.args.size()) {
+                case 0: chosen = handler(&call_user<0>); break;
+                case 1: chosen = handler(&call_user<1>); break;
+                case 2: chosen = handler(&call_user<2>); break;
+                case 3: chosen = handler(&call_user<3>); break;
+                default: break;
+                }
+            }
+        }
+        break;
+    }
+    case ExprKind::Array:
+        for (const ExprPtr& element : static_cast<const ArrayExpr&>(expr).elements)
+            resolve_expr(*element);
+        chosen = handler(&array_literal);
+        break;
+    case ExprKind::Dict: {
+        auto& e = static_cast<const DictExpr&>(expr);
+        for (const auto& entry : e.entries)
+            resolve_expr(*entry.second);
+        if (!e.keys.get()) {
+            e.keys.set(new std::vector<DictKey>(intern_keys(e.entries)),
+                       [](void* p) { delete static_cast<std::vector<DictKey>*>(p); });
+        }
+        chosen = handler(&dict_literal);
+        break;
+    }
+    case ExprKind::Index: {
+        auto& e = static_cast<const IndexExpr&>(expr);
+        resolve_expr(*e.object);
+        resolve_expr(*e.index);
+        // d["k"], d.k, a[0] and a[j] on a name read a stored value and run
+        // no code.
+        if (e.object->kind == ExprKind::Identifier &&
+            (e.index->kind == ExprKind::String || e.index->kind == ExprKind::Number ||
+             e.index->kind == ExprKind::Identifier))
+            flags = kNumeric;
+        chosen = flags && fast ? handler(&index_numeric) : handler(&index_general);
+        break;
+    }
+    case ExprKind::Range: {
+        auto& e = static_cast<const RangeExpr&>(expr);
+        resolve_expr(*e.start);
+        resolve_expr(*e.end);
+        chosen = handler(&range_general);
+        break;
+    }
+    }
+    expr.flags = flags;
+    expr.handler = chosen;
+    expr.number_handler = number_handler_for(expr);
+}
+
+void Interpreter::resolve_stmt(const Stmt& stmt) {
+    const bool fast = fast_paths_;
+    NodeHandler chosen = nullptr;
+    switch (stmt.kind) {
+    case StmtKind::Let:
+    case StmtKind::Assign:
+    case StmtKind::CompoundAssign: {
+        auto& s = static_cast<const AssignStmt&>(stmt);
+        resolve_expr(*s.value);
+        const Expr& value = *s.value;
+        uint32_t flags = 0;
+        if ((value.kind == ExprKind::BinaryOp || value.kind == ExprKind::Call) &&
+            is_numeric_candidate(value))
+            flags |= kNumericValue;
+        if (is_numeric_candidate(value)) flags |= kNumericOperand;
+        s.flags = flags;
+        s.bound = releasing_operation(s);
+        if (stmt.kind == StmtKind::CompoundAssign) {
+            chosen = fast ? handler(&compound_numeric) : handler(&compound_general);
+            if (fast && (flags & kNumericOperand)) {
+                switch (s.binary_op) {
+                case TokenKind::Plus: chosen = handler(&compound_number<TokenKind::Plus>); break;
+                case TokenKind::Minus: chosen = handler(&compound_number<TokenKind::Minus>); break;
+                case TokenKind::Star: chosen = handler(&compound_number<TokenKind::Star>); break;
+                case TokenKind::Slash: chosen = handler(&compound_number<TokenKind::Slash>); break;
+                default: break;
+                }
+            }
+        } else
+            chosen = fast && (flags & kNumericValue) ? handler(&assign_numeric)
+                                                     : handler(&assign_general);
+        break;
+    }
+    case StmtKind::Function: {
+        auto& s = static_cast<const FunctionStmt&>(stmt);
+        resolve_block(s.function->body);
+        if (!s.value.get()) {
+            // One function value per definition; each run of the statement
+            // binds another reference to it.
+            s.value.set(new Value(Value::function(new FunctionBody(s.function))),
+                        [](void* p) { delete static_cast<Value*>(p); });
+        }
+        chosen = handler(&function_definition);
+        break;
+    }
+    case StmtKind::If: {
+        auto& s = static_cast<const IfStmt&>(stmt);
+        resolve_expr(*s.condition);
+        resolve_block(s.then_body);
+        if (s.else_body) resolve_block(*s.else_body);
+        chosen = handler(&if_statement);
+        break;
+    }
+    case StmtKind::While: {
+        auto& s = static_cast<const WhileStmt&>(stmt);
+        resolve_expr(*s.condition);
+        resolve_block(s.body);
+        chosen = handler(&while_statement);
+        break;
+    }
+    case StmtKind::For: {
+        auto& s = static_cast<const ForStmt&>(stmt);
+        resolve_expr(*s.iter);
+        resolve_block(s.body);
+        chosen =
+            fast && s.iter->kind == ExprKind::Range ? handler(&for_range) : handler(&for_general);
+        break;
+    }
+    case StmtKind::Match: {
+        auto& s = static_cast<const MatchStmt&>(stmt);
+        resolve_expr(*s.expr);
+        for (const MatchArm& arm : s.arms) {
+            if (arm.pattern) resolve_expr(*arm.pattern);
+            resolve_block(arm.body);
+        }
+        chosen = handler(&match_statement);
+        break;
+    }
+    case StmtKind::Try: {
+        auto& s = static_cast<const TryStmt&>(stmt);
+        resolve_block(s.body);
+        resolve_block(s.catch_body);
+        chosen = handler(&try_statement);
+        break;
+    }
+    case StmtKind::Return: {
+        auto& s = static_cast<const ReturnStmt&>(stmt);
+        if (s.value) resolve_expr(*s.value);
+        chosen = handler(&return_statement);
+        break;
+    }
+    case StmtKind::Break: chosen = handler(&break_statement); break;
+    case StmtKind::Continue: chosen = handler(&continue_statement); break;
+    case StmtKind::Global: chosen = handler(&global_statement); break;
+    case StmtKind::Use: chosen = handler(&use_statement); break;
+    case StmtKind::Expr:
+        resolve_expr(*static_cast<const ExprStmt&>(stmt).expr);
+        chosen = handler(&expression_statement);
+        break;
+    }
+    stmt.handler = chosen;
+}
+
+} // namespace drevel
