@@ -87,11 +87,8 @@ template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e)
     } release{args};
     if (const Value* found = in.user_function(call, N)) {
         // Held while it runs: the body may rebind its name.
-        FunctionBody* body = found->function_ref();
-        ++body->refs;
-        Value result = in.run_function(*body, args, N);
-        if (--body->refs == 0) delete body;
-        return result;
+        FunctionHold held(found->function_ref());
+        return in.run_function(held.body(), args, N);
     }
     return in.call_plain(call, args, N);
 }

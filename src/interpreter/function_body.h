@@ -22,4 +22,20 @@ struct FunctionBody : HeapObject {
     const uint32_t arity;
 };
 
+// One more reference to a function body for as long as the holder lives, so
+// that a release cannot be forgotten on any way out.
+class FunctionHold {
+  public:
+    explicit FunctionHold(FunctionBody* body) noexcept : body_(body) { ++body_->refs; }
+    ~FunctionHold() {
+        if (--body_->refs == 0) delete body_;
+    }
+    FunctionHold(const FunctionHold&) = delete;
+    FunctionHold& operator=(const FunctionHold&) = delete;
+    const FunctionBody& body() const noexcept { return *body_; }
+
+  private:
+    FunctionBody* body_;
+};
+
 } // namespace drevel

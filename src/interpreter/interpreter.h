@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -157,6 +158,14 @@ class Interpreter {
     // Each node runs by the handler its resolving chose.
     void execute_statement(const Stmt& stmt) {
         reinterpret_cast<StmtHandler>(stmt.handler)(*this, stmt);
+    }
+    // One statement of a program's top level (the pipeline, the REPL, a
+    // module). Running a tree that was never resolved is a broken invariant:
+    // refused here, once per top-level statement, instead of at every node.
+    void run_top_level(const Stmt& stmt) {
+        if (!stmt.handler) [[unlikely]]
+            throw std::logic_error("a statement ran before its tree was resolved");
+        execute_statement(stmt);
     }
     void execute_block(const Block& block);
     Value evaluate(const Expr& expr) {

@@ -89,7 +89,7 @@ Exports Interpreter::import_module(const std::string& name) {
     if (extra_debug) debug_log("Parsed " + std::to_string(parsed.program.size()) + " statements");
     module->resolve(parsed.program);
     for (const StmtPtr& stmt : parsed.program)
-        module->execute_statement(*stmt);
+        module->run_top_level(*stmt);
     auto exports = std::make_shared<ExportMap>(module->globals());
     if (extra_debug) {
         for (const auto& [export_name, value] : *exports) {

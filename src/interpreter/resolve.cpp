@@ -5,6 +5,7 @@
 
 #include "interpreter/builtins/registry.h"
 #include "interpreter/interpreter.h"
+#include "parser/operators.h"
 
 namespace drevel {
 
@@ -12,15 +13,6 @@ namespace {
 
 template <typename Handler> NodeHandler handler(Handler h) {
     return reinterpret_cast<NodeHandler>(h);
-}
-
-bool is_arithmetic(TokenKind op) {
-    return op == TokenKind::Plus || op == TokenKind::Minus || op == TokenKind::Star ||
-           op == TokenKind::Slash || op == TokenKind::Percent || op == TokenKind::Power;
-}
-bool is_comparison(TokenKind op) {
-    return op == TokenKind::Less || op == TokenKind::Greater || op == TokenKind::LessEqual ||
-           op == TokenKind::GreaterEqual || op == TokenKind::Equal || op == TokenKind::NotEqual;
 }
 
 bool is_identifier(const Expr* e, Symbol symbol) {
@@ -104,12 +96,12 @@ void Interpreter::resolve_expr(const Expr& expr) {
         auto& e = static_cast<const BinaryOpExpr&>(expr);
         resolve_expr(*e.left);
         resolve_expr(*e.right);
-        bool numeric = (is_arithmetic(e.op) || is_comparison(e.op)) &&
+        bool numeric = (is_arithmetic_operator(e.op) || is_comparison_operator(e.op)) &&
                        is_numeric_candidate(*e.left) && is_numeric_candidate(*e.right);
         // Only arithmetic can stand inside other arithmetic.
-        if (numeric && is_arithmetic(e.op)) flags = kNumeric;
+        if (numeric && is_arithmetic_operator(e.op)) flags = kNumeric;
         if (numeric) flags |= kNumericRule;
-        if (numeric && fast && is_comparison(e.op)) flags |= kNumericTruth;
+        if (numeric && fast && is_comparison_operator(e.op)) flags |= kNumericTruth;
         chosen = numeric && fast ? handler(&binary_numeric) : handler(&binary_general);
         break;
     }

@@ -1,5 +1,6 @@
 #include "lexer/lexer.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -16,6 +17,26 @@ bool is_ascii_digit(char32_t c) {
 bool is_ascii_letter(char32_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+
+// The symbols of the token list by their first byte, longest first, so the
+// lexer spells each symbol exactly as the list does.
+class SymbolStarts {
+  public:
+    SymbolStarts() {
+        for (const Spelling& symbol : symbol_spellings()) {
+            auto& row = rows_[uint8_t(symbol.text[0])];
+            row.push_back(symbol);
+            std::stable_sort(row.begin(), row.end(), [](const Spelling& a, const Spelling& b) {
+                return a.text.size() > b.text.size();
+            });
+        }
+    }
+    std::span<const Spelling> operator[](char32_t first) const { return rows_[first]; }
+
+  private:
+    std::array<std::vector<Spelling>, 128> rows_;
+};
+const SymbolStarts kSymbolStarts;
 
 class Lexer {
   public:
@@ -34,53 +55,12 @@ class Lexer {
             case '\t':
             case '\n':
             case '\r': break;
-            case '(': emit(tokens, TokenKind::LParen); break;
-            case ')': emit(tokens, TokenKind::RParen); break;
-            case '{': emit(tokens, TokenKind::LBrace); break;
-            case '}': emit(tokens, TokenKind::RBrace); break;
-            case '[': emit(tokens, TokenKind::LBracket); break;
-            case ']': emit(tokens, TokenKind::RBracket); break;
-            case ',': emit(tokens, TokenKind::Comma); break;
-            case ':': emit(tokens, TokenKind::Colon); break;
-            case ';': emit(tokens, TokenKind::Semicolon); break;
-            case '%': emit(tokens, TokenKind::Percent); break;
-            case '?': emit(tokens, TokenKind::Question); break;
-            case '.': emit(tokens, TokenKind::Dot); break;
-            case '!': emit(tokens, take('=') ? TokenKind::NotEqual : TokenKind::Not); break;
-            case '=':
-                if (take('>'))
-                    emit(tokens, TokenKind::FatArrow);
-                else if (take('='))
-                    emit(tokens, TokenKind::Equal);
-                else
-                    emit(tokens, TokenKind::Assign);
-                break;
-            case '<': emit(tokens, take('=') ? TokenKind::LessEqual : TokenKind::Less); break;
-            case '>': emit(tokens, take('=') ? TokenKind::GreaterEqual : TokenKind::Greater); break;
-            case '+': emit(tokens, take('=') ? TokenKind::PlusAssign : TokenKind::Plus); break;
-            case '-':
-                if (take('='))
-                    emit(tokens, TokenKind::MinusAssign);
-                else if (take('>'))
-                    emit(tokens, TokenKind::Arrow);
-                else
-                    emit(tokens, TokenKind::Minus);
-                break;
-            case '*':
-                if (take('='))
-                    emit(tokens, TokenKind::StarAssign);
-                else if (take('*'))
-                    emit(tokens, TokenKind::Power);
-                else
-                    emit(tokens, TokenKind::Star);
-                break;
             case '/':
+                // "/*" opens a comment; every other symbol comes from the table.
                 if (take('*'))
                     skip_block_comment();
-                else if (take('='))
-                    emit(tokens, TokenKind::SlashAssign);
                 else
-                    emit(tokens, TokenKind::Slash);
+                    emit_symbol(tokens, start);
                 break;
             case '#': skip_line_comment(); break;
             case '"': lex_string(tokens); break;
@@ -89,6 +69,8 @@ class Lexer {
                     lex_number(tokens, start);
                 else if (is_ascii_letter(c) || c == '_')
                     lex_name(tokens, start);
+                else if (c < 0x80 && !kSymbolStarts[c].empty())
+                    emit_symbol(tokens, start);
                 else if (map_) // anything else is dropped and separates tokens
                     note_dropped(start);
                 break;
@@ -107,6 +89,17 @@ class Lexer {
     }
 
   private:
+    // The longest symbol spelled at start, whose first byte is already taken.
+    void emit_symbol(TokenList& tokens, size_t start) {
+        for (const Spelling& symbol : kSymbolStarts[uint8_t(source_[start])]) {
+            if (source_.compare(start, symbol.text.size(), symbol.text) == 0) {
+                pos_ = start + symbol.text.size();
+                emit(tokens, symbol.kind);
+                return;
+            }
+        }
+    }
+
     void note_dropped(size_t start) {
         auto& dropped = map_->dropped;
         if (!dropped.empty() && dropped.back().offset + dropped.back().length == start) {

@@ -112,7 +112,7 @@ void run_program(Interpreter& interpreter, const Block& program) {
         return;
     }
     for (const StmtPtr& stmt : program) {
-        interpreter.execute_statement(*stmt);
+        interpreter.run_top_level(*stmt);
         if (interpreter.has_return_value()) break;
     }
 }

@@ -1,17 +1,13 @@
 #include "parser/ast.h"
 
 #include "lexer/debug_text.h"
+#include "parser/operators.h"
 
 namespace drevel {
 
 AssignStmt::AssignStmt(StmtKind k, std::string n, TokenKind o, ExprPtr v)
     : Stmt(k), name(std::move(n)), symbol(intern(name)), op(o), value(std::move(v)) {
-    if (k == StmtKind::CompoundAssign) {
-        binary_op = op == TokenKind::MinusAssign   ? TokenKind::Minus
-                    : op == TokenKind::StarAssign  ? TokenKind::Star
-                    : op == TokenKind::SlashAssign ? TokenKind::Slash
-                                                   : TokenKind::Plus;
-    }
+    if (k == StmtKind::CompoundAssign) binary_op = compound_operator(op);
 }
 
 CallExpr::CallExpr(std::string n, std::vector<ExprPtr> a)

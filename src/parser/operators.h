@@ -42,11 +42,29 @@ constexpr int binary_level(TokenKind kind) {
     return -1;
 }
 
+// The binary operator a compound assignment token applies ("+=" gives
+// Plus), EOF_ for any other token.
+constexpr TokenKind compound_operator(TokenKind kind) {
+    if (kind == TokenKind::EOF_) return TokenKind::EOF_;
+    for (const BinaryOperator& op : kBinaryOperators)
+        if (op.compound == kind) return op.kind;
+    return TokenKind::EOF_;
+}
+
 // True for the compound assignment tokens ("+=", ...).
 constexpr bool is_compound_assignment(TokenKind kind) {
-    for (const BinaryOperator& op : kBinaryOperators)
-        if (op.compound == kind && kind != TokenKind::EOF_) return true;
-    return false;
+    return compound_operator(kind) != TokenKind::EOF_;
+}
+
+// Arithmetic operators yield numbers from numbers; comparisons yield a truth
+// value. The precedence levels tell them apart.
+constexpr bool is_arithmetic_operator(TokenKind kind) {
+    int level = binary_level(kind);
+    return level == kTerm || level == kFactor || level == kPower;
+}
+constexpr bool is_comparison_operator(TokenKind kind) {
+    int level = binary_level(kind);
+    return level == kEquality || level == kComparison;
 }
 
 } // namespace drevel

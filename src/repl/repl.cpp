@@ -92,7 +92,7 @@ void run_repl() {
         interpreter.resolve(parsed.program);
         for (const StmtPtr& stmt : parsed.program) {
             if (interrupt_requested) break;
-            interpreter.execute_statement(*stmt);
+            interpreter.run_top_level(*stmt);
         }
         // A top-level return has no call to take its value; left pending it
         // would cut short and be returned by the next input's first call.
