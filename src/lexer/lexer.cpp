@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "lexer/unicode.h"
 
@@ -19,22 +20,31 @@ bool is_ascii_letter(char32_t c) {
 }
 
 // The symbols of the token list by their first byte, longest first, so the
-// lexer spells each symbol exactly as the list does.
+// lexer spells each symbol exactly as the list does. No symbol is longer
+// than two bytes, and no byte starts more than three of them.
 class SymbolStarts {
   public:
+    struct Row {
+        uint8_t count = 0;
+        Spelling longest_first[3];
+    };
     SymbolStarts() {
         for (const Spelling& symbol : symbol_spellings()) {
-            auto& row = rows_[uint8_t(symbol.text[0])];
-            row.push_back(symbol);
-            std::stable_sort(row.begin(), row.end(), [](const Spelling& a, const Spelling& b) {
-                return a.text.size() > b.text.size();
-            });
+            if (symbol.text.empty() || symbol.text.size() > 2 || uint8_t(symbol.text[0]) >= 0x80)
+                throw std::logic_error("a symbol the lexer cannot spell");
+            Row& row = rows_[uint8_t(symbol.text[0])];
+            if (row.count == std::size(row.longest_first))
+                throw std::logic_error("too many symbols share a first byte");
+            row.longest_first[row.count++] = symbol;
+            std::stable_sort(
+                row.longest_first, row.longest_first + row.count,
+                [](const Spelling& x, const Spelling& y) { return x.text.size() > y.text.size(); });
         }
     }
-    std::span<const Spelling> operator[](char32_t first) const { return rows_[first]; }
+    const Row& operator[](char32_t first) const { return rows_[first]; }
 
   private:
-    std::array<std::vector<Spelling>, 128> rows_;
+    std::array<Row, 128> rows_;
 };
 const SymbolStarts kSymbolStarts;
 
@@ -47,33 +57,38 @@ class Lexer {
         tokens.reserve(source_.size() / 3 + 1);
         while (true) {
             if (at_end()) break;
-            char32_t c = peek();
             size_t start = pos_;
-            advance();
-            switch (c) {
-            case ' ':
-            case '\t':
-            case '\n':
-            case '\r': break;
-            case '/':
-                // "/*" opens a comment; every other symbol comes from the table.
-                if (take('*'))
-                    skip_block_comment();
-                else
-                    emit_symbol(tokens, start);
-                break;
-            case '#': skip_line_comment(); break;
-            case '"': lex_string(tokens); break;
-            default:
-                if (is_ascii_digit(c))
-                    lex_number(tokens, start);
-                else if (is_ascii_letter(c) || c == '_')
-                    lex_name(tokens, start);
-                else if (c < 0x80 && !kSymbolStarts[c].empty())
-                    emit_symbol(tokens, start);
-                else if (map_) // anything else is dropped and separates tokens
-                    note_dropped(start);
-                break;
+            char32_t c = uint8_t(source_[pos_]);
+            if (c < 0x80)
+                ++pos_;
+            else
+                c = next_code_point(source_, pos_);
+            if (c < 0x80 && c != '/' && kSymbolStarts[c].count) {
+                emit_symbol(tokens, start);
+            } else {
+                switch (c) {
+                case ' ':
+                case '\t':
+                case '\n':
+                case '\r': break;
+                case '/':
+                    // "/*" opens a comment; every other symbol comes from the table.
+                    if (take('*'))
+                        skip_block_comment();
+                    else
+                        emit_symbol(tokens, start);
+                    break;
+                case '#': skip_line_comment(); break;
+                case '"': lex_string(tokens); break;
+                default:
+                    if (is_ascii_digit(c))
+                        lex_number(tokens, start);
+                    else if (is_ascii_letter(c) || c == '_')
+                        lex_name(tokens, start);
+                    else if (map_) // anything else is dropped and separates tokens
+                        note_dropped(start);
+                    break;
+                }
             }
             if (map_ && tokens.size() > map_->token_offsets.size()) {
                 map_->token_offsets.push_back(uint32_t(start));
@@ -91,8 +106,10 @@ class Lexer {
   private:
     // The longest symbol spelled at start, whose first byte is already taken.
     void emit_symbol(TokenList& tokens, size_t start) {
-        for (const Spelling& symbol : kSymbolStarts[uint8_t(source_[start])]) {
-            if (source_.compare(start, symbol.text.size(), symbol.text) == 0) {
+        const SymbolStarts::Row& row = kSymbolStarts[uint8_t(source_[start])];
+        for (uint8_t i = 0; i < row.count; ++i) {
+            const Spelling& symbol = row.longest_first[i];
+            if (symbol.text.size() == 1 || (!at_end() && source_[pos_] == symbol.text[1])) {
                 pos_ = start + symbol.text.size();
                 emit(tokens, symbol.kind);
                 return;
@@ -110,11 +127,6 @@ class Lexer {
     }
 
     bool at_end() const { return pos_ >= source_.size(); }
-    char32_t peek() const {
-        size_t p = pos_;
-        return next_code_point(source_, p);
-    }
-    void advance() { next_code_point(source_, pos_); }
     bool take(char expected) {
         if (!at_end() && source_[pos_] == expected) {
             ++pos_;
