@@ -1,5 +1,6 @@
 """Helpers shared by the integration tests that watch a drevel process."""
 import os
+import socket
 
 
 def is_sanitized(binary):
@@ -17,3 +18,17 @@ def resident_kb(pid):
         with open("/proc/%d/stat" % pid) as f:
             raise RuntimeError("no resident memory for %d: %s" % (pid, f.read()))
     return pages * (os.sysconf("SC_PAGE_SIZE") // 1024)
+
+
+def free_port():
+    """A TCP port on 127.0.0.1 that nothing listens on right now."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def http_page(content):
+    """The exact bytes the server answers for a page with this content."""
+    body = content.encode()
+    return (b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+            + str(len(body)).encode() + b"\r\n\r\n" + body)

@@ -17,11 +17,12 @@ import json
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import time
+
+from process_support import free_port
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EXAMPLES = os.path.join(ROOT, "examples")
@@ -39,12 +40,6 @@ def programs():
         elif os.path.isdir(path) and os.path.isfile(os.path.join(path, "main.dv")):
             found.append(os.path.join(path, "main.dv"))
     return found
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def curl(url):

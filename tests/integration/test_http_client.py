@@ -15,6 +15,8 @@ import tempfile
 import threading
 import unittest
 
+from process_support import free_port
+
 DREVEL = None
 ALARM_SECONDS = 120
 
@@ -26,12 +28,6 @@ ANSWERS = {
     b"/nothing": b"",
 }
 ERROR = "\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m Error in expression: "
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class RecordingServer(threading.Thread):

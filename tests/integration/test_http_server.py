@@ -18,6 +18,8 @@ import tempfile
 import time
 import unittest
 
+from process_support import free_port, http_page as page
+
 DREVEL = None
 ALARM_SECONDS = 240
 
@@ -40,18 +42,6 @@ PAGES = """
     }
     http.page("/big", big);
 """.replace("BIG", str(BIG_PAGE_BYTES))
-
-
-def page(content):
-    body = content.encode()
-    return (b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-            + str(len(body)).encode() + b"\r\n\r\n" + body)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class Server:

@@ -15,6 +15,8 @@ import tempfile
 import threading
 import time
 
+from process_support import free_port
+
 DREVEL = os.path.abspath(sys.argv[1])
 TIMEOUT = 60
 FORMAT = "Module format must be 'author/module' or 'author.module'"
@@ -57,12 +59,6 @@ def installed(qualified):
 def mask_seconds(text):
     """Progress lines carry seconds with two decimals; replace them by T."""
     return re.sub(r"\(\d+\.\d\ds\)", "(T)", text)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class Registry:

@@ -24,7 +24,7 @@ import tempfile
 import threading
 import time
 
-from process_support import is_sanitized, resident_kb
+from process_support import free_port, http_page as page, is_sanitized, resident_kb
 
 DREVEL = None
 ALARM_SECONDS = 540
@@ -43,18 +43,6 @@ def figure(name, value):
     print("FIGURE %s %s" % (name, value), flush=True)
 
 
-def page(content):
-    body = content.encode()
-    return (b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-            + str(len(body)).encode() + b"\r\n\r\n" + body)
-
-
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class Server:
