@@ -1,5 +1,6 @@
 #include "building/module_yaml.h"
 
+#include "building/path_text.h"
 #include "lexer/unicode.h"
 
 namespace drevel {
@@ -52,14 +53,7 @@ bool is_safe_module_file_name(std::string_view name) {
     for (unsigned char c : name) {
         if (c < 0x20 || c == 0x7f) return false;
     }
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t slash = name.find('/', start);
-        if (slash == std::string_view::npos) slash = name.size();
-        if (name.substr(start, slash - start) == "..") return false;
-        start = slash + 1;
-    }
-    return true;
+    return !has_parent_component(name);
 }
 
 } // namespace drevel

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "building/path_text.h"
 #include "building/progress.h"
 #include "interpreter/output.h"
 #include "interpreter/source_file.h"
@@ -123,19 +124,6 @@ std::optional<std::string> own_executable(int& error) {
     return path;
 }
 
-// An output name with a ".." component would put the program outside the
-// build directory.
-bool leaves_build_dir(std::string_view output) {
-    size_t start = 0;
-    while (start <= output.size()) {
-        size_t slash = output.find('/', start);
-        if (slash == std::string_view::npos) slash = output.size();
-        if (output.substr(start, slash - start) == "..") return true;
-        start = slash + 1;
-    }
-    return false;
-}
-
 } // namespace
 
 std::optional<std::string> build_standalone(const std::string& file, const std::string& output) {
@@ -177,7 +165,8 @@ std::optional<std::string> build_standalone(const std::string& file, const std::
     // Folders in the output name (examples/snake) are made below the build
     // directory.
     const std::string destination = std::string(build_dir) + "/" + output;
-    if (leaves_build_dir(output)) return failure("Failed to copy final binary", EINVAL);
+    // A ".." component would put the program outside the build directory.
+    if (has_parent_component(output)) return failure("Failed to copy final binary", EINVAL);
     fs::create_directories(fs::path(destination).parent_path(), fs_error);
     if (fs_error) return failure("Failed to create build directory", fs_error.value());
     if (rename(scratch_binary, destination.c_str()) != 0) {
