@@ -195,7 +195,7 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
     uint32_t scope = push_scope();
     size_t bound = std::min(count, size_t(body.arity));
     for (size_t i = 0; i < bound; ++i)
-        bind_parameter(body.param_symbols[i], std::move(args[i]));
+        bind_parameter(body.param_symbols[i], args[i]);
     execute_block(body.body);
     Value result = (pending_ & kReturn) ? take_return_value() : Value();
     pop_scope(scope);

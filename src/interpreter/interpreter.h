@@ -134,17 +134,17 @@ class Interpreter {
     // pop_scope takes back to drop them.
     uint32_t push_scope() {
         ++depth_;
-        return uint32_t(hidden_.size());
+        return hidden_count_;
     }
     void pop_scope(uint32_t start) {
-        auto first = hidden_.begin() + start;
-        for (auto it = hidden_.end(); it != first;) {
+        HiddenBinding* first = hidden_.data() + start;
+        for (HiddenBinding* it = hidden_.data() + hidden_count_; it != first;) {
             --it;
             Slot& s = slots_[it->symbol];
-            s.local = std::move(it->value);
+            s.local.replace_with(it->value);
             s.local_depth = it->depth;
         }
-        hidden_.erase(first, hidden_.end());
+        hidden_count_ = start; // the records own nothing now
         --depth_;
     }
     // The top-level names and their values.
@@ -240,17 +240,22 @@ class Interpreter {
         bool declared_global = false;
         Value global;
     };
-    // A binding a newer scope hid, given back when that scope closes.
+    // A binding a newer scope hid, given back when that scope closes. The
+    // record owns the hidden value's words until then.
     struct HiddenBinding {
-        HiddenBinding(Value&& v, Symbol s, uint32_t d) : value(std::move(v)), symbol(s), depth(d) {}
-        Value value;
+        Value::Words value;
         Symbol symbol;
         uint32_t depth;
     };
     // A new local binding in the current scope, hiding the name's binding.
-    void bind_local(Slot& s, Symbol name, Value&& value) {
-        hidden_.emplace_back(std::move(s.local), name, s.local_depth);
-        s.local = std::move(value);
+    // Both values are relocated word by word: the hidden one into its
+    // record, the new one into the cell, leaving `value` empty.
+    void bind_local(Slot& s, Symbol name, Value& value) {
+        if (hidden_count_ == hidden_.size()) [[unlikely]]
+            grow_hidden();
+        hidden_[hidden_count_++] = HiddenBinding{s.local.words(), name, s.local_depth};
+        s.local.adopt(value.words());
+        value.forget();
         s.local_depth = depth_;
     }
 
@@ -270,10 +275,15 @@ class Interpreter {
     }
     // set_variable for a parameter of the scope just opened: usually a new
     // local binding.
-    void bind_parameter(Symbol name, Value&& value) {
+    // The argument is relocated out of `value`, which is left empty.
+    void bind_parameter(Symbol name, Value& value) {
         Slot& s = slot(name);
-        if (!s.declared_global && s.local_depth != depth_)
-            return bind_local(s, name, std::move(value));
+        if (!s.declared_global && s.local_depth != depth_) [[likely]]
+            return bind_local(s, name, value);
+        rebind_parameter(name, value);
+    }
+    // A parameter named like an earlier one, or declared global.
+    [[gnu::noinline]] void rebind_parameter(Symbol name, Value& value) {
         set_variable(name, std::move(value));
     }
     // set_variable when a new binding is made or the name is global.
@@ -401,8 +411,12 @@ class Interpreter {
 
     std::vector<Slot> slots_;
     uint32_t slot_count_ = 0;
-    std::vector<HiddenBinding> hidden_; // by open scopes, in the order they were hidden
-    uint32_t depth_ = 0;                // open scopes
+    // By open scopes, in the order they were hidden: the first hidden_count_
+    // records of a buffer that only grows.
+    std::vector<HiddenBinding> hidden_;
+    uint32_t hidden_count_ = 0;
+    [[gnu::noinline, gnu::cold]] void grow_hidden() { hidden_.resize(hidden_.size() * 2 + 64); }
+    uint32_t depth_ = 0; // open scopes
 
     std::unordered_map<std::string, Exports> modules_;
     std::unordered_map<std::string, Exports> module_cache_;
