@@ -297,6 +297,16 @@ class Interpreter {
         return nullptr;
     }
 
+    // The binding a read of the name finds when a write replaces that same
+    // binding; nullptr otherwise.
+    Value* binding_read_and_written(Symbol name) {
+        if (name >= slot_count_) return nullptr;
+        Slot& s = slots_[name];
+        if (s.local_depth)
+            return s.local_depth == depth_ && !s.declared_global ? &s.local : nullptr;
+        return s.has_global && (s.declared_global || depth_ == 0) ? &s.global : nullptr;
+    }
+
     // Statements.
     void execute_assign(const AssignStmt& stmt);
     void finish_compound(const AssignStmt& stmt, Value current, Value operand);
