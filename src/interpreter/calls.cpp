@@ -99,6 +99,9 @@ template Value Interpreter::call_user<0>(Interpreter&, const Expr&);
 template Value Interpreter::call_user<1>(Interpreter&, const Expr&);
 template Value Interpreter::call_user<2>(Interpreter&, const Expr&);
 template Value Interpreter::call_user<3>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<4>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<5>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<6>(Interpreter&, const Expr&);
 
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);

@@ -140,6 +140,9 @@ void Interpreter::resolve_expr(const Expr& expr) {
                 case 1: chosen = handler(&call_user<1>); break;
                 case 2: chosen = handler(&call_user<2>); break;
                 case 3: chosen = handler(&call_user<3>); break;
+                case 4: chosen = handler(&call_user<4>); break;
+                case 5: chosen = handler(&call_user<5>); break;
+                case 6: chosen = handler(&call_user<6>); break;
                 default: break;
                 }
             }
