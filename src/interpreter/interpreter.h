@@ -82,6 +82,12 @@ inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
     return *static_cast<const std::vector<DictKey>*>(expr.keys.get());
 }
 
+// The operators whose Number and Float rows run in machine numbers.
+#define DREVEL_NUMBER_OPERATORS(X)                                                                 \
+    X(Plus)                                                                                        \
+    X(Minus) X(Star) X(Slash) X(Percent) X(Power) X(Less) X(Greater) X(LessEqual) X(GreaterEqual)  \
+        X(Equal) X(NotEqual)
+
 // An Error value ends the evaluation that read it: it is the result, passed
 // on without a new report.
 #define DREVEL_TRY(value)                                                                          \
@@ -203,6 +209,10 @@ class Interpreter {
     static Value identifier_read(Interpreter& in, const Expr& e);
     static Value binary_general(Interpreter& in, const Expr& e);
     static Value binary_numeric(Interpreter& in, const Expr& e);
+    template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
+    // The handler of a binary operation that is not arithmetic over names
+    // and numbers.
+    static NodeHandler binary_handler_for(const BinaryOpExpr& expr, bool fast);
     static Value unary_general(Interpreter& in, const Expr& e);
     static Value array_literal(Interpreter& in, const Expr& e);
     static Value dict_literal(Interpreter& in, const Expr& e);
@@ -386,6 +396,9 @@ class Interpreter {
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
     Value evaluate_binary(const BinaryOpExpr& expr);
+    // The operator table applied to operands already evaluated; a target
+    // released by the assignment around the operation is let go first.
+    Value finish_binary(const BinaryOpExpr& expr, Value left, const Value& right);
     Value evaluate_index(const IndexExpr& expr);
     // The element a[j] or d["k"] names, when the name holds an array and j
     // is a Number in range, or a dict holding the key; nullptr otherwise.

@@ -110,7 +110,7 @@ void Interpreter::resolve_expr(const Expr& expr) {
         if (numeric && is_arithmetic(e.op)) flags = kNumeric;
         if (numeric) flags |= kNumericRule;
         if (numeric && fast && is_comparison(e.op)) flags |= kNumericTruth;
-        chosen = numeric && fast ? handler(&binary_numeric) : handler(&binary_general);
+        chosen = numeric && fast ? handler(&binary_numeric) : binary_handler_for(e, fast);
         break;
     }
     case ExprKind::UnaryOp: {
