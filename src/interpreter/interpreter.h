@@ -83,10 +83,11 @@ inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
 }
 
 // The operators whose Number and Float rows run in machine numbers.
+// clang-format off
 #define DREVEL_NUMBER_OPERATORS(X)                                                                 \
-    X(Plus)                                                                                        \
-    X(Minus) X(Star) X(Slash) X(Percent) X(Power) X(Less) X(Greater) X(LessEqual) X(GreaterEqual)  \
-        X(Equal) X(NotEqual)
+    X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)                                          \
+    X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
+// clang-format on
 
 // An Error value ends the evaluation that read it: it is the result, passed
 // on without a new report.
