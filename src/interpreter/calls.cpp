@@ -96,6 +96,9 @@ template Value Interpreter::call_user<0>(Interpreter&, const Expr&);
 template Value Interpreter::call_user<1>(Interpreter&, const Expr&);
 template Value Interpreter::call_user<2>(Interpreter&, const Expr&);
 template Value Interpreter::call_user<3>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<4>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<5>(Interpreter&, const Expr&);
+template Value Interpreter::call_user<6>(Interpreter&, const Expr&);
 
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
@@ -192,7 +195,7 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
     uint32_t scope = push_scope();
     size_t bound = std::min(count, size_t(body.arity));
     for (size_t i = 0; i < bound; ++i)
-        bind_parameter(body.param_symbols[i], std::move(args[i]));
+        bind_parameter(body.param_symbols[i], args[i]);
     execute_block(body.body);
     Value result = (pending_ & kReturn) ? take_return_value() : Value();
     pop_scope(scope);

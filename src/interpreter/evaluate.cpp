@@ -64,15 +64,18 @@ Value Interpreter::evaluate_binary(const BinaryOpExpr& expr) {
             if (n.kind != Numeric::None) return value_of(n);
         }
     }
+    return finish_binary(expr, &left == &left_value ? std::move(left_value) : left, right);
+}
+
+Value Interpreter::finish_binary(const BinaryOpExpr& expr, Value left, const Value& right) {
     if (releasing_operation_ == &expr) {
-        // The target's binding is let go below; operands read in place from
-        // it must be copies first.
-        Value kept_left = &left == &left_value ? std::move(left_value) : left;
-        Value kept_right = &right == &right_value ? std::move(right_value) : right;
+        // The target's binding is let go below; an operand read in place
+        // from it must be a copy first.
+        Value kept_right = right;
         release_pending_target(expr);
-        return binary_operation(std::move(kept_left), expr.op, kept_right);
+        return binary_operation(std::move(left), expr.op, kept_right);
     }
-    return binary_operation(&left == &left_value ? std::move(left_value) : left, expr.op, right);
+    return binary_operation(std::move(left), expr.op, right);
 }
 
 Value Interpreter::unary_general(Interpreter& in, const Expr& e) {

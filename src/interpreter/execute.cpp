@@ -120,15 +120,13 @@ void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
 // resolved. When the binding read is the one written, it changes in place.
 template <TokenKind Op> void Interpreter::compound_number(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
-    const Value* found = in.find(stmt.symbol);
-    Numeric l = found ? numeric_of(*found) : Numeric{};
-    if (l.kind != Numeric::None) {
-        Numeric r = in.operand_number(*stmt.value);
-        Numeric n = r.kind != Numeric::None ? numeric_row(Op, l, r) : Numeric{};
-        if (n.kind != Numeric::None) {
-            Value* target = in.binding_to_overwrite(stmt.symbol);
-            if (target == found) return store_number(*target, n);
-            return in.set_numeric(stmt.symbol, n);
+    if (Value* target = in.binding_read_and_written(stmt.symbol)) {
+        Numeric l = numeric_of(*target);
+        if (l.kind != Numeric::None) {
+            Numeric r = in.operand_number(*stmt.value);
+            Numeric n = r.kind != Numeric::None ? numeric_row(Op, l, r) : Numeric{};
+            // The binding holds a number, so it owns nothing to release.
+            if (n.kind != Numeric::None) return target->adopt(value_of(n).words());
         }
     }
     compound_numeric(in, s);

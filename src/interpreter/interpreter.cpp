@@ -39,7 +39,11 @@ Interpreter::Interpreter() {
     grow_slots();
 }
 
-Interpreter::~Interpreter() = default;
+Interpreter::~Interpreter() {
+    // Bindings still hidden by scopes a failure left open.
+    for (uint32_t i = 0; i < hidden_count_; ++i)
+        Value::from_words(hidden_[i].value);
+}
 
 Value Interpreter::get_variable(Symbol name) const {
     const Value* v = find(name);
@@ -80,7 +84,7 @@ void Interpreter::bind_variable(Symbol name, Value value) {
         s.local = std::move(value);
         return;
     }
-    bind_local(s, name, std::move(value));
+    bind_local(s, name, value);
 }
 
 void Interpreter::declare_global(Symbol name) {

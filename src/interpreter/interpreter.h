@@ -83,6 +83,13 @@ inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
     return *static_cast<const std::vector<DictKey>*>(expr.keys.get());
 }
 
+// The operators whose Number and Float rows run in machine numbers.
+// clang-format off
+#define DREVEL_NUMBER_OPERATORS(X)                                                                 \
+    X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)                                          \
+    X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
+// clang-format on
+
 // An Error value ends the evaluation that read it: it is the result, passed
 // on without a new report.
 #define DREVEL_TRY(value)                                                                          \
@@ -135,17 +142,17 @@ class Interpreter {
     // pop_scope takes back to drop them.
     uint32_t push_scope() {
         ++depth_;
-        return uint32_t(hidden_.size());
+        return hidden_count_;
     }
     void pop_scope(uint32_t start) {
-        auto first = hidden_.begin() + start;
-        for (auto it = hidden_.end(); it != first;) {
+        HiddenBinding* first = hidden_.data() + start;
+        for (HiddenBinding* it = hidden_.data() + hidden_count_; it != first;) {
             --it;
             Slot& s = slots_[it->symbol];
-            s.local = std::move(it->value);
+            s.local.replace_with(it->value);
             s.local_depth = it->depth;
         }
-        hidden_.erase(first, hidden_.end());
+        hidden_count_ = start; // the records own nothing now
         --depth_;
     }
     // The top-level names and their values.
@@ -212,6 +219,10 @@ class Interpreter {
     static Value identifier_read(Interpreter& in, const Expr& e);
     static Value binary_general(Interpreter& in, const Expr& e);
     static Value binary_numeric(Interpreter& in, const Expr& e);
+    template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
+    // The handler of a binary operation that is not arithmetic over names
+    // and numbers.
+    static NodeHandler binary_handler_for(const BinaryOpExpr& expr, bool fast);
     static Value unary_general(Interpreter& in, const Expr& e);
     static Value array_literal(Interpreter& in, const Expr& e);
     static Value dict_literal(Interpreter& in, const Expr& e);
@@ -249,17 +260,22 @@ class Interpreter {
         bool declared_global = false;
         Value global;
     };
-    // A binding a newer scope hid, given back when that scope closes.
+    // A binding a newer scope hid, given back when that scope closes. The
+    // record owns the hidden value's words until then.
     struct HiddenBinding {
-        HiddenBinding(Value&& v, Symbol s, uint32_t d) : value(std::move(v)), symbol(s), depth(d) {}
-        Value value;
+        Value::Words value;
         Symbol symbol;
         uint32_t depth;
     };
     // A new local binding in the current scope, hiding the name's binding.
-    void bind_local(Slot& s, Symbol name, Value&& value) {
-        hidden_.emplace_back(std::move(s.local), name, s.local_depth);
-        s.local = std::move(value);
+    // Both values are relocated word by word: the hidden one into its
+    // record, the new one into the cell, leaving `value` empty.
+    void bind_local(Slot& s, Symbol name, Value& value) {
+        if (hidden_count_ == hidden_.size()) [[unlikely]]
+            grow_hidden();
+        hidden_[hidden_count_++] = HiddenBinding{s.local.words(), name, s.local_depth};
+        s.local.adopt(value.words());
+        value.forget();
         s.local_depth = depth_;
     }
 
@@ -279,10 +295,15 @@ class Interpreter {
     }
     // set_variable for a parameter of the scope just opened: usually a new
     // local binding.
-    void bind_parameter(Symbol name, Value&& value) {
+    // The argument is relocated out of `value`, which is left empty.
+    void bind_parameter(Symbol name, Value& value) {
         Slot& s = slot(name);
-        if (!s.declared_global && s.local_depth != depth_)
-            return bind_local(s, name, std::move(value));
+        if (!s.declared_global && s.local_depth != depth_) [[likely]]
+            return bind_local(s, name, value);
+        rebind_parameter(name, value);
+    }
+    // A parameter named like an earlier one, or declared global.
+    [[gnu::noinline]] void rebind_parameter(Symbol name, Value& value) {
         set_variable(name, std::move(value));
     }
     // set_variable when a new binding is made or the name is global.
@@ -294,6 +315,16 @@ class Interpreter {
         if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
         if (s.local_depth == depth_) return &s.local;
         return nullptr;
+    }
+
+    // The binding a read of the name finds when a write replaces that same
+    // binding; nullptr otherwise.
+    Value* binding_read_and_written(Symbol name) {
+        if (name >= slot_count_) return nullptr;
+        Slot& s = slots_[name];
+        if (s.local_depth)
+            return s.local_depth == depth_ && !s.declared_global ? &s.local : nullptr;
+        return s.has_global && (s.declared_global || depth_ == 0) ? &s.global : nullptr;
     }
 
     // Statements.
@@ -375,6 +406,9 @@ class Interpreter {
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
     Value evaluate_binary(const BinaryOpExpr& expr);
+    // The operator table applied to operands already evaluated; a target
+    // released by the assignment around the operation is let go first.
+    Value finish_binary(const BinaryOpExpr& expr, Value left, const Value& right);
     Value evaluate_index(const IndexExpr& expr);
     // The element a[j] or d["k"] names, when the name holds an array and j
     // is a Number in range, or a dict holding the key; nullptr otherwise.
@@ -410,8 +444,12 @@ class Interpreter {
 
     std::vector<Slot> slots_;
     uint32_t slot_count_ = 0;
-    std::vector<HiddenBinding> hidden_; // by open scopes, in the order they were hidden
-    uint32_t depth_ = 0;                // open scopes
+    // By open scopes, in the order they were hidden: the first hidden_count_
+    // records of a buffer that only grows.
+    std::vector<HiddenBinding> hidden_;
+    uint32_t hidden_count_ = 0;
+    [[gnu::noinline, gnu::cold]] void grow_hidden() { hidden_.resize(hidden_.size() * 2 + 64); }
+    uint32_t depth_ = 0; // open scopes
 
     std::unordered_map<std::string, Exports> modules_;
     std::unordered_map<std::string, Exports> module_cache_;

@@ -67,18 +67,7 @@ NodeHandler Interpreter::number_handler_for(const Expr& expr) {
         switch (static_cast<const BinaryOpExpr&>(expr).op) {
 #define DREVEL_NUMBER_ROW(op)                                                                      \
     case TokenKind::op: return as_handler(&number_binary<TokenKind::op>);
-            DREVEL_NUMBER_ROW(Plus)
-            DREVEL_NUMBER_ROW(Minus)
-            DREVEL_NUMBER_ROW(Star)
-            DREVEL_NUMBER_ROW(Slash)
-            DREVEL_NUMBER_ROW(Percent)
-            DREVEL_NUMBER_ROW(Power)
-            DREVEL_NUMBER_ROW(Less)
-            DREVEL_NUMBER_ROW(Greater)
-            DREVEL_NUMBER_ROW(LessEqual)
-            DREVEL_NUMBER_ROW(GreaterEqual)
-            DREVEL_NUMBER_ROW(Equal)
-            DREVEL_NUMBER_ROW(NotEqual)
+            DREVEL_NUMBER_OPERATORS(DREVEL_NUMBER_ROW)
 #undef DREVEL_NUMBER_ROW
         default: break;
         }
@@ -120,6 +109,39 @@ Value Interpreter::binary_numeric(Interpreter& in, const Expr& e) {
     Value result = in.evaluate_binary(expr);
     in.numeric_failed_ = false;
     return result;
+}
+
+// An operation whose right operand runs code: both operands are evaluated
+// (the left one first, into a copy, as the general rule reads it), and two
+// numbers meet in the operator's row without a detour through the table.
+template <TokenKind Op> Value Interpreter::binary_values(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const BinaryOpExpr&>(e);
+    Value left = in.evaluate(*expr.left);
+    DREVEL_TRY(left);
+    Value right = in.evaluate(*expr.right);
+    DREVEL_TRY(right);
+    Numeric l = numeric_of(left), r = numeric_of(right);
+    if (l.kind != Numeric::None && r.kind != Numeric::None) {
+        Numeric n = numeric_row(Op, l, r);
+        if (n.kind != Numeric::None) return value_of(n);
+    }
+    return in.finish_binary(expr, std::move(left), right);
+}
+
+NodeHandler Interpreter::binary_handler_for(const BinaryOpExpr& expr, bool fast) {
+    auto as_handler = [](ExprHandler h) { return reinterpret_cast<NodeHandler>(h); };
+    // With the right operand a name or a literal, the general rule reads the
+    // left one in place, which lets a text append grow its buffer.
+    if (fast && !runs_no_code(*expr.right)) {
+        switch (expr.op) {
+#define DREVEL_VALUES_ROW(op)                                                                      \
+    case TokenKind::op: return as_handler(&binary_values<TokenKind::op>);
+            DREVEL_NUMBER_OPERATORS(DREVEL_VALUES_ROW)
+#undef DREVEL_VALUES_ROW
+        default: break;
+        }
+    }
+    return as_handler(&binary_general);
 }
 
 int Interpreter::condition_truth(const Expr& expr, Value& failure) {

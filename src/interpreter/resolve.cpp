@@ -102,7 +102,7 @@ void Interpreter::resolve_expr(const Expr& expr) {
         if (numeric && is_arithmetic_operator(e.op)) flags = kNumeric;
         if (numeric) flags |= kNumericRule;
         if (numeric && fast && is_comparison_operator(e.op)) flags |= kNumericTruth;
-        chosen = numeric && fast ? handler(&binary_numeric) : handler(&binary_general);
+        chosen = numeric && fast ? handler(&binary_numeric) : binary_handler_for(e, fast);
         break;
     }
     case ExprKind::UnaryOp: {
@@ -132,6 +132,9 @@ void Interpreter::resolve_expr(const Expr& expr) {
                 case 1: chosen = handler(&call_user<1>); break;
                 case 2: chosen = handler(&call_user<2>); break;
                 case 3: chosen = handler(&call_user<3>); break;
+                case 4: chosen = handler(&call_user<4>); break;
+                case 5: chosen = handler(&call_user<5>); break;
+                case 6: chosen = handler(&call_user<6>); break;
                 default: break;
                 }
             }
