@@ -230,7 +230,8 @@ class Interpreter {
     static Value index_numeric(Interpreter& in, const Expr& e);
     static Value range_general(Interpreter& in, const Expr& e);
     static Value call_general(Interpreter& in, const Expr& e);
-    static Value call_builtin(Interpreter& in, const Expr& e);
+    static Value call_builtin_any(Interpreter& in, const Expr& e);
+    template <size_t N> static Value call_builtin(Interpreter& in, const Expr& e);
     template <size_t N> static Value call_user(Interpreter& in, const Expr& e);
 
     static void assign_general(Interpreter& in, const Stmt& s);

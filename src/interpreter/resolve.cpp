@@ -125,7 +125,13 @@ void Interpreter::resolve_expr(const Expr& expr) {
         chosen = handler(&call_general);
         if (fast && !extra_debug && !e.qualified) {
             if (builtin) {
-                chosen = handler(&call_builtin);
+                switch (e.args.size()) {
+                case 0: chosen = handler(&call_builtin<0>); break;
+                case 1: chosen = handler(&call_builtin<1>); break;
+                case 2: chosen = handler(&call_builtin<2>); break;
+                case 3: chosen = handler(&call_builtin<3>); break;
+                default: chosen = handler(&call_builtin_any); break;
+                }
             } else {
                 switch (e.args.size()) {
                 case 0: chosen = handler(&call_user<0>); break;
