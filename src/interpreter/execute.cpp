@@ -198,7 +198,7 @@ void Interpreter::run_for(const ForStmt& stmt) {
         const std::vector<Value>& items = iterable.items();
         for (const Value& item : items) {
             if (out_of_steps()) break;
-            set_variable(stmt.symbol, item);
+            copy_to_variable(stmt.symbol, item);
             execute_block(stmt.body);
             if (pending_ & (kReturn | kBreak)) break;
             pending_ &= uint8_t(~kContinue);

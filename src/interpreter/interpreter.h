@@ -124,6 +124,15 @@ class Interpreter {
         }
         bind_variable(name, std::move(value));
     }
+    // set_variable of a value that stays where it is: the binding takes a
+    // copy in place, with no temporary to move through.
+    void copy_to_variable(Symbol name, const Value& value) {
+        if (Value* target = binding_to_overwrite(name)) [[likely]] {
+            *target = value;
+            return;
+        }
+        bind_variable(name, value);
+    }
     // set_variable of a machine number, written into the binding in place.
     void set_numeric(Symbol name, Numeric n) {
         if (Value* target = binding_to_overwrite(name)) return store_number(*target, n);
