@@ -136,6 +136,24 @@ template void Interpreter::compound_number<TokenKind::Minus>(Interpreter&, const
 template void Interpreter::compound_number<TokenKind::Star>(Interpreter&, const Stmt&);
 template void Interpreter::compound_number<TokenKind::Slash>(Interpreter&, const Stmt&);
 
+// a = push(a, n) where n works out as a machine number: the number joins
+// the array in the binding itself, which push would take over and hand
+// back. A shared array is copied first, as push copies it.
+void Interpreter::assign_push_number(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    if (Value* target = in.binding_read_and_written(stmt.symbol)) {
+        if (target->kind() == ValueKind::Array) {
+            auto& call = static_cast<const CallExpr&>(*stmt.value);
+            Numeric n = in.numeric_value(*call.args[1]);
+            if (n.kind != Numeric::None) {
+                target->mutable_items().push_back(value_of(n));
+                return;
+            }
+        }
+    }
+    in.execute_assign(stmt);
+}
+
 // Arithmetic that works out in machine numbers is stored directly.
 void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
