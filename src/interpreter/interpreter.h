@@ -245,7 +245,7 @@ class Interpreter {
 
     static void assign_general(Interpreter& in, const Stmt& s);
     static void assign_numeric(Interpreter& in, const Stmt& s);
-    static void assign_push_number(Interpreter& in, const Stmt& s);
+    static void assign_push(Interpreter& in, const Stmt& s);
     static void compound_general(Interpreter& in, const Stmt& s);
     static void compound_numeric(Interpreter& in, const Stmt& s);
     template <TokenKind Op> static void compound_number(Interpreter& in, const Stmt& s);

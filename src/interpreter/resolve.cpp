@@ -227,8 +227,9 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
                 }
             }
         } else if (const Expr* pushed = fast && !extra_debug ? pushed_onto_itself(s) : nullptr;
-                   pushed && is_numeric_candidate(*pushed)) {
-            chosen = handler(&assign_push_number);
+                   pushed &&
+                   (pushed->kind == ExprKind::Identifier || is_numeric_candidate(*pushed))) {
+            chosen = handler(&assign_push);
         } else {
             chosen = fast && (flags & kNumericValue) ? handler(&assign_numeric)
                                                      : handler(&assign_general);
