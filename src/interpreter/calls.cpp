@@ -50,7 +50,7 @@ Value Interpreter::call_general(Interpreter& in, const Expr& e) {
 }
 
 // A call bound to a builtin when the tree was resolved.
-Value Interpreter::call_builtin(Interpreter& in, const Expr& e) {
+Value Interpreter::call_builtin_any(Interpreter& in, const Expr& e) {
     auto& call = static_cast<const CallExpr&>(e);
     Arguments arguments(call.args.size());
     for (const ExprPtr& arg : call.args) {
@@ -62,35 +62,67 @@ Value Interpreter::call_builtin(Interpreter& in, const Expr& e) {
                        arguments.size(), in.natives_);
 }
 
-// A plain call with N arguments: they are evaluated in order into values on
-// the native stack, then moved into the callee's parameters. Anything but a
-// user function taking N parameters goes the general way.
+// The N arguments of a plain call, evaluated in order into values on the
+// native stack. An Error argument ends the call as its result.
+template <size_t N> class StackArguments {
+  public:
+    StackArguments() = default;
+    StackArguments(const StackArguments&) = delete;
+    StackArguments& operator=(const StackArguments&) = delete;
+    ~StackArguments() {
+        if (filled_)
+            for (size_t i = 0; i < N; ++i)
+                data()[i].~Value();
+    }
+    // False, with the Error in `failure`, when an argument fails.
+    bool fill(Interpreter& in, const CallExpr& call, Value& failure) {
+        Value* args = data();
+        for (size_t i = 0; i < N; ++i) {
+            new (&args[i]) Value(in.evaluate(*call.args[i]));
+            if (args[i].is_error()) [[unlikely]] {
+                failure = std::move(args[i]);
+                for (size_t j = 0; j <= i; ++j)
+                    args[j].~Value();
+                return false;
+            }
+        }
+        filled_ = true;
+        return true;
+    }
+    Value* data() { return reinterpret_cast<Value*>(storage_); }
+
+  private:
+    alignas(Value) unsigned char storage_[N ? N * sizeof(Value) : 1];
+    bool filled_ = false;
+};
+
+// A builtin called with N arguments.
+template <size_t N> Value Interpreter::call_builtin(Interpreter& in, const Expr& e) {
+    auto& call = static_cast<const CallExpr&>(e);
+    StackArguments<N> args;
+    Value failure;
+    if (!args.fill(in, call, failure)) return failure;
+    in.release_pending_target(call);
+    return call_native(*static_cast<const BuiltinEntry*>(call.bound), args.data(), N, in.natives_);
+}
+template Value Interpreter::call_builtin<0>(Interpreter&, const Expr&);
+template Value Interpreter::call_builtin<1>(Interpreter&, const Expr&);
+template Value Interpreter::call_builtin<2>(Interpreter&, const Expr&);
+template Value Interpreter::call_builtin<3>(Interpreter&, const Expr&);
+
+// A plain call with N arguments, moved into the callee's parameters.
+// Anything but a user function taking N parameters goes the general way.
 template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e) {
     auto& call = static_cast<const CallExpr&>(e);
-    alignas(Value) unsigned char storage[N ? N * sizeof(Value) : 1];
-    Value* args = reinterpret_cast<Value*>(storage);
-    for (size_t i = 0; i < N; ++i) {
-        new (&args[i]) Value(in.evaluate(*call.args[i]));
-        if (args[i].is_error()) [[unlikely]] {
-            Value failure = std::move(args[i]);
-            for (size_t j = 0; j <= i; ++j)
-                args[j].~Value();
-            return failure;
-        }
-    }
-    struct Release {
-        Value* args;
-        ~Release() {
-            for (size_t i = 0; i < N; ++i)
-                args[i].~Value();
-        }
-    } release{args};
+    StackArguments<N> args;
+    Value failure;
+    if (!args.fill(in, call, failure)) return failure;
     if (const Value* found = in.user_function(call, N)) {
         // Held while it runs: the body may rebind its name.
         FunctionHold held(found->function_ref());
-        return in.run_function(held.body(), args, N);
+        return in.run_function(held.body(), args.data(), N);
     }
-    return in.call_plain(call, args, N);
+    return in.call_plain(call, args.data(), N);
 }
 template Value Interpreter::call_user<0>(Interpreter&, const Expr&);
 template Value Interpreter::call_user<1>(Interpreter&, const Expr&);

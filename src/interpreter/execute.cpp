@@ -136,6 +136,27 @@ template void Interpreter::compound_number<TokenKind::Minus>(Interpreter&, const
 template void Interpreter::compound_number<TokenKind::Star>(Interpreter&, const Stmt&);
 template void Interpreter::compound_number<TokenKind::Slash>(Interpreter&, const Stmt&);
 
+// a = push(a, v) where v is a number or a bound name: v joins the array in
+// the binding itself, which push would take over and hand back. A shared
+// array is copied first, as push copies it. Anything push would not simply
+// append, and any value that needs evaluating, goes the general way.
+void Interpreter::assign_push(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    Value* target = in.binding_read_and_written(stmt.symbol);
+    if (!target || target->kind() != ValueKind::Array) return in.execute_assign(stmt);
+    const Expr& pushed = *static_cast<const CallExpr&>(*stmt.value).args[1];
+    if (pushed.kind == ExprKind::Identifier) {
+        const Value* found = in.find(static_cast<const IdentifierExpr&>(pushed).symbol);
+        if (!found || found->is_error()) return in.execute_assign(stmt);
+        Value item = *found; // taken before the array may be copied: it can be the array
+        target->mutable_items().push_back(std::move(item));
+        return;
+    }
+    Numeric n = in.numeric_value(pushed);
+    if (n.kind == Numeric::None) return in.execute_assign(stmt);
+    target->mutable_items().push_back(value_of(n));
+}
+
 // Arithmetic that works out in machine numbers is stored directly.
 void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
@@ -198,7 +219,7 @@ void Interpreter::run_for(const ForStmt& stmt) {
         const std::vector<Value>& items = iterable.items();
         for (const Value& item : items) {
             if (out_of_steps()) break;
-            set_variable(stmt.symbol, item);
+            copy_to_variable(stmt.symbol, item);
             execute_block(stmt.body);
             if (pending_ & (kReturn | kBreak)) break;
             pending_ &= uint8_t(~kContinue);

@@ -124,6 +124,15 @@ class Interpreter {
         }
         bind_variable(name, std::move(value));
     }
+    // set_variable of a value that stays where it is: the binding takes a
+    // copy in place, with no temporary to move through.
+    void copy_to_variable(Symbol name, const Value& value) {
+        if (Value* target = binding_to_overwrite(name)) [[likely]] {
+            *target = value;
+            return;
+        }
+        bind_variable(name, value);
+    }
     // set_variable of a machine number, written into the binding in place.
     void set_numeric(Symbol name, Numeric n) {
         if (Value* target = binding_to_overwrite(name)) return store_number(*target, n);
@@ -230,11 +239,13 @@ class Interpreter {
     static Value index_numeric(Interpreter& in, const Expr& e);
     static Value range_general(Interpreter& in, const Expr& e);
     static Value call_general(Interpreter& in, const Expr& e);
-    static Value call_builtin(Interpreter& in, const Expr& e);
+    static Value call_builtin_any(Interpreter& in, const Expr& e);
+    template <size_t N> static Value call_builtin(Interpreter& in, const Expr& e);
     template <size_t N> static Value call_user(Interpreter& in, const Expr& e);
 
     static void assign_general(Interpreter& in, const Stmt& s);
     static void assign_numeric(Interpreter& in, const Stmt& s);
+    static void assign_push(Interpreter& in, const Stmt& s);
     static void compound_general(Interpreter& in, const Stmt& s);
     static void compound_numeric(Interpreter& in, const Stmt& s);
     template <TokenKind Op> static void compound_number(Interpreter& in, const Stmt& s);

@@ -24,6 +24,15 @@ const BuiltinEntry* bound_builtin(const CallExpr& call) {
     return static_cast<const BuiltinEntry*>(call.bound);
 }
 
+// The value appended by a = push(a, v); nullptr for any other statement.
+const Expr* pushed_onto_itself(const AssignStmt& stmt) {
+    if (stmt.kind != StmtKind::Assign || stmt.value->kind != ExprKind::Call) return nullptr;
+    auto& call = static_cast<const CallExpr&>(*stmt.value);
+    const BuiltinEntry* builtin = bound_builtin(call);
+    if (!builtin || builtin->name != "push" || call.args.size() != 2) return nullptr;
+    return is_identifier(call.args[0].get(), stmt.symbol) ? call.args[1].get() : nullptr;
+}
+
 // x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
 // buffer: nothing can read x between its operands and the operation, so the
 // old binding is let go just before that operation runs.
@@ -125,7 +134,13 @@ void Interpreter::resolve_expr(const Expr& expr) {
         chosen = handler(&call_general);
         if (fast && !extra_debug && !e.qualified) {
             if (builtin) {
-                chosen = handler(&call_builtin);
+                switch (e.args.size()) {
+                case 0: chosen = handler(&call_builtin<0>); break;
+                case 1: chosen = handler(&call_builtin<1>); break;
+                case 2: chosen = handler(&call_builtin<2>); break;
+                case 3: chosen = handler(&call_builtin<3>); break;
+                default: chosen = handler(&call_builtin_any); break;
+                }
             } else {
                 switch (e.args.size()) {
                 case 0: chosen = handler(&call_user<0>); break;
@@ -211,9 +226,14 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
                 default: break;
                 }
             }
-        } else
+        } else if (const Expr* pushed = fast && !extra_debug ? pushed_onto_itself(s) : nullptr;
+                   pushed &&
+                   (pushed->kind == ExprKind::Identifier || is_numeric_candidate(*pushed))) {
+            chosen = handler(&assign_push);
+        } else {
             chosen = fast && (flags & kNumericValue) ? handler(&assign_numeric)
                                                      : handler(&assign_general);
+        }
         break;
     }
     case StmtKind::Function: {

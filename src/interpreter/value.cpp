@@ -157,14 +157,10 @@ void Value::append_text(std::string_view more) {
     object->size = uint32_t(size);
 }
 
-std::vector<Value>& Value::mutable_items() {
+void Value::unshare_items() {
     auto* object = static_cast<ArrayObject*>(payload_.object);
-    if (object->refs != 1) {
-        auto* copy = new ArrayObject(object->items);
-        --object->refs;
-        payload_.object = object = copy;
-    }
-    return object->items;
+    payload_.object = new ArrayObject(object->items);
+    --object->refs;
 }
 
 Dict& Value::mutable_entries() {

@@ -196,7 +196,11 @@ class Value {
     // repeated appends stay linear) and copying a shared one first.
     void append_text(std::string_view more);
     // Writable access, copying the buffer first when it is shared.
-    std::vector<Value>& mutable_items();
+    std::vector<Value>& mutable_items() {
+        if (payload_.object->refs != 1) [[unlikely]]
+            unshare_items();
+        return static_cast<ArrayObject*>(payload_.object)->items;
+    }
     Dict& mutable_entries();
 
     // True when no other value shares this one's buffer (inline kinds too).
@@ -248,6 +252,7 @@ class Value {
         if (has_heap() && --payload_.object->refs == 0) destroy_heap();
     }
     void destroy_heap() noexcept; // the last reference went away
+    void unshare_items();         // a copy of a shared array for this value alone
     static Value shape(ValueKind kind, ShapeFields fields);
 
     uint64_t head_;
