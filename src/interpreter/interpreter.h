@@ -383,11 +383,12 @@ class Interpreter {
     // twice is unseen.
     using FloatHandler = double (*)(const Interpreter&, const Expr&);
     static NodeHandler float_handler_for(const Expr& expr);
-    static double float_via_number(const Interpreter& in, const Expr& e);
     template <TokenKind Op> static double float_binary(const Interpreter& in, const Expr& e);
     // An operand as a double; false when it was a Number, which counts only
     // beside a Float.
     bool float_operand(const Expr& expr, double& out) const;
+    [[gnu::noinline, gnu::cold]] static bool number_operand(const Interpreter& in, const Expr& expr,
+                                                            double& out);
     // The one way an operand is read: in place when it is a literal or a
     // bound name and nothing evaluated between this read and its use can
     // rebind it, otherwise evaluated into holder. An Error operand is read

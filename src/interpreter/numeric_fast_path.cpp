@@ -61,6 +61,16 @@ template <TokenKind Op> Numeric Interpreter::number_binary(const Interpreter& in
 
 static constexpr double kNotAFloat = __builtin_nan("");
 
+bool Interpreter::number_operand(const Interpreter& in, const Expr& expr, double& out) {
+    Numeric n = in.numeric_value(expr);
+    if (n.kind == Numeric::Int) {
+        out = double(n.i);
+        return false;
+    }
+    out = n.kind == Numeric::Float ? n.f : kNotAFloat;
+    return true;
+}
+
 [[gnu::always_inline]] inline bool Interpreter::float_operand(const Expr& expr, double& out) const {
     if (expr.kind == ExprKind::Identifier) {
         const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
@@ -79,13 +89,14 @@ static constexpr double kNotAFloat = __builtin_nan("");
         out = double(static_cast<const NumberExpr&>(expr).value);
         return false;
     }
-    out = reinterpret_cast<FloatHandler>(expr.float_handler)(*this, expr);
-    return true;
-}
-
-double Interpreter::float_via_number(const Interpreter& in, const Expr& e) {
-    Numeric n = in.numeric_value(e);
-    return n.kind == Numeric::Float ? n.f : kNotAFloat;
+    // Arithmetic that last gave a Float stays in floating-point registers (a
+    // NaN is carried up to the number handler at the root, whose retry
+    // updates every node's flag); anything else takes its number handler.
+    if (expr.flags & kFloatResult) [[likely]] {
+        out = reinterpret_cast<FloatHandler>(expr.float_handler)(*this, expr);
+        return true;
+    }
+    return number_operand(*this, expr, out);
 }
 
 // The Float row of an arithmetic operator. A failed operand is NaN, which
@@ -106,21 +117,15 @@ template <TokenKind Op> double Interpreter::float_binary(const Interpreter& in, 
 
 NodeHandler Interpreter::float_handler_for(const Expr& expr) {
     auto as_handler = [](FloatHandler h) { return reinterpret_cast<NodeHandler>(h); };
-    if (expr.kind == ExprKind::BinaryOp && (expr.flags & (kNumeric | kNumericRule))) {
-        switch (static_cast<const BinaryOpExpr&>(expr).op) {
+    // Only a binary operation's number handler sets kFloatResult.
+    if (expr.kind != ExprKind::BinaryOp) return nullptr;
+    switch (static_cast<const BinaryOpExpr&>(expr).op) {
 #define DREVEL_FLOAT_ROW(op)                                                                       \
     case TokenKind::op: return as_handler(&float_binary<TokenKind::op>);
-            DREVEL_FLOAT_ROW(Plus)
-            DREVEL_FLOAT_ROW(Minus)
-            DREVEL_FLOAT_ROW(Star)
-            DREVEL_FLOAT_ROW(Slash)
-            DREVEL_FLOAT_ROW(Percent)
-            DREVEL_FLOAT_ROW(Power)
+        DREVEL_NUMBER_OPERATORS(DREVEL_FLOAT_ROW)
 #undef DREVEL_FLOAT_ROW
-        default: break;
-        }
+    default: return nullptr;
     }
-    return as_handler(&float_via_number);
 }
 
 NodeHandler Interpreter::number_handler_for(const Expr& expr) {
