@@ -213,6 +213,7 @@ class Interpreter {
         kNumericOperand = 4, // an assignment whose value runs no code and may be a number
         kNumericRule = 8,    // arithmetic or a comparison over such operands
         kNumericTruth = 16,  // a comparison of such operands, tried in machine numbers
+        kFloatResult = 32,   // arithmetic whose last result in machine numbers was a Float
     };
     void resolve_block(const Block& block);
     void resolve_stmt(const Stmt& stmt);
@@ -385,6 +386,20 @@ class Interpreter {
     static Numeric number_negated(const Interpreter& in, const Expr& e);
     static Numeric number_rule(const Interpreter& in, const Expr& e);
     template <TokenKind Op> static Numeric number_binary(const Interpreter& in, const Expr& e);
+    // The same for arithmetic that keeps giving Floats, kept in
+    // floating-point registers from leaf to root. A float handler gives the
+    // node's Float exactly when the number handler would give that Float, and
+    // NaN otherwise (another kind, a failing row, or a NaN result), after
+    // which the number handler runs: the subtree runs no code, so trying
+    // twice is unseen.
+    using FloatHandler = double (*)(const Interpreter&, const Expr&);
+    static NodeHandler float_handler_for(const Expr& expr);
+    template <TokenKind Op> static double float_binary(const Interpreter& in, const Expr& e);
+    // An operand as a double; false when it was a Number, which counts only
+    // beside a Float.
+    bool float_operand(const Expr& expr, double& out) const;
+    [[gnu::noinline, gnu::cold]] static bool number_operand(const Interpreter& in, const Expr& expr,
+                                                            double& out);
     // The one way an operand is read: in place when it is a literal or a
     // bound name and nothing evaluated between this read and its use can
     // rebind it, otherwise evaluated into holder. An Error operand is read

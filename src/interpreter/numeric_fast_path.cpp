@@ -43,14 +43,89 @@ Numeric Interpreter::number_rule(const Interpreter& in, const Expr& e) {
     if (argument.kind == Numeric::None) return argument;
     return static_cast<const BuiltinEntry*>(call.bound)->number_rule(argument);
 }
-// One operator's row, its choice made when the tree was resolved.
+// One operator's row, its choice made when the tree was resolved. A node
+// that last gave a Float first tries the floating-point registers all the
+// way down; the flag follows the kind the row gives.
 template <TokenKind Op> Numeric Interpreter::number_binary(const Interpreter& in, const Expr& e) {
+    if (e.flags & kFloatResult) {
+        double f = float_binary<Op>(in, e);
+        if (f == f) return Numeric::real(f);
+    }
     auto& b = static_cast<const BinaryOpExpr&>(e);
     Numeric l = in.operand_number(*b.left);
-    if (l.kind == Numeric::None) return l;
-    Numeric r = in.operand_number(*b.right);
-    if (r.kind == Numeric::None) return r;
-    return numeric_row(Op, l, r);
+    Numeric r = l.kind == Numeric::None ? l : in.operand_number(*b.right);
+    Numeric n = r.kind == Numeric::None ? r : numeric_row(Op, l, r);
+    if (bool(e.flags & kFloatResult) != (n.kind == Numeric::Float)) e.flags ^= kFloatResult;
+    return n;
+}
+
+static constexpr double kNotAFloat = __builtin_nan("");
+
+bool Interpreter::number_operand(const Interpreter& in, const Expr& expr, double& out) {
+    Numeric n = in.numeric_value(expr);
+    if (n.kind == Numeric::Int) {
+        out = double(n.i);
+        return false;
+    }
+    out = n.kind == Numeric::Float ? n.f : kNotAFloat;
+    return true;
+}
+
+[[gnu::always_inline]] inline bool Interpreter::float_operand(const Expr& expr, double& out) const {
+    if (expr.kind == ExprKind::Identifier) {
+        const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
+        if (v && v->kind() == ValueKind::Number) {
+            out = double(v->as_number());
+            return false;
+        }
+        out = v && v->kind() == ValueKind::Float ? v->as_float() : kNotAFloat;
+        return true;
+    }
+    if (expr.kind == ExprKind::Float) {
+        out = static_cast<const FloatExpr&>(expr).value;
+        return true;
+    }
+    if (expr.kind == ExprKind::Number) {
+        out = double(static_cast<const NumberExpr&>(expr).value);
+        return false;
+    }
+    // Arithmetic that last gave a Float stays in floating-point registers (a
+    // NaN is carried up to the number handler at the root, whose retry
+    // updates every node's flag); anything else takes its number handler.
+    if (expr.flags & kFloatResult) [[likely]] {
+        out = reinterpret_cast<FloatHandler>(expr.float_handler)(*this, expr);
+        return true;
+    }
+    return number_operand(*this, expr, out);
+}
+
+// The Float row of an arithmetic operator. A failed operand is NaN, which
+// every one of these operators but the power carries to the result.
+template <TokenKind Op> double Interpreter::float_binary(const Interpreter& in, const Expr& e) {
+    auto& b = static_cast<const BinaryOpExpr&>(e);
+    double l, r;
+    bool left_float = in.float_operand(*b.left, l);
+    bool right_float = in.float_operand(*b.right, r);
+    // Two Numbers meet in the Number row.
+    if (!(left_float | right_float)) return kNotAFloat;
+    if constexpr (Op == TokenKind::Power) {
+        if (l != l || r != r) return kNotAFloat;
+    }
+    Numeric n = float_row(Op, l, r);
+    return n.kind == Numeric::Float ? n.f : kNotAFloat;
+}
+
+NodeHandler Interpreter::float_handler_for(const Expr& expr) {
+    auto as_handler = [](FloatHandler h) { return reinterpret_cast<NodeHandler>(h); };
+    // Only a binary operation's number handler sets kFloatResult.
+    if (expr.kind != ExprKind::BinaryOp) return nullptr;
+    switch (static_cast<const BinaryOpExpr&>(expr).op) {
+#define DREVEL_FLOAT_ROW(op)                                                                       \
+    case TokenKind::op: return as_handler(&float_binary<TokenKind::op>);
+        DREVEL_NUMBER_OPERATORS(DREVEL_FLOAT_ROW)
+#undef DREVEL_FLOAT_ROW
+    default: return nullptr;
+    }
 }
 
 NodeHandler Interpreter::number_handler_for(const Expr& expr) {

@@ -196,6 +196,7 @@ void Interpreter::resolve_expr(const Expr& expr) {
     expr.flags = flags;
     expr.handler = chosen;
     expr.number_handler = number_handler_for(expr);
+    expr.float_handler = float_handler_for(expr);
 }
 
 void Interpreter::resolve_stmt(const Stmt& stmt) {

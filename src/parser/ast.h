@@ -16,12 +16,13 @@
 
 namespace drevel {
 
-// The words a node keeps for whoever evaluates it: two handlers, a word of
+// The words a node keeps for whoever evaluates it: three handlers, a word of
 // flags and a pointer. The tree itself never reads them.
 using NodeHandler = void (*)();
 struct NodeWords {
     mutable NodeHandler handler = nullptr;
     mutable NodeHandler number_handler = nullptr;
+    mutable NodeHandler float_handler = nullptr;
     mutable const void* bound = nullptr;
     mutable uint32_t flags = 0;
 };
