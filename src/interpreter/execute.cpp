@@ -200,9 +200,7 @@ void Interpreter::run_while(const WhileStmt& stmt) {
             }
         }
         if (!truth) break;
-        execute_block(stmt.body);
-        if (pending_ & (kReturn | kBreak)) break;
-        pending_ &= uint8_t(~kContinue);
+        if (!run_loop_pass(stmt.body)) break;
     }
     pending_ &= uint8_t(~kBreak);
 }
@@ -220,9 +218,7 @@ void Interpreter::run_for(const ForStmt& stmt) {
         for (const Value& item : items) {
             if (out_of_steps()) break;
             copy_to_variable(stmt.symbol, item);
-            execute_block(stmt.body);
-            if (pending_ & (kReturn | kBreak)) break;
-            pending_ &= uint8_t(~kContinue);
+            if (!run_loop_pass(stmt.body)) break;
         }
         pending_ &= uint8_t(~kBreak);
         return;
@@ -257,9 +253,7 @@ void Interpreter::run_for_range(const ForStmt& stmt, const RangeExpr& range) {
     for (int64_t i = start; i < end; ++i) {
         if (out_of_steps()) break;
         set_numeric(stmt.symbol, Numeric::integer(i));
-        execute_block(stmt.body);
-        if (pending_ & (kReturn | kBreak)) break;
-        pending_ &= uint8_t(~kContinue);
+        if (!run_loop_pass(stmt.body)) break;
     }
     pending_ &= uint8_t(~kBreak);
 }

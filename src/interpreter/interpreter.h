@@ -485,6 +485,14 @@ class Interpreter {
     // byte that is written and read whole.
     enum Pending : uint8_t { kReturn = 1, kBreak = 2, kContinue = 4 };
     uint8_t pending_ = 0;
+    // One pass of a loop's body: false when a break or return ends the loop
+    // (the loop clears its break afterwards); a continue ends only the pass.
+    bool run_loop_pass(const Block& body) {
+        execute_block(body);
+        if (pending_ & (kReturn | kBreak)) return false;
+        pending_ &= uint8_t(~kContinue);
+        return true;
+    }
 
     // Counts loop iterations and calls; true once the budget is spent or an
     // interrupt is pending, after leaving a pending Error return that unwinds
