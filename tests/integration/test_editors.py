@@ -13,15 +13,10 @@ import subprocess
 import sys
 import tempfile
 
+from process_support import check, failures
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EDITORS = os.path.join(ROOT, "editors")
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL: " + what)
 
 
 def lexer_tables():
