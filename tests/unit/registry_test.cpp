@@ -178,7 +178,7 @@ std::set<std::string> alternatives(const std::string& text, const std::string& m
     size_t at = text.find(marker);
     EXPECT_NE(at, std::string::npos) << marker;
     if (at == std::string::npos) return {};
-    size_t from = text.find(open, at) + open.size();
+    size_t from = text.find(open, at + marker.size()) + open.size();
     std::string list = text.substr(from, text.find(close, from) - from);
     std::set<std::string> words;
     for (size_t start = 0;;) {
@@ -189,9 +189,9 @@ std::set<std::string> alternatives(const std::string& text, const std::string& m
     }
 }
 
-// The editor files highlight exactly the registered plain builtins and the
-// installed native modules' prefixes, so a new row or module shows up here
-// until the editors list it too.
+// The editor files highlight exactly the registered plain builtins, the
+// installed native modules' prefixes and each module's functions, so a new
+// row or module shows up here until the editors list it too.
 TEST(Registry, EditorsHighlightExactlyTheRegisteredNames) {
     std::set<std::string> plain, modules;
     for (const BuiltinEntry& f : core_builtins())
@@ -214,11 +214,32 @@ TEST(Registry, EditorsHighlightExactlyTheRegisteredNames) {
             vim_builtins.insert(word);
     }
     EXPECT_EQ(vim_builtins, plain);
-    EXPECT_EQ(alternatives(vim, "syn match drevelModule", "\\(", "\\|", "\\)"), modules);
+    EXPECT_EQ(alternatives(vim, "syn match drevelModule ", "\\(", "\\|", "\\)"), modules);
 
     std::string textmate = read_file("editors/drevel.tmLanguage.json");
     EXPECT_EQ(alternatives(textmate, "support.function.builtin", "(", "|", ")"), plain);
     EXPECT_EQ(alternatives(textmate, "support.class.module", "(", "|", ")"), modules);
+
+    // One line per module in each file: its functions after its prefix.
+    size_t vim_lines = 0, textmate_rules = 0;
+    for (size_t at = vim.find("syn match drevelModuleFunction"); at != std::string::npos;
+         at = vim.find("syn match drevelModuleFunction", at + 1))
+        ++vim_lines;
+    for (size_t at = textmate.find("support.function.module"); at != std::string::npos;
+         at = textmate.find("support.function.module", at + 1))
+        ++textmate_rules;
+    EXPECT_EQ(vim_lines, modules.size());
+    EXPECT_EQ(textmate_rules, modules.size());
+    for (const NativeModule* module : native_modules()) {
+        const std::string name(module->name);
+        SCOPED_TRACE(name);
+        std::set<std::string> functions;
+        for (const BuiltinEntry& f : module->functions)
+            functions.emplace(f.name);
+        EXPECT_EQ(alternatives(vim, "\\(\\<" + name + "\\.\\)\\@<=", "\\(", "\\|", "\\)"),
+                  functions);
+        EXPECT_EQ(alternatives(textmate, "(?<=\\\\b" + name + "\\\\.)", "(", "|", ")"), functions);
+    }
 }
 
 } // namespace

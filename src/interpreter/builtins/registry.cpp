@@ -51,14 +51,15 @@ Registry& registry() {
 } // namespace
 
 // The groups of core builtins; each file holds its functions and their rows.
-std::span<const std::span<const BuiltinEntry>> core_builtin_groups() {
-    static const std::span<const BuiltinEntry> groups[] = {
-        builtins::io_builtins(),
-        builtins::text_builtins(),
-        builtins::collection_builtins(),
-        builtins::math_builtins(),
-    };
-    return groups;
+std::span<const BuiltinEntry> core_builtins() {
+    static const std::vector<BuiltinEntry> rows = [] {
+        std::vector<BuiltinEntry> all;
+        for (auto group : {builtins::io_builtins(), builtins::text_builtins(),
+                           builtins::collection_builtins(), builtins::math_builtins()})
+            all.insert(all.end(), group.begin(), group.end());
+        return all;
+    }();
+    return rows;
 }
 
 void register_native_modules(std::span<const NativeModule* const> modules) {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstddef>
-#include <ranges>
 #include <span>
 #include <string_view>
 
@@ -55,11 +54,8 @@ struct NativeModule {
     std::span<const BuiltinEntry> builtins;  // plain names it adds to the core's
 };
 
-// The core builtins' tables, one per group, and all their rows in order.
-std::span<const std::span<const BuiltinEntry>> core_builtin_groups();
-inline auto core_builtins() {
-    return core_builtin_groups() | std::views::join;
-}
+// The core builtins: the rows of every group's table, in one list.
+std::span<const BuiltinEntry> core_builtins();
 
 // Makes the modules callable, replacing any installed before. The driver does
 // this once, before anything is parsed.
