@@ -79,7 +79,7 @@ install: build
 	install -m 644 editors/vim/ftdetect/drevel.vim $(DESTDIR)$(VIMFILES)/ftdetect/drevel.vim
 
 format:
-	clang-format -i $$(find src tests -name '*.cpp' -o -name '*.h')
+	clang-format -i $$(find src tests fuzz -name '*.cpp' -o -name '*.h')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

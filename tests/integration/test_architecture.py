@@ -38,6 +38,12 @@ def resolve(path, beside=None):
     return []
 
 
+def anywhere(name):
+    """A bare file name stands for any file of that name below src/."""
+    return [os.path.join(root, name) for root, _, files in os.walk(os.path.join(ROOT, "src"))
+            if name in files]
+
+
 def items(text):
     """The bullet items of the how-to section, continuation lines joined."""
     section = text[text.index("\n## How to add each kind of thing\n"):]
@@ -60,10 +66,12 @@ def file_text(path):
 
 def main():
     with open(GUIDE, encoding="utf-8") as f:
-        text = f.read()
-    for quoted in sorted(set(QUOTED.findall(text))):
-        if PATH.match(quoted) and "NAME" not in quoted and not quoted.startswith(GENERATED):
-            check(resolve(quoted) or resolve(quoted, os.path.join(ROOT, "src", "modules")),
+        text = re.sub(r"```.*?```", "", f.read(), flags=re.S)  # drawings, not names
+    paths = [q for q in sorted(set(QUOTED.findall(text))) if PATH.match(q)]
+    check(len(paths) > 20, "the guide's file names are found, got %d" % len(paths))
+    for quoted in paths:
+        if "NAME" not in quoted and not quoted.startswith(GENERATED):
+            check(resolve(quoted) or ("/" not in quoted and anywhere(quoted)),
                   "docs/architecture.md names %s, which does not exist" % quoted)
     how_to = items(text)
     check(len(how_to) >= 6, "the how-to section has its six items, found %d" % len(how_to))
