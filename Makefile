@@ -14,10 +14,16 @@ all: build
 setup:
 	@bash scripts/setup.sh
 
+# WERROR=ON (CI sets it) makes any compiler warning fail the build, WERROR=OFF
+# lets warnings pass again; left unset, a build keeps the setting it has.
+WERROR ?=
+WERROR_OPTION = $(if $(WERROR),-DDREVEL_WERROR=$(WERROR))
+
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(WERROR_OPTION)
 
 configure: setup $(BUILD)/CMakeCache.txt
+	$(if $(WERROR),cmake -S . -B $(BUILD) $(WERROR_OPTION) > /dev/null)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -37,7 +43,7 @@ test-slow: build
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: setup
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDREVEL_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDREVEL_SANITIZE=ON $(WERROR_OPTION)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
 
@@ -47,7 +53,7 @@ test-sanitize: setup
 # with no display is left out: SDL's own probing of its video drivers keeps
 # memory that no call of ours can give back.
 test-leaks: setup
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDREVEL_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DDREVEL_SANITIZE=ON $(WERROR_OPTION)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=exitcode=23 \
 		ctest --output-on-failure -j $(JOBS) \
@@ -73,7 +79,7 @@ install: build
 	install -m 644 editors/vim/ftdetect/drevel.vim $(DESTDIR)$(VIMFILES)/ftdetect/drevel.vim
 
 format:
-	clang-format -i $$(find src tests -name '*.cpp' -o -name '*.h')
+	clang-format -i $$(find src tests fuzz -name '*.cpp' -o -name '*.h')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

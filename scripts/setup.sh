@@ -24,6 +24,7 @@ PACKAGES=(
     python3-pygame    # peer of the frame benchmark (bench/frame)
     clang libclang-rt-14-dev  # fuzzing and LeakSanitizer
     vim-nox           # checks the Vim syntax file (editors/)
+    clang-format      # the format test: no source file that it would change
 )
 
 missing=()

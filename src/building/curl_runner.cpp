@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "interpreter/output.h"
-#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
+#include "platform/source_file.h"
 
 extern char** environ;
 

@@ -16,8 +16,8 @@
 #include "building/module_yaml.h"
 #include "building/progress.h"
 #include "interpreter/output.h"
-#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

@@ -12,7 +12,7 @@
 #include "building/path_text.h"
 #include "building/progress.h"
 #include "interpreter/output.h"
-#include "interpreter/source_file.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

@@ -5,7 +5,7 @@
 #include "check/front_end_findings.h"
 #include "check/program_analysis.h"
 #include "interpreter/output.h"
-#include "interpreter/source_file.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

@@ -5,8 +5,8 @@
 
 #include "interpreter/builtins/registry.h"
 #include "interpreter/module_paths.h"
-#include "interpreter/source_file.h"
 #include "parser/bindings.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

@@ -1,7 +1,5 @@
 #include "interpreter/json.h"
 
-#include <dlfcn.h>
-
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -11,26 +9,51 @@
 #define SIMDJSON_EXCEPTIONS 0
 #include <simdjson.h>
 
+#include "platform/dynamic_library.h"
+
 // The parser's kernels live in its shared library, which is loaded the first
 // time a text is parsed, so that a run that reads no JSON does not pay for
 // loading it (and the C++ runtime it brings) at start-up. The header's inline
-// code reaches the kernels through this one function; defining it here sends
-// that call to the library's own.
+// code reaches the library through the few functions defined below, each of
+// which forwards to the library's own.
+namespace {
+
+template <typename Pointer> Pointer simdjson_entry(const char* name) {
+    static void* const library =
+        drevel::dynamic_library::open_first({"libsimdjson.so.14", "libsimdjson.so"});
+    return drevel::dynamic_library::entry<Pointer>(library, name);
+}
+
+} // namespace
+
 namespace simdjson {
 
 internal::atomic_ptr<const implementation>& get_active_implementation() {
     using Getter = internal::atomic_ptr<const implementation>& (*)();
-    static const Getter getter = []() -> Getter {
-        void* library = dlopen("libsimdjson.so.14", RTLD_NOW | RTLD_LOCAL);
-        if (!library) library = dlopen("libsimdjson.so", RTLD_NOW | RTLD_LOCAL);
-        if (!library) return nullptr;
-        return reinterpret_cast<Getter>(
-            dlsym(library, "_ZN8simdjson25get_active_implementationEv"));
-    }();
+    static const Getter getter =
+        simdjson_entry<Getter>("_ZN8simdjson25get_active_implementationEv");
     static internal::atomic_ptr<const implementation> none{nullptr};
     return getter ? getter() : none;
 }
 
+// Number conversion the header calls where it is not inlined (unoptimised
+// builds); only reached once a parse has loaded the library.
+namespace internal {
+
+double from_chars(const char* first) noexcept {
+    using Convert = double (*)(const char*);
+    static const Convert convert = simdjson_entry<Convert>("_ZN8simdjson8internal10from_charsEPKc");
+    return convert ? convert(first) : 0.0;
+}
+
+double from_chars(const char* first, const char* end) noexcept {
+    using Convert = double (*)(const char*, const char*);
+    static const Convert convert =
+        simdjson_entry<Convert>("_ZN8simdjson8internal10from_charsEPKcS2_");
+    return convert ? convert(first, end) : 0.0;
+}
+
+} // namespace internal
 } // namespace simdjson
 
 namespace drevel::json {

@@ -9,9 +9,9 @@
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 #include "interpreter/module_paths.h"
-#include "interpreter/source_file.h"
 #include "lexer/lexer.h"
 #include "parser/parser.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

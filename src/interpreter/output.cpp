@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "interpreter/source_file.h"
+#include "platform/source_file.h"
 
 namespace drevel::output {
 

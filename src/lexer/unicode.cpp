@@ -1,6 +1,5 @@
 #include "lexer/unicode.h"
 
-#include <dlfcn.h>
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
@@ -8,6 +7,8 @@
 #include <unicode/uvernum.h>
 
 #include <vector>
+
+#include "platform/dynamic_library.h"
 
 namespace drevel {
 
@@ -37,12 +38,11 @@ struct Icu {
 const Icu& icu() {
     static const Icu instance = [] {
         Icu api;
-        void* library =
-            dlopen("libicuuc.so." DREVEL_STRINGIFY(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
-        if (!library) library = dlopen("libicuuc.so", RTLD_NOW | RTLD_LOCAL);
+        void* library = dynamic_library::open_first(
+            {"libicuuc.so." DREVEL_STRINGIFY(U_ICU_VERSION_MAJOR_NUM), "libicuuc.so"});
         if (!library) return api;
         auto load = [library](auto& slot, const char* name) {
-            slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library, name));
+            dynamic_library::load(slot, library, name);
         };
         load(api.has_binary_property, DREVEL_STRINGIFY(u_hasBinaryProperty));
         load(api.char_type, DREVEL_STRINGIFY(u_charType));
@@ -55,24 +55,6 @@ const Icu& icu() {
 }
 
 } // namespace
-
-bool is_valid_utf8(std::string_view text) {
-    size_t pos = 0;
-    const size_t n = text.size();
-    const auto* s = reinterpret_cast<const uint8_t*>(text.data());
-    while (pos < n) {
-        if (s[pos] < 0x80) {
-            ++pos;
-            continue;
-        }
-        int32_t i = int32_t(pos);
-        UChar32 c;
-        U8_NEXT(s, i, int32_t(n), c);
-        if (c < 0) return false;
-        pos = size_t(i);
-    }
-    return true;
-}
 
 char32_t next_code_point(std::string_view text, size_t& pos) {
     const auto* s = reinterpret_cast<const uint8_t*>(text.data());

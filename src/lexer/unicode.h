@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace drevel {
+#include "platform/utf8.h"
 
-bool is_valid_utf8(std::string_view text);
+namespace drevel {
 
 // Decodes the scalar value at text[pos] and advances pos past it. An invalid
 // sequence yields U+FFFD and advances by one byte.

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "interpreter/source_file.h"
 #include "parser/ast.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

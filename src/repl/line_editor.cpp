@@ -1,16 +1,14 @@
 #include "repl/line_editor.h"
 
-#include <dlfcn.h>
-#include <type_traits>
+#include "platform/dynamic_library.h"
 
 namespace drevel {
 
 bool LineEditor::load() {
-    void* library = dlopen("libedit.so.2", RTLD_NOW | RTLD_LOCAL);
+    void* library = dynamic_library::open_first({"libedit.so.2"});
     if (!library) return false;
     auto get = [library](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(library, name));
-        return slot != nullptr;
+        return dynamic_library::load(slot, library, name);
     };
     return get(readline, "readline") && get(add_history, "add_history") &&
            get(using_history, "using_history") && get(read_history, "read_history") &&

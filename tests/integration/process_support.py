@@ -1,6 +1,19 @@
 """Helpers shared by the integration tests that watch a drevel process."""
 import os
 import socket
+import sys
+
+# What check() found wrong; a test exits with a failure when it is not empty.
+failures = []
+
+
+def check(condition, what, detail=""):
+    """Records and prints a failed expectation; the test goes on to the next."""
+    if not condition:
+        failures.append(what)
+        detail = str(detail)[:2000] if detail else ""
+        print("FAIL:", what, detail, file=sys.stderr, flush=True)
+    return condition
 
 
 def is_sanitized(binary):

@@ -15,19 +15,13 @@ import sys
 import tempfile
 import time
 
+from process_support import check, failures
+
 DREVEL = os.path.abspath(sys.argv[1])
 TIMEOUT = 60
 MARKER = b"DREVEL_SCRIPT"
 STEP = "Building standalone binary..."
 VERSION = "Drevel version 1.0.7\n"
-
-failures = []
-
-
-def check(condition, what, detail=""):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, detail if detail else "", file=sys.stderr)
 
 
 def built(output):

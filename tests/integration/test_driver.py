@@ -11,6 +11,8 @@ import subprocess
 import sys
 import tempfile
 
+from process_support import check, failures
+
 TIMEOUT = 60
 DREVEL_PREFIX = "\x1b[33m[\x1b[93mDREVEL\x1b[33m]\x1b[0m "
 ERROR_PREFIX = "\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m "
@@ -18,14 +20,6 @@ CALL_PREFIX = "\x1b[33m[\x1b[93mDEBUG CALL\x1b[33m]\x1b[0m "
 DEBUG_PREFIX = "\x1b[33m[\x1b[93mDEBUG\x1b[33m]\x1b[0m "
 SEPARATOR = "\u2500" * 33
 MS = r"\d+\.\d{3}ms"
-
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL: " + what)
 
 
 def run(drevel, cwd, args, stdin=b""):

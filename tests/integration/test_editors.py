@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The editor files cover the language: every keyword and every written token
-of the lexer (read from the lexer's own tables), each literal and comment form
-and the module prefixes are highlighted by the Vim syntax file (asked of a
+of the lexer (read from the lexer's own tables), each literal and comment form,
+the module prefixes and module functions are highlighted by the Vim syntax file (asked of a
 real Vim with synIDattr) and matched by a rule of the TextMate grammar.
 
 Usage: test_editors.py DREVEL   (the binary is not used)
@@ -13,15 +13,10 @@ import subprocess
 import sys
 import tempfile
 
+from process_support import check, failures
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EDITORS = os.path.join(ROOT, "editors")
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL: " + what)
 
 
 def lexer_tables():
@@ -46,6 +41,8 @@ LITERALS = [
     ("sdl2.create_window(640, 480)", "sdl2", "drevelModule"),
     ("http.serve(8080)", "http", "drevelModule"),
     ("files.read(path)", "files", "drevelModule"),
+    ("files.read(path)", "read", "drevelModuleFunction"),
+    ("sdl2.create_window(640, 480)", "create_window", "drevelModuleFunction"),
     ("print(len(items))", "len", "drevelBuiltin"),
 ]
 
@@ -131,6 +128,7 @@ def test_textmate(keywords, symbols):
     scopes = {"drevelNumber": "constant.numeric.integer", "drevelFloat": "constant.numeric.float",
               "drevelString": "string.quoted", "drevelEscape": "string.quoted",
               "drevelComment": "comment", "drevelModule": "support.class.module",
+              "drevelModuleFunction": "support.function.module",
               "drevelBuiltin": "support.function.builtin"}
     for source, text, group in LITERALS:
         name, _ = scope_at(source, text if group != "drevelEscape" else '"')

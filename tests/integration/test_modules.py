@@ -15,19 +15,11 @@ import tempfile
 import threading
 import time
 
-from process_support import free_port
+from process_support import check, failures, free_port
 
 DREVEL = os.path.abspath(sys.argv[1])
 TIMEOUT = 60
 FORMAT = "Module format must be 'author/module' or 'author.module'"
-
-failures = []
-
-
-def check(condition, what, detail=""):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, detail if detail else "", file=sys.stderr)
 
 
 def red_error(message):

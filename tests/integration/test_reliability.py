@@ -36,12 +36,11 @@ import tempfile
 import threading
 import time
 
-from process_support import is_sanitized, resident_kb
+from process_support import check, failures, is_sanitized, resident_kb
 
 DREVEL = None
 ALARM_SECONDS = 540
 ERROR_PREFIX = "\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m "
-FAILURES = []
 
 # The soak program: each iteration defines a function, copies function
 # values, builds strings, nested arrays and dicts and drops them all.
@@ -76,12 +75,6 @@ def main() {
 }
 """
 SOAK_PER_ITERATION = 18  # 5 items + len("item-ABbc") + square(2)
-
-
-def check(condition, what, detail=""):
-    if not condition:
-        FAILURES.append(what + (": " + detail if detail else ""))
-        print("FAIL", what, detail[:2000] if detail else "", file=sys.stderr)
 
 
 def figure(name, value):
@@ -476,8 +469,8 @@ def main():
             print("%s: %.1fs" % (test.__name__, time.monotonic() - started), flush=True)
     finally:
         shutil.rmtree(root, ignore_errors=True)
-    if FAILURES:
-        print("%d failure(s)" % len(FAILURES), file=sys.stderr)
+    if failures:
+        print("%d failure(s)" % len(failures), file=sys.stderr)
         return 1
     print("all reliability checks passed")
     return 0

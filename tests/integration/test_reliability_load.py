@@ -24,25 +24,16 @@ import tempfile
 import threading
 import time
 
-from process_support import free_port, http_page as page, is_sanitized, resident_kb
+from process_support import check, failures, free_port, http_page as page, is_sanitized, resident_kb
 
 DREVEL = None
 ALARM_SECONDS = 540
-FAILURES = []
 
 BIG_BYTES = 1 << 20  # beyond the socket buffers: sending it blocks
 
 
-def check(condition, what, detail=""):
-    if not condition:
-        FAILURES.append(what)
-        print("FAIL", what, detail[:2000] if detail else "", file=sys.stderr, flush=True)
-
-
 def figure(name, value):
     print("FIGURE %s %s" % (name, value), flush=True)
-
-
 
 
 class Server:
@@ -242,8 +233,8 @@ def main():
         check("ERROR" not in err and "Sanitizer" not in err, "server stderr is clean", err)
     finally:
         server.close()
-    if FAILURES:
-        print("%d failure(s)" % len(FAILURES), file=sys.stderr)
+    if failures:
+        print("%d failure(s)" % len(failures), file=sys.stderr)
         return 1
     print("all load checks passed")
     return 0

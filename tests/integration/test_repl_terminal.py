@@ -14,14 +14,9 @@ import sys
 import tempfile
 import time
 
+from process_support import check, failures
+
 DEADLINE = 20  # seconds for any one expected text
-failures = []
-
-
-def check(condition, what, detail=""):
-    if not condition:
-        failures.append(what)
-        print("FAIL: " + what + (": " + detail if detail else ""))
 
 
 class Terminal:

@@ -119,12 +119,16 @@ TEST(NativeContext, OneStatePerTypeAndContext) {
     EXPECT_EQ(Counted::alive, 0);
 }
 
-std::string read_doc(const std::string& name) {
-    std::ifstream in(std::string(DREVEL_SOURCE_DIR) + "/docs/" + name);
+std::string read_file(const std::string& path) {
+    std::ifstream in(std::string(DREVEL_SOURCE_DIR) + "/" + path);
     std::stringstream text;
     text << in.rdbuf();
-    EXPECT_FALSE(text.str().empty()) << name;
+    EXPECT_FALSE(text.str().empty()) << path;
     return text.str();
+}
+
+std::string read_doc(const std::string& name) {
+    return read_file("docs/" + name);
 }
 
 // The names a guide's tables show as calls in their first column: every
@@ -164,6 +168,78 @@ TEST(Registry, GuidesListExactlyTheRegisteredFunctions) {
         sections += language.substr(from, to - from);
     }
     EXPECT_EQ(documented_calls(sections, std::regex(R"(`([a-z_]+)\()")), registered_plain);
+}
+
+// The words of the alternation that follows the first marker in the text:
+// from open up to close, cut at every separator.
+std::set<std::string> alternatives(const std::string& text, const std::string& marker,
+                                   const std::string& open, const std::string& separator,
+                                   const std::string& close) {
+    size_t at = text.find(marker);
+    EXPECT_NE(at, std::string::npos) << marker;
+    if (at == std::string::npos) return {};
+    size_t from = text.find(open, at + marker.size()) + open.size();
+    std::string list = text.substr(from, text.find(close, from) - from);
+    std::set<std::string> words;
+    for (size_t start = 0;;) {
+        size_t end = list.find(separator, start);
+        words.insert(list.substr(start, end - start));
+        if (end == std::string::npos) return words;
+        start = end + separator.size();
+    }
+}
+
+// The editor files highlight exactly the registered plain builtins, the
+// installed native modules' prefixes and each module's functions, so a new
+// row or module shows up here until the editors list it too.
+TEST(Registry, EditorsHighlightExactlyTheRegisteredNames) {
+    std::set<std::string> plain, modules;
+    for (const BuiltinEntry& f : core_builtins())
+        plain.emplace(f.name);
+    for (const NativeModule* module : native_modules()) {
+        modules.emplace(module->name);
+        for (const BuiltinEntry& f : module->builtins)
+            plain.emplace(f.name);
+    }
+
+    std::string vim = read_file("editors/vim/syntax/drevel.vim");
+    std::set<std::string> vim_builtins;
+    std::istringstream lines(vim);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string syn, keyword, group, word;
+        words >> syn >> keyword >> group;
+        if (syn != "syn" || keyword != "keyword" || group != "drevelBuiltin") continue;
+        while (words >> word)
+            vim_builtins.insert(word);
+    }
+    EXPECT_EQ(vim_builtins, plain);
+    EXPECT_EQ(alternatives(vim, "syn match drevelModule ", "\\(", "\\|", "\\)"), modules);
+
+    std::string textmate = read_file("editors/drevel.tmLanguage.json");
+    EXPECT_EQ(alternatives(textmate, "support.function.builtin", "(", "|", ")"), plain);
+    EXPECT_EQ(alternatives(textmate, "support.class.module", "(", "|", ")"), modules);
+
+    // One line per module in each file: its functions after its prefix.
+    size_t vim_lines = 0, textmate_rules = 0;
+    for (size_t at = vim.find("syn match drevelModuleFunction"); at != std::string::npos;
+         at = vim.find("syn match drevelModuleFunction", at + 1))
+        ++vim_lines;
+    for (size_t at = textmate.find("support.function.module"); at != std::string::npos;
+         at = textmate.find("support.function.module", at + 1))
+        ++textmate_rules;
+    EXPECT_EQ(vim_lines, modules.size());
+    EXPECT_EQ(textmate_rules, modules.size());
+    for (const NativeModule* module : native_modules()) {
+        const std::string name(module->name);
+        SCOPED_TRACE(name);
+        std::set<std::string> functions;
+        for (const BuiltinEntry& f : module->functions)
+            functions.emplace(f.name);
+        EXPECT_EQ(alternatives(vim, "\\(\\<" + name + "\\.\\)\\@<=", "\\(", "\\|", "\\)"),
+                  functions);
+        EXPECT_EQ(alternatives(textmate, "(?<=\\\\b" + name + "\\\\.)", "(", "|", ")"), functions);
+    }
 }
 
 } // namespace

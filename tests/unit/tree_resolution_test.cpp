@@ -29,44 +29,6 @@ TEST(TreeResolution, UnresolvedStatementIsRefusedNotRun) {
     EXPECT_EQ(x.as_number(), 42);
 }
 
-TEST(TreeResolution, CompoundAssignmentsApplyTheirTableOperator) {
-    struct Case {
-        const char* source;
-        TokenKind applied;
-    };
-    const Case cases[] = {{"x += 1", TokenKind::Plus},
-                          {"x -= 1", TokenKind::Minus},
-                          {"x *= 1", TokenKind::Star},
-                          {"x /= 1", TokenKind::Slash}};
-    for (const Case& c : cases) {
-        ParseResult parsed = parse_program(tokenize(c.source));
-        ASSERT_EQ(parsed.program.size(), 1u) << c.source;
-        ASSERT_EQ(parsed.program[0]->kind, StmtKind::CompoundAssign) << c.source;
-        auto& stmt = static_cast<const AssignStmt&>(*parsed.program[0]);
-        EXPECT_EQ(stmt.binary_op, c.applied) << c.source;
-    }
-    EXPECT_EQ(compound_operator(TokenKind::Assign), TokenKind::EOF_);
-    EXPECT_EQ(compound_operator(TokenKind::EOF_), TokenKind::EOF_);
-    EXPECT_FALSE(is_compound_assignment(TokenKind::Plus));
-}
-
-TEST(TreeResolution, OperatorClassesComeFromTheTable) {
-    for (TokenKind op : {TokenKind::Plus, TokenKind::Minus, TokenKind::Star, TokenKind::Slash,
-                         TokenKind::Percent, TokenKind::Power}) {
-        EXPECT_TRUE(is_arithmetic_operator(op)) << token_kind_name(op);
-        EXPECT_FALSE(is_comparison_operator(op)) << token_kind_name(op);
-    }
-    for (TokenKind op : {TokenKind::Equal, TokenKind::NotEqual, TokenKind::Less, TokenKind::Greater,
-                         TokenKind::LessEqual, TokenKind::GreaterEqual}) {
-        EXPECT_TRUE(is_comparison_operator(op)) << token_kind_name(op);
-        EXPECT_FALSE(is_arithmetic_operator(op)) << token_kind_name(op);
-    }
-    for (TokenKind op : {TokenKind::And, TokenKind::Or, TokenKind::Not, TokenKind::PlusAssign}) {
-        EXPECT_FALSE(is_comparison_operator(op)) << token_kind_name(op);
-        EXPECT_FALSE(is_arithmetic_operator(op)) << token_kind_name(op);
-    }
-}
-
 TEST(TreeResolution, HeldFunctionBodyOutlivesItsValue) {
     ParseResult parsed = parse_program(tokenize("def f(a) { return a }"));
     auto& stmt = static_cast<const FunctionStmt&>(*parsed.program.at(0));

@@ -40,23 +40,6 @@ Value one_entry_dict(const std::string& key, Value value) {
     return Value::dict(std::move(map));
 }
 
-TEST(ValueTypeNames, EveryKind) {
-    EXPECT_EQ(type_name(Value::number(1)), "number");
-    EXPECT_EQ(type_name(Value::floating(1)), "float");
-    EXPECT_EQ(type_name(Value::string("")), "string");
-    EXPECT_EQ(type_name(Value::boolean(true)), "boolean");
-    EXPECT_EQ(type_name(Value::array({})), "array");
-    EXPECT_EQ(type_name(Value::dict(Dict())), "dict");
-    EXPECT_EQ(type_name(parsed_function()), "function");
-    EXPECT_EQ(type_name(Value::builtin_function("files.read")), "builtin function");
-    EXPECT_EQ(type_name(Value::rect(0, 0, 1, 1)), "rect");
-    EXPECT_EQ(type_name(Value::color(1, 2, 3)), "color");
-    EXPECT_EQ(type_name(Value::circle(0, 0, 1)), "circle");
-    EXPECT_EQ(type_name(Value::triangle(0, 0, 1, 1, 2, 2)), "triangle");
-    EXPECT_EQ(type_name(Value::null()), "null");
-    EXPECT_EQ(type_name(Value::error("x")), "error");
-}
-
 TEST(ValueTruth, ByKind) {
     EXPECT_FALSE(is_truthy(Value::number(0)));
     EXPECT_TRUE(is_truthy(Value::number(-1)));

@@ -38,4 +38,16 @@ Value reverse(Value* args, size_t count, NativeContext&) {
     return result;
 }
 
+// The rows: name, function.
+constexpr BuiltinEntry kRows[] = {
+    {"len", len},
+    {"push", push},
+    {"pop", pop},
+    {"reverse", reverse},
+};
+
+std::span<const BuiltinEntry> collection_builtins() {
+    return kRows;
+}
+
 } // namespace drevel::builtins

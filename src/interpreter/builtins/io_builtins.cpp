@@ -58,4 +58,15 @@ Value is_dict(Value* args, size_t count, NativeContext&) {
     return Value::boolean(count > 0 && args[0].kind() == ValueKind::Dict);
 }
 
+// The rows: name, function.
+constexpr BuiltinEntry kRows[] = {
+    {"print", print},         {"input", input},         {"typeof", type_of},
+    {"is_number", is_number}, {"is_string", is_string}, {"is_array", is_array},
+    {"is_dict", is_dict},
+};
+
+std::span<const BuiltinEntry> io_builtins() {
+    return kRows;
+}
+
 } // namespace drevel::builtins

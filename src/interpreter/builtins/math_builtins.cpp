@@ -138,4 +138,23 @@ Value random_range(Value* args, size_t count, NativeContext&) {
     return Value::number(int64_t(uint64_t(low) + uint64_t(remainder)));
 }
 
+// The rows: name, function and, for a builtin of one number, its rule on
+// machine numbers (which arithmetic calls directly).
+constexpr BuiltinEntry kRows[] = {
+    {"abs", abs, {}, abs_of},
+    {"sqrt", sqrt, {}, sqrt_of},
+    {"pow", pow},
+    {"min", min},
+    {"max", max},
+    {"floor", floor, {}, floor_of},
+    {"ceil", ceil, {}, ceil_of},
+    {"round", round, {}, round_of},
+    {"random", random},
+    {"random_range", random_range},
+};
+
+std::span<const BuiltinEntry> math_builtins() {
+    return kRows;
+}
+
 } // namespace drevel::builtins

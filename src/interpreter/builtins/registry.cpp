@@ -10,36 +10,6 @@ namespace drevel {
 
 namespace {
 
-constexpr BuiltinEntry kCoreBuiltins[] = {
-    {"print", builtins::print},
-    {"input", builtins::input},
-    {"len", builtins::len},
-    {"upper", builtins::upper},
-    {"lower", builtins::lower},
-    {"slice", builtins::slice},
-    {"contains", builtins::contains},
-    {"split", builtins::split},
-    {"concat", builtins::concat},
-    {"push", builtins::push},
-    {"pop", builtins::pop},
-    {"reverse", builtins::reverse},
-    {"abs", builtins::abs, {}, builtins::abs_of},
-    {"sqrt", builtins::sqrt, {}, builtins::sqrt_of},
-    {"pow", builtins::pow},
-    {"min", builtins::min},
-    {"max", builtins::max},
-    {"floor", builtins::floor, {}, builtins::floor_of},
-    {"ceil", builtins::ceil, {}, builtins::ceil_of},
-    {"round", builtins::round, {}, builtins::round_of},
-    {"random", builtins::random},
-    {"random_range", builtins::random_range},
-    {"typeof", builtins::type_of},
-    {"is_number", builtins::is_number},
-    {"is_string", builtins::is_string},
-    {"is_array", builtins::is_array},
-    {"is_dict", builtins::is_dict},
-};
-
 struct NameHash {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
@@ -54,7 +24,7 @@ struct Registry {
     void rebuild() {
         builtins.clear();
         functions.clear();
-        for (const BuiltinEntry& entry : kCoreBuiltins)
+        for (const BuiltinEntry& entry : core_builtins())
             builtins.emplace(entry.name, &entry);
         for (const NativeModule* module : modules) {
             for (const BuiltinEntry& entry : module->builtins)
@@ -80,8 +50,16 @@ Registry& registry() {
 
 } // namespace
 
+// The groups of core builtins; each file holds its functions and their rows.
 std::span<const BuiltinEntry> core_builtins() {
-    return kCoreBuiltins;
+    static const std::vector<BuiltinEntry> rows = [] {
+        std::vector<BuiltinEntry> all;
+        for (auto group : {builtins::io_builtins(), builtins::text_builtins(),
+                           builtins::collection_builtins(), builtins::math_builtins()})
+            all.insert(all.end(), group.begin(), group.end());
+        return all;
+    }();
+    return rows;
 }
 
 void register_native_modules(std::span<const NativeModule* const> modules) {

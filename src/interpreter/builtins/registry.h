@@ -54,7 +54,7 @@ struct NativeModule {
     std::span<const BuiltinEntry> builtins;  // plain names it adds to the core's
 };
 
-// The core builtins' own table.
+// The core builtins: the rows of every group's table, in one list.
 std::span<const BuiltinEntry> core_builtins();
 
 // Makes the modules callable, replacing any installed before. The driver does

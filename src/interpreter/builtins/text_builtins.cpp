@@ -111,4 +111,14 @@ Value concat(Value* args, size_t count, NativeContext&) {
     return result;
 }
 
+// The rows: name, function.
+constexpr BuiltinEntry kRows[] = {
+    {"upper", upper},       {"lower", lower}, {"slice", slice},
+    {"contains", contains}, {"split", split}, {"concat", concat},
+};
+
+std::span<const BuiltinEntry> text_builtins() {
+    return kRows;
+}
+
 } // namespace drevel::builtins

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <optional>
 
-#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
+#include "platform/source_file.h"
 
 namespace drevel::file_system {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "interpreter/builtins/argument_text.h"
-#include "interpreter/source_file.h"
 #include "modules/files/file_system.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "interpreter/output.h"
-#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
 #include "modules/http/protocol.h"
+#include "platform/source_file.h"
 
 namespace drevel::http {
 

@@ -6,12 +6,12 @@
 
 #include "interpreter/builtins/argument_text.h"
 #include "interpreter/json.h"
-#include "interpreter/source_file.h"
 #include "lexer/unicode.h"
 #include "modules/http/client.h"
 #include "modules/http/protocol.h"
 #include "modules/http/routes.h"
 #include "modules/http/server.h"
+#include "platform/source_file.h"
 
 namespace drevel {
 

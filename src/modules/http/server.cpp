@@ -14,10 +14,10 @@
 #include <ctime>
 
 #include "interpreter/output.h"
-#include "interpreter/source_file.h"
 #include "modules/http/connections.h"
 #include "modules/http/protocol.h"
 #include "modules/http/routes.h"
+#include "platform/source_file.h"
 
 namespace drevel::http {
 

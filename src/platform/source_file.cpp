@@ -1,4 +1,4 @@
-#include "interpreter/source_file.h"
+#include "platform/source_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "lexer/unicode.h"
+#include "platform/utf8.h"
 
 namespace drevel {
 

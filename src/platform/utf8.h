@@ -1,0 +1,11 @@
+// Whether bytes are valid UTF-8: source files, data files and received text
+// are checked with it before anything reads them as text.
+#pragma once
+
+#include <string_view>
+
+namespace drevel {
+
+bool is_valid_utf8(std::string_view text);
+
+} // namespace drevel
