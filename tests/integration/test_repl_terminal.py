@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The REPL on a terminal (a pseudo-terminal here): characters beyond ASCII,
-Ctrl-C while an input runs and at the prompt, history saved line by line, Tab
+Ctrl-C while an input runs, while input() waits, at the prompt and at the
+continuation prompt, history saved line by line, Tab
 completion; and Ctrl-C still ending a script run.
 
 Usage: test_repl_terminal.py DREVEL
@@ -96,6 +97,26 @@ def test_session(drevel, home):
     t.send(b"print(7 * 6)\r")
     check(t.expect("42\r\n>>> ", "the next line runs"), "discarded line did not run")
     check(b"typed but discarded" not in t.seen, "discarded line printed nothing")
+    # Ctrl-C at the continuation prompt drops every line typed so far.
+    t.send(b'print("sad :-("\r')
+    t.expect("... ", "continuation prompt")
+    t.send(b'"still open"\r')
+    t.expect("... ", "continuation prompt again")
+    t.send(b"\x03")
+    t.expect("\r\n>>> ", "Ctrl-C at the continuation prompt gives the first prompt")
+    t.send(b"print(6 * 7)\r")
+    check(t.expect("42\r\n>>> ", "pending lines dropped"), "the next line runs alone")
+    check(b"sad" not in t.seen and b"still open" not in t.seen, "pending lines never ran")
+    # Ctrl-C while input() waits ends the input at once; the next line is
+    # the prompt's again.
+    t.send(b'let answer = input("name? ")\r')
+    t.expect("name? ", "input prompt")
+    time.sleep(0.3)
+    t.send(b"\x03")
+    check(t.expect("Interrupted\r\n>>> ", "Ctrl-C ends input() without Enter"),
+          "interrupted input")
+    t.send(b'print("next")\r')
+    check(t.expect("next\r\n>>> ", "line after the interrupted input"), "line not swallowed")
     t.send(b"let counter = 3\r")
     t.expect(">>> ", "prompt after counter")
     t.send(b"print(coun\t)\r")
