@@ -125,7 +125,7 @@ std::optional<std::vector<std::string>> subdirectories(const std::string& path, 
 }
 
 void print_no_modules() {
-    output::write("\x1b[2mNo modules installed yet.\x1b[0m\n");
+    output::write_styled("\x1b[2mNo modules installed yet.\x1b[0m\n");
 }
 
 // Downloads every file of the list into the folder.
@@ -224,7 +224,7 @@ std::optional<std::string> place_module(const ModuleName& name, ScratchFolder& s
 }
 
 void print_use_hint(const ModuleName& name) {
-    output::write("\n\x1b[2mImport it in your code with:\x1b[0m\n");
+    output::write_styled("\n\x1b[2mImport it in your code with:\x1b[0m\n");
     output::write("  use `" + name.qualified_name() + "`;\n");
     output::flush();
 }
@@ -350,7 +350,7 @@ std::optional<std::string> list_modules() {
         count += modules->size();
     }
     text += "\x1b[2mTotal: " + std::to_string(count) + " module(s)\x1b[0m\n";
-    output::write(text);
+    output::write_styled(text);
     output::flush();
     return std::nullopt;
 }
