@@ -104,6 +104,23 @@ class FilesTest(unittest.TestCase):
         with open(self.path("out.txt")) as f:
             self.assertEqual(f.read(), "direct\n[target.txt]\n")
 
+    def test_files_beyond_a_text_are_refused(self):
+        # Sparse files larger than any text: every reader refuses them by
+        # their size, without reading, and the script goes on.
+        for name in ("huge.txt", "huge.dv"):
+            with open(self.path(name), "wb") as f:
+                f.truncate(5 << 30)
+        result = self.run_script("""
+    print(files.read("huge.txt"));
+    print("after");
+""")
+        self.assertEqual(result.stdout, b"after\n")
+        self.assertEqual(result.stderr.decode(), ERROR + "Failed to read file 'huge.txt': "
+                         "File too large (os error 27)\n")
+        run = subprocess.run([DREVEL, "huge.dv"], cwd=self.dir, capture_output=True, timeout=30)
+        self.assertEqual((run.returncode, run.stdout, run.stderr.decode()),
+                         (1, b"", "Error: Failed to read the file: File too large (os error 27)\n"))
+
     def test_permissions(self):
         if os.geteuid() == 0:
             self.skipTest("running as root: permission denials do not happen")
