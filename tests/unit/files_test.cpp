@@ -113,6 +113,13 @@ TEST_F(FilesTest, WriteAppendReadRoundTrip) {
     EXPECT_EQ(call("files.read", at("big")).text(), big);
     EXPECT_TRUE(call("files.write", {Value::string(at("empty")), Value::string("")}).is_null());
     EXPECT_EQ(call("files.read", at("empty")).text(), "");
+
+    // A name near the length limit is still replaced whole, twice.
+    const std::string long_name = at(std::string(250, 'n'));
+    for (const char* text : {"first", "second"}) {
+        EXPECT_TRUE(call("files.write", {Value::string(long_name), Value::string(text)}).is_null());
+        EXPECT_EQ(call("files.read", long_name).text(), text);
+    }
 }
 
 TEST_F(FilesTest, OperationMessagesNameThePathAsGiven) {
