@@ -158,7 +158,7 @@ std::optional<std::string> download_files(const std::string& base, const ModuleN
 // same file system as its destination, even when the modules folder is a link
 // to another one) and moved into place only once every file arrived, so that
 // a failed download never leaves half a module that counts as installed.
-constexpr std::string_view scratch_prefix = ".install-";
+constexpr std::string_view scratch_prefix = module_scratch_prefix;
 
 // Makes the scratch folder, first removing those of interrupted runs (also
 // those older versions left directly below .drevel).

@@ -186,8 +186,9 @@ std::optional<std::string> build_standalone(const std::string& file, const std::
     // Folders in the output name (examples/snake) are made below the build
     // directory.
     const std::string name = normal_output(output);
-    // A ".." component would put the program outside the build directory.
-    if (name.empty() || has_parent_component(name)) {
+    // A ".." component would put the program outside the build directory;
+    // a name like a scratch folder's would be removed as one.
+    if (name.empty() || has_parent_component(name) || name.starts_with(scratch_prefix)) {
         return failure("Failed to copy final binary", EINVAL);
     }
     const std::string destination = std::string(build_dir) + "/" + name;

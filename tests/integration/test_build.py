@@ -241,7 +241,8 @@ def test_failures(work):
     check(work.tree() == [], "unreadable script creates nothing", work.tree())
 
     work.write("game.dv", 'print("g");\n')
-    for escape in ("..", "../escaped", "../../escaped", "x/../../escaped"):
+    for escape in ("..", "../escaped", "../../escaped", "x/../../escaped", ".scratch-x/app",
+                   "./.scratch-y", "", "./"):
         expect_fatal(work, work.build("game.dv", escape), "Failed to copy final binary",
                      "output " + escape)
     check(not work.exists("escaped") and not os.path.exists(
