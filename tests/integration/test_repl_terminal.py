@@ -6,6 +6,7 @@ completion; and Ctrl-C still ending a script run.
 
 Usage: test_repl_terminal.py DREVEL
 """
+import fcntl
 import os
 import pty
 import select
@@ -13,6 +14,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 DEADLINE = 20  # seconds for any one expected text
@@ -146,6 +148,35 @@ def test_session(drevel, home):
     check(t.finish() == 0, "REPL exits with status 0")
 
 
+def test_plain_lines_on_a_terminal(drevel, home):
+    # Typed on a terminal but shown elsewhere (standard output a pipe), the
+    # prompt reads plain lines: Ctrl-C still drops the pending lines and
+    # ends a waiting input().
+    master, slave = os.openpty()
+
+    def take_terminal():
+        os.setsid()
+        fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+    env = dict(os.environ, HOME=home)
+    proc = subprocess.Popen([drevel], stdin=slave, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, preexec_fn=take_terminal, env=env)
+    os.close(slave)
+    try:
+        for text in (b'print("dropped"\n', b"\x03", b"print(6 * 7)\n",
+                     b'let a = input("? ")\n', b"\x03", b'print("after")\n', b"exit\n"):
+            os.write(master, text)
+            time.sleep(0.3)
+        out, _ = proc.communicate(timeout=DEADLINE)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        out, _ = proc.communicate()
+    finally:
+        os.close(master)
+    check(out.decode(errors="replace").endswith(
+        ">>> ... >>> 42\n>>> ? Interrupted\n>>> after\n>>> Goodbye!\n"),
+        "plain prompt on a terminal", repr(out))
+
+
 def test_script_ends_on_ctrl_c(drevel, work):
     path = os.path.join(work, "spin.dv")
     with open(path, "w") as f:
@@ -168,6 +199,7 @@ def main():
         home = os.path.join(work, "home")
         os.mkdir(home)
         test_session(drevel, home)
+        test_plain_lines_on_a_terminal(drevel, home)
         test_script_ends_on_ctrl_c(drevel, work)
     if failures:
         sys.exit("%d failure(s)" % len(failures))
