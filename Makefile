@@ -2,8 +2,8 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 PREFIX ?= /usr/local
-# Where Vim looks for system-wide syntax and file type files.
-VIMFILES ?= /usr/share/vim/vimfiles
+# Where the Vim syntax and file type files go: below the prefix unless given.
+VIMFILES ?= $(PREFIX)/share/vim/vimfiles
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/showcase.dv
 

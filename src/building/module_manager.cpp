@@ -15,6 +15,7 @@
 #include "building/module_name.h"
 #include "building/module_yaml.h"
 #include "building/progress.h"
+#include "building/scratch_folder.h"
 #include "interpreter/output.h"
 #include "lexer/unicode.h"
 #include "platform/source_file.h"
@@ -125,7 +126,7 @@ std::optional<std::vector<std::string>> subdirectories(const std::string& path, 
 }
 
 void print_no_modules() {
-    output::write("\x1b[2mNo modules installed yet.\x1b[0m\n");
+    output::write_styled("\x1b[2mNo modules installed yet.\x1b[0m\n");
 }
 
 // Downloads every file of the list into the folder.
@@ -153,34 +154,21 @@ std::optional<std::string> download_files(const std::string& base, const ModuleN
     return std::nullopt;
 }
 
-// A module is assembled in a folder of its own below .drevel and moved into
-// .drevel/modules only once every file arrived, so that a failed download
-// never leaves half a module that counts as installed. The folder is removed
-// with everything in it unless the module was moved out of it.
-class ScratchFolder {
-  public:
-    // Creates the folder; false when it cannot be made (errno tells why).
-    bool create() {
-        std::string pattern = ".drevel/install-XXXXXX";
-        if (!mkdtemp(pattern.data())) return false;
-        path_ = pattern;
-        return true;
-    }
-    ~ScratchFolder() {
-        if (!path_.empty()) remove_tree(path_);
-    }
-    const std::string& path() const { return path_; }
-    // Moves the folder to the destination, which must not exist; it is then
-    // no longer this folder's to remove.
-    bool move_to(const std::string& destination) {
-        if (rename(path_.c_str(), destination.c_str()) != 0) return false;
-        path_.clear();
-        return true;
-    }
+// A module is assembled in a scratch folder inside the modules folder (the
+// same file system as its destination, even when the modules folder is a link
+// to another one) and moved into place only once every file arrived, so that
+// a failed download never leaves half a module that counts as installed.
+constexpr std::string_view scratch_prefix = module_scratch_prefix;
 
-  private:
-    std::string path_;
-};
+// Makes the scratch folder, first removing those of interrupted runs (also
+// those older versions left directly below .drevel).
+std::optional<std::string> create_scratch(ScratchFolder& scratch) {
+    ScratchFolder::remove_stale(modules_root, scratch_prefix);
+    ScratchFolder::remove_stale(".drevel", "install-");
+    if (scratch.create(modules_root, scratch_prefix)) return std::nullopt;
+    return "Failed to create scratch folder in " + std::string(modules_root) + ": " +
+           os_error_text(errno);
+}
 
 // Fetches the module's metadata and files into the scratch folder, with the
 // progress lines of both steps.
@@ -204,27 +192,32 @@ std::optional<std::string> fetch_module(const ModuleName& name, ScratchFolder& s
         if (!is_safe_module_file_name(file)) return "Invalid file name in module.yaml: " + file;
     }
 
-    if (!scratch.create()) return "Failed to create module directory: " + os_error_text(errno);
+    if (auto error = create_scratch(scratch)) return error;
     if (auto error = write_file(scratch.path() + "/module.yaml", metadata.text)) {
         return "Failed to write module.yaml: " + *error;
     }
     return download_files(base, name, files, scratch.path());
 }
 
-// Moves the fetched module into its directory, which must not exist.
+// Moves the fetched module into its directory, which must not exist. An
+// author folder made for it goes again when the move fails.
 std::optional<std::string> place_module(const ModuleName& name, ScratchFolder& scratch) {
     const std::string directory = name.directory();
-    if (auto error = create_directories(fs::path(directory).parent_path().string())) {
+    const std::string author = fs::path(directory).parent_path().string();
+    const bool new_author = !something_exists(author);
+    if (auto error = create_directories(author)) {
         return "Failed to create module directory: " + *error;
     }
     if (!scratch.move_to(directory)) {
-        return "Failed to create module directory: " + os_error_text(errno);
+        const int code = errno;
+        if (new_author) rmdir(author.c_str());
+        return "Failed to create module directory: " + os_error_text(code);
     }
     return std::nullopt;
 }
 
 void print_use_hint(const ModuleName& name) {
-    output::write("\n\x1b[2mImport it in your code with:\x1b[0m\n");
+    output::write_styled("\n\x1b[2mImport it in your code with:\x1b[0m\n");
     output::write("  use `" + name.qualified_name() + "`;\n");
     output::flush();
 }
@@ -304,7 +297,14 @@ std::optional<std::string> upgrade_module(std::string_view text) {
         progress_failed(step, clock.seconds());
         return "Upgrade failed: " + *error;
     }
-    const std::string old_version = scratch.path() + "-old";
+    // The old version waits in a scratch folder of its own, which goes when
+    // the upgrade ends (or, interrupted, with the next install's clean-up).
+    ScratchFolder retired;
+    if (auto error = create_scratch(retired)) {
+        progress_failed(step, clock.seconds());
+        return "Upgrade failed: " + *error;
+    }
+    const std::string old_version = retired.path() + "/old";
     if (rename(directory.c_str(), old_version.c_str()) != 0) {
         progress_failed(step, clock.seconds());
         return "Failed to remove existing module: " + os_error_text(errno);
@@ -314,7 +314,6 @@ std::optional<std::string> upgrade_module(std::string_view text) {
         progress_failed(step, clock.seconds());
         return "Upgrade failed: " + *error;
     }
-    remove_tree(old_version);
     print_use_hint(name);
     progress_done("Upgrading module '" + qualified + "'", clock.seconds());
     return std::nullopt;
@@ -330,6 +329,8 @@ std::optional<std::string> list_modules() {
     int error = 0;
     auto authors = subdirectories(root, error);
     if (!authors) return "Failed to read modules directory: " + os_error_text(error);
+    // Modules being installed are not installed yet.
+    std::erase_if(*authors, [](const std::string& a) { return a.starts_with(scratch_prefix); });
     if (authors->empty()) {
         print_no_modules();
         output::flush();
@@ -350,7 +351,7 @@ std::optional<std::string> list_modules() {
         count += modules->size();
     }
     text += "\x1b[2mTotal: " + std::to_string(count) + " module(s)\x1b[0m\n";
-    output::write(text);
+    output::write_styled(text);
     output::flush();
     return std::nullopt;
 }

@@ -30,7 +30,8 @@ std::string ModuleName::directory() const {
 std::variant<ModuleName, std::string> parse_module_name(std::string_view text) {
     std::optional<ModuleName> name = split_at(text, '/');
     if (!name) name = split_at(text, '.');
-    if (!name || !is_safe_part(name->author) || !is_safe_part(name->module)) {
+    if (!name || !is_safe_part(name->author) || !is_safe_part(name->module) ||
+        name->author.starts_with(module_scratch_prefix)) {
         return std::string(module_format_message);
     }
     return *name;

@@ -17,6 +17,10 @@ struct ModuleName {
     std::string directory() const;
 };
 
+// Installs are assembled in folders of this prefix inside .drevel/modules,
+// which are removed once their run has ended: no author may be named so.
+inline constexpr std::string_view module_scratch_prefix = ".install-";
+
 inline constexpr std::string_view module_format_message =
     "Module format must be 'author/module' or 'author.module'";
 
@@ -24,7 +28,8 @@ inline constexpr std::string_view module_format_message =
 // parts. Both parts become directory names below .drevel/modules, so a part
 // that is "." or "..", or that holds a "/", white space or a control
 // character, is refused with the same message as a name without separator:
-// no name can reach outside its own directory there.
+// no name can reach outside its own directory there. So is an author that
+// would look like a scratch folder.
 // Returns the name or the failure message.
 std::variant<ModuleName, std::string> parse_module_name(std::string_view text);
 

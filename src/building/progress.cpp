@@ -19,7 +19,7 @@ void finished_line(const char* colour, std::string_view text, const char* outcom
     line += outcome;
     line += number;
     line += "s)\x1b[0m\n";
-    output::write(line);
+    output::write_styled(line);
     output::flush();
 }
 
@@ -29,7 +29,7 @@ void progress_start(std::string_view text) {
     std::string line = "\r\x1b[33m";
     line += text;
     line += " in progress\x1b[0m";
-    output::write(line);
+    output::write_styled(line);
     output::flush();
 }
 

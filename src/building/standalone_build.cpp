@@ -11,6 +11,7 @@
 
 #include "building/path_text.h"
 #include "building/progress.h"
+#include "building/scratch_folder.h"
 #include "interpreter/output.h"
 #include "platform/source_file.h"
 
@@ -21,8 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* build_dir = ".drevel/build";
-constexpr const char* scratch_dir = ".drevel/build/tmp";
-constexpr const char* scratch_binary = ".drevel/build/tmp/drevel";
+// The copy that receives the trailer is made in a folder of a unique name, so
+// that no output name can be the folder that is cleaned up afterwards.
+constexpr std::string_view scratch_prefix = ".scratch-";
 constexpr std::string_view trailer_marker = "DREVEL_SCRIPT";
 
 // The line a failed step reports.
@@ -124,6 +126,24 @@ std::optional<std::string> own_executable(int& error) {
     return path;
 }
 
+// The output name as a plain relative path: no empty or "." components, no
+// doubled or trailing slashes ("./a//b/" gives "a/b").
+std::string normal_output(std::string_view output) {
+    std::string normal;
+    size_t start = 0;
+    while (start <= output.size()) {
+        size_t slash = output.find('/', start);
+        if (slash == std::string_view::npos) slash = output.size();
+        const std::string_view part = output.substr(start, slash - start);
+        if (!part.empty() && part != ".") {
+            if (!normal.empty()) normal += '/';
+            normal += part;
+        }
+        start = slash + 1;
+    }
+    return normal;
+}
+
 } // namespace
 
 std::optional<std::string> build_standalone(const std::string& file, const std::string& output) {
@@ -141,35 +161,40 @@ std::optional<std::string> build_standalone(const std::string& file, const std::
     progress_start(step);
 
     std::error_code fs_error;
-    fs::create_directories(scratch_dir, fs_error);
+    fs::create_directories(build_dir, fs_error);
     if (fs_error) return failure("Failed to create temp directory", fs_error.value());
+    ScratchFolder::remove_stale(build_dir, scratch_prefix);
+    ScratchFolder scratch;
+    if (!scratch.create(build_dir, scratch_prefix)) {
+        return failure("Failed to create temp directory", errno);
+    }
+    const std::string scratch_binary = scratch.path() + "/drevel";
 
     int error = 0;
     std::optional<std::string> interpreter = own_executable(error);
     if (!interpreter) return failure("Failed to get current binary path", error);
-    // A leftover copy (or whatever took its place) is removed rather than
-    // written through. The bytes come from /proc/self/exe, which is the
-    // running image even if its file has since been replaced.
-    unlink(scratch_binary);
+    // The bytes come from /proc/self/exe, which is the running image even if
+    // its file has since been replaced.
     if ((error = copy_file("/proc/self/exe", scratch_binary)) != 0) {
         return failure("Failed to copy Drevel binary", error);
     }
     if ((error = append_trailer(scratch_binary, *script)) != 0)
         return failure("Failed to embed script", error);
 
-    fs::create_directories(build_dir, fs_error);
-    if (fs_error) return failure("Failed to create build directory", fs_error.value());
-
     // The finished program replaces an earlier one by renaming, which works
     // even while the earlier one is running and never leaves half a file.
     // Folders in the output name (examples/snake) are made below the build
     // directory.
-    const std::string destination = std::string(build_dir) + "/" + output;
-    // A ".." component would put the program outside the build directory.
-    if (has_parent_component(output)) return failure("Failed to copy final binary", EINVAL);
+    const std::string name = normal_output(output);
+    // A ".." component would put the program outside the build directory;
+    // a name like a scratch folder's would be removed as one.
+    if (name.empty() || has_parent_component(name) || name.starts_with(scratch_prefix)) {
+        return failure("Failed to copy final binary", EINVAL);
+    }
+    const std::string destination = std::string(build_dir) + "/" + name;
     fs::create_directories(fs::path(destination).parent_path(), fs_error);
     if (fs_error) return failure("Failed to create build directory", fs_error.value());
-    if (rename(scratch_binary, destination.c_str()) != 0) {
+    if (rename(scratch_binary.c_str(), destination.c_str()) != 0) {
         error = errno;
         if (error != EXDEV || (error = copy_file(scratch_binary, destination)) != 0) {
             return failure("Failed to copy final binary", error);
@@ -179,8 +204,6 @@ std::optional<std::string> build_standalone(const std::string& file, const std::
     progress_done(step, clock.seconds());
     output::write("Location: " + destination + "\n");
     output::flush();
-
-    fs::remove_all(scratch_dir, fs_error);
     return std::nullopt;
 }
 

@@ -6,8 +6,12 @@
 
 namespace drevel {
 
-// Reads one line without its "\n". Returns false at end of input (or on a
-// read error) when nothing was read.
-bool read_input_line(std::string& line);
+enum class LineRead { Line, End, Interrupted };
+
+// Reads one line without its "\n". End: end of input (or a read error) before
+// anything was read. Interrupted: Ctrl-C at the interactive prompt
+// (interrupt_requested) ended the wait; what was typed of the line is gone,
+// as the terminal drops it too.
+LineRead read_input_line(std::string& line);
 
 } // namespace drevel

@@ -112,10 +112,11 @@ LineSource::Result LineSource::read(const char* prompt, std::string& line) {
     if (!terminal_) {
         output::write(prompt);
         output::flush_prompt();
-        // The terminal driver itself discards a line cut short by Ctrl-C.
-        bool got = read_input_line(line);
+        // The terminal driver itself drops what was typed of the line.
+        const LineRead got = read_input_line(line);
         interrupt_requested = 0;
-        return got ? Result::Line : Result::End;
+        if (got == LineRead::Interrupted) return Result::Interrupted;
+        return got == LineRead::Line ? Result::Line : Result::End;
     }
     output::flush_prompt();
     char* text = editor_.readline(prompt);

@@ -66,7 +66,13 @@ void run_repl() {
         const char* prompt = brackets == 0 && braces == 0 ? ">>> " : "... ";
         LineSource::Result got = source.read(prompt, line);
         if (got == LineSource::Result::End) break;
-        if (got == LineSource::Result::Interrupted) continue;
+        if (got == LineSource::Result::Interrupted) {
+            // Ctrl-C drops the whole input being typed, lines already
+            // entered at the continuation prompt included.
+            pending.clear();
+            brackets = braces = 0;
+            continue;
+        }
         std::string_view input = trim_white_space(line);
         if (input.empty()) continue;
         if (input == "exit" || input == "quit") {

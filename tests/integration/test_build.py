@@ -71,6 +71,12 @@ class Workdir:
     def build(self, *args):
         return self.run(DREVEL, "build", *args)
 
+    def scratch(self):
+        """The build's scratch folders left in the build directory."""
+        build = os.path.join(self.path, ".drevel", "build")
+        return [n for n in os.listdir(build) if n.startswith(".scratch-")] if os.path.isdir(
+            build) else []
+
     def tree(self):
         found = []
         for base, dirs, files in os.walk(self.path):
@@ -87,7 +93,7 @@ def expect_built(work, result, output, what):
     check(code == 0, what + ": status", "%d %r" % (code, err))
     check(mask_seconds(out) == built(output), what + ": stdout", repr(out))
     check(err == "", what + ": stderr", repr(err))
-    check(not work.exists(".drevel/build/tmp"), what + ": scratch directory removed")
+    check(work.scratch() == [], what + ": scratch folder removed", repr(work.scratch()))
 
 
 def expect_fatal(work, result, message, what):
@@ -168,6 +174,23 @@ def test_output_names(work):
         check(result == (0, want, ""), "program " + name, repr(result))
 
 
+def test_names_beside_the_scratch_folder(work):
+    # No output name is the scratch folder: tmp and names below it are
+    # ordinary outputs, and the Location line shows the path as a plain one.
+    work.write("game.dv", 'print("g");\n')
+    os.makedirs(os.path.join(work.path, ".drevel/build/.scratch-dead01"))
+    for output, location in (("tmp/x", "tmp/x"), ("tmp/drevel", "tmp/drevel"),
+                             ("/abs/app", "abs/app"), ("./a//b/", "a/b"), ("tmp2", "tmp2")):
+        expect_built(work, work.build("game.dv", output), location, "output " + output)
+        result = work.run(os.path.join(work.path, ".drevel/build", location))
+        check(result == (0, "g\n", ""), "program " + output, repr(result))
+    check(sorted(os.listdir(os.path.join(work.path, ".drevel/build"))) ==
+          ["a", "abs", "tmp", "tmp2"], "outputs kept, stale scratch gone",
+          repr(os.listdir(os.path.join(work.path, ".drevel/build"))))
+    check(sorted(os.listdir(os.path.join(work.path, ".drevel/build/tmp"))) == ["drevel", "x"],
+          "both outputs below tmp kept")
+
+
 def test_read_only_interpreter(work):
     # An interpreter installed read-only (0555) still builds; the output
     # carries the interpreter's bits. As root, the build runs as nobody, for
@@ -212,23 +235,20 @@ def test_failures(work):
     check(work.tree() == [], "unreadable script creates nothing", work.tree())
 
     work.write("game.dv", 'print("g");\n')
-    for escape in ("..", "../escaped", "../../escaped", "x/../../escaped"):
+    for escape in ("..", "../escaped", "../../escaped", "x/../../escaped", ".scratch-x/app",
+                   "./.scratch-y", "", "./"):
         expect_fatal(work, work.build("game.dv", escape), "Failed to copy final binary",
                      "output " + escape)
     check(not work.exists("escaped") and not os.path.exists(
         os.path.join(os.path.dirname(work.path), "escaped")), "nothing written outside")
     check(all(p.startswith(".drevel") or p == "game.dv" for p in work.tree()),
           "failures stay below .drevel/build", work.tree())
-    check(work.exists(".drevel/build/tmp"), "scratch directory left after a failure")
+    check(work.scratch() == [], "no scratch folder left after a failure", repr(work.scratch()))
     # A file where the output's folder would go.
     work.write(".drevel/build/taken", "a file")
     expect_fatal(work, work.build("game.dv", "taken/app"), "Failed to create build directory",
                  "output folder is a file")
 
-    # The scratch copy's place is taken by a directory.
-    shutil.rmtree(os.path.join(work.path, ".drevel"))
-    os.makedirs(os.path.join(work.path, ".drevel/build/tmp/drevel"))
-    expect_fatal(work, work.build("game.dv"), "Failed to copy Drevel binary", "scratch blocked")
     # The build directory is a file.
     shutil.rmtree(os.path.join(work.path, ".drevel"))
     work.write(".drevel/build", "a file")
@@ -284,8 +304,9 @@ def test_corrupt_trailers(work):
         check(work.run(path, "plain.dv") == (0, "plain run\n", ""), name + ": runs its argument")
 
 
-TESTS = [test_trailer_and_run, test_empty_script, test_output_names, test_read_only_interpreter,
-         test_failures, test_building_twice, test_corrupt_trailers]
+TESTS = [test_trailer_and_run, test_empty_script, test_output_names,
+         test_names_beside_the_scratch_folder, test_read_only_interpreter, test_failures,
+         test_building_twice, test_corrupt_trailers]
 
 
 def main():

@@ -136,10 +136,29 @@ def test_textmate(keywords, symbols):
               "TextMate scope for %r is %s, got %r" % (source, scopes[group], name))
 
 
+def test_install_paths():
+    """`make install` puts the Vim files below PREFIX unless VIMFILES says
+    otherwise (read from make's dry run, which installs nothing)."""
+    cases = [(["PREFIX=/opt/p"], "/opt/p", "/opt/p/share/vim/vimfiles"),
+             (["PREFIX=/opt/p", "VIMFILES=/opt/vim"], "/opt/p", "/opt/vim"),
+             (["PREFIX=/opt/p", "DESTDIR=/stage"], "/stage/opt/p",
+              "/stage/opt/p/share/vim/vimfiles")]
+    for args, prefix, folder in cases:
+        plan = subprocess.run(["make", "-n", "-C", ROOT, "install"] + args, capture_output=True,
+                              text=True, timeout=60).stdout
+        targets = re.findall(r"^install -m 644 editors/vim/(\S+) (\S+)$", plan, re.M)
+        check(sorted(targets) == [("ftdetect/drevel.vim", folder + "/ftdetect/drevel.vim"),
+                                  ("syntax/drevel.vim", folder + "/syntax/drevel.vim")],
+              "Vim files for %s go to %s, got %r" % (" ".join(args), folder, targets))
+        check(re.search(r"^install -m 755 \S+ %s/bin/drevel$" % re.escape(prefix), plan, re.M),
+              "binary below %s for %s" % (prefix, " ".join(args)))
+
+
 def main():
     keywords, symbols = lexer_tables()
     test_vim(keywords, symbols)
     test_textmate(keywords, symbols)
+    test_install_paths()
     if failures:
         sys.exit("%d failure(s)" % len(failures))
     print("ok")

@@ -6,6 +6,7 @@ Each case builds a temporary directory with links and modes that a script
 folder cannot carry, then runs a script in it.
 """
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -103,6 +104,76 @@ class FilesTest(unittest.TestCase):
         self.assertEqual(received, ["down the pipe"])
         with open(self.path("out.txt")) as f:
             self.assertEqual(f.read(), "direct\n[target.txt]\n")
+
+    def test_full_file_system_keeps_the_old_content(self):
+        # On a small tmpfs of its own (a private mount namespace, so nothing
+        # outlives the test): with no inode left for the new file, and with
+        # no block left for the new content, a rewrite reports the error and
+        # the old content stays whole.
+        if shutil.which("unshare") is None:
+            self.skipTest("unshare is missing")
+        mount = self.path("small")
+        os.makedirs(mount)
+        with open(self.path("s.dv"), "w") as f:
+            f.write('use files\nfiles.write("keep.txt", "new text")\nprint(files.read("keep.txt"))\n')
+        shell = f"""
+            mount -t tmpfs -o size=1m,nr_inodes=3 tmpfs {mount} || exit 77
+            cd {mount} && printf 'old content' > keep.txt && touch filler || exit 1
+            {DREVEL} ../s.dv
+            rm filler
+            dd if=/dev/zero of=filler bs=4096 2>/dev/null
+            {DREVEL} ../s.dv
+            ls -a
+        """
+        result = subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                                 shell], capture_output=True, timeout=60)
+        if result.returncode == 77 or b"unshare failed" in result.stderr:
+            self.skipTest("cannot mount a tmpfs here: " + result.stderr.decode())
+        self.assertEqual(result.stdout.decode().split("\n"), [
+            "old content",  # no inode for the new file
+            "old content",  # no block for the new content
+            ".", "..", "filler", "keep.txt", ""])  # and no scratch file left
+        self.assertEqual(result.stderr.decode(), 2 * (
+            ERROR + "Failed to write file 'keep.txt': No space left on device (os error 28)\n"))
+
+    def test_locked_folder_with_a_writable_file(self):
+        # A folder we may not write holds a file we may: no new file can be
+        # made beside it, so it is written in place. As root the script runs
+        # as nobody, for whom the folder's bits count.
+        os.makedirs(self.path("locked"))
+        self.write("locked/open.txt", "old")
+        os.chmod(self.path("locked", "open.txt"), 0o666)
+        os.chmod(self.path("locked"), 0o555)
+        os.chmod(self.dir, 0o755)
+        with open(self.path("s.dv"), "w") as f:
+            f.write('use files\nfiles.write("locked/open.txt", "new")\n'
+                    'print(files.read("locked/open.txt"), files.list("locked"))\n')
+        drop = None
+        if os.geteuid() == 0:
+            def drop():
+                os.setgroups([])
+                os.setgid(65534)
+                os.setuid(65534)
+        result = subprocess.run([DREVEL, "s.dv"], cwd=self.dir, capture_output=True, timeout=30,
+                                preexec_fn=drop)
+        self.assertEqual((result.stdout, result.stderr), (b"new\n[open.txt]\n", b""))
+
+    def test_files_beyond_a_text_are_refused(self):
+        # Sparse files larger than any text: every reader refuses them by
+        # their size, without reading, and the script goes on.
+        for name in ("huge.txt", "huge.dv"):
+            with open(self.path(name), "wb") as f:
+                f.truncate(5 << 30)
+        result = self.run_script("""
+    print(files.read("huge.txt"));
+    print("after");
+""")
+        self.assertEqual(result.stdout, b"after\n")
+        self.assertEqual(result.stderr.decode(), ERROR + "Failed to read file 'huge.txt': "
+                         "File too large (os error 27)\n")
+        run = subprocess.run([DREVEL, "huge.dv"], cwd=self.dir, capture_output=True, timeout=30)
+        self.assertEqual((run.returncode, run.stdout, run.stderr.decode()),
+                         (1, b"", "Error: Failed to read the file: File too large (os error 27)\n"))
 
     def test_permissions(self):
         if os.geteuid() == 0:

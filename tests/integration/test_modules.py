@@ -5,6 +5,7 @@ Also a script that uses an installed module by its dotted name.
 
 Usage: test_modules.py DREVEL
 """
+import fcntl
 import os
 import re
 import shutil
@@ -312,6 +313,101 @@ def test_symbolic_links(reg, work):
         shutil.rmtree(outside, ignore_errors=True)
 
 
+def as_nobody():
+    """For a child process: as root, become nobody, for whom modes count."""
+    if os.geteuid() != 0:
+        return None
+
+    def drop():
+        os.setgroups([])
+        os.setgid(65534)
+        os.setuid(65534)
+    return drop
+
+
+def test_linked_modules_folder(reg, work):
+    # .drevel/modules as a link to a folder elsewhere, then to a tmpfs of its
+    # own (another file system): install and upgrade move the module within
+    # that folder, and leave nothing else there.
+    reg.put("lin", "ked", "module.yaml", "files:\n- index.dv\n- lib/util.dv\n")
+    reg.put("lin", "ked", "index.dv", "let v = 1;\n")
+    reg.put("lin", "ked", "lib/util.dv", "let u = 1;\n")
+    outside = tempfile.mkdtemp(prefix="drevel-linked-")
+    try:
+        os.makedirs(os.path.join(work.path, ".drevel"))
+        os.symlink(outside, os.path.join(work.path, ".drevel", "modules"))
+        expect(work.run("install", "lin/ked"), 0, installed("lin.ked"), "", "install via link")
+        expect(work.run("upgrade", "lin/ked"), 0, None, "", "upgrade via link")
+        check(sorted(os.listdir(outside)) == ["lin"]
+              and sorted(os.listdir(os.path.join(outside, "lin", "ked"))) ==
+              ["index.dv", "lib", "module.yaml"], "module in the linked folder",
+              repr(list(os.walk(outside))))
+
+        if shutil.which("unshare") is None:
+            return
+        tmpfs = os.path.join(outside, "tmpfs")
+        os.makedirs(tmpfs)
+        os.remove(os.path.join(work.path, ".drevel", "modules"))
+        os.symlink(tmpfs, os.path.join(work.path, ".drevel", "modules"))
+        shell = ('mount -t tmpfs -o size=4m tmpfs "$1" || exit 77\n'
+                 '"$2" install lin/ked && "$2" upgrade lin.ked && "$2" modules || exit 1\n'
+                 'cd "$1" && find . | sort\n')
+        proc = subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c", shell,
+                               "sh", tmpfs, DREVEL], cwd=work.path, env=work.env,
+                              capture_output=True, timeout=TIMEOUT)
+        if proc.returncode == 77 or b"unshare failed" in proc.stderr:
+            print("skipped: no tmpfs for the modules folder:", proc.stderr.decode().strip())
+            return
+        out = mask_seconds(proc.stdout.decode(errors="replace"))
+        check(proc.returncode == 0 and proc.stderr == b"", "install and upgrade onto a tmpfs",
+              repr((proc.returncode, proc.stderr)))
+        check(out.endswith("\x1b[2mTotal: 1 module(s)\x1b[0m\n.\n./lin\n./lin/ked\n"
+                           "./lin/ked/index.dv\n./lin/ked/lib\n./lin/ked/lib/util.dv\n"
+                           "./lin/ked/module.yaml\n"), "only the module on the tmpfs", repr(out))
+    finally:
+        shutil.rmtree(outside, ignore_errors=True)
+
+
+def test_scratch_folders(reg, work):
+    # Scratch folders of interrupted runs go with the next install; one that a
+    # living process holds stays; folders that fail are named.
+    reg.put("scr", "atch", "module.yaml", "")
+    reg.put("scr", "atch", "index.dv", "let s = 1;\n")
+    drevel = os.path.join(work.path, ".drevel")
+    for stale in ("modules/.install-dead01/lib", "install-old001"):
+        os.makedirs(os.path.join(drevel, stale))
+        with open(os.path.join(drevel, stale, "part.dv"), "w") as f:
+            f.write("half")
+    live = os.path.join(drevel, "modules", ".install-live01")
+    os.makedirs(live)
+    holder = os.open(live, os.O_RDONLY | os.O_DIRECTORY)
+    fcntl.flock(holder, fcntl.LOCK_EX)
+    try:
+        expect(work.run("modules"), 0, "\x1b[2mNo modules installed yet.\x1b[0m\n", "",
+               "scratch folders are not modules")
+        expect(work.run("install", "scr/atch"), 0, installed("scr.atch"), "", "install")
+    finally:
+        os.close(holder)
+    check(sorted(os.listdir(drevel)) == ["modules"], "stale folder below .drevel removed",
+          repr(os.listdir(drevel)))
+    check(sorted(os.listdir(os.path.join(drevel, "modules"))) == [".install-live01", "scr"],
+          "stale scratch removed, live one kept", repr(os.listdir(os.path.join(drevel, "modules"))))
+
+    # A modules folder we may not write: the message names it.
+    drop = as_nobody()
+    os.chmod(work.path, 0o755)
+    os.chmod(os.path.join(drevel, "modules"), 0o555)
+    proc = subprocess.run([DREVEL, "upgrade", "scr/atch"], cwd=work.path, env=work.env,
+                          capture_output=True, timeout=TIMEOUT, preexec_fn=drop)
+    os.chmod(os.path.join(drevel, "modules"), 0o755)
+    check(proc.returncode == 1 and proc.stderr.decode() == red_error(
+        "Upgrade failed: Failed to create scratch folder in .drevel/modules: "
+        "Permission denied (os error 13)"), "unwritable modules folder named",
+        repr((proc.returncode, proc.stderr)))
+    check(work.file(".drevel/modules/scr/atch/index.dv") == "let s = 1;\n",
+          "module kept after the refused upgrade")
+
+
 def test_listing(reg, work):
     no_modules = "\x1b[2mNo modules installed yet.\x1b[0m\n"
     for command in ("modules", "list", "list-modules"):
@@ -505,7 +601,8 @@ def test_use_installed_module(reg, work):
 
 
 TESTS = [test_install_and_reinstall, test_not_found_and_failed_downloads, test_files_section,
-         test_upgrade, test_uninstall, test_symbolic_links, test_listing, test_usage_errors, test_odd_names,
+         test_upgrade, test_uninstall, test_symbolic_links, test_linked_modules_folder,
+         test_scratch_folders, test_listing, test_usage_errors, test_odd_names,
          test_invalid_file_names, test_curl_missing, test_registry_address, test_bad_registries,
          test_use_installed_module]
 

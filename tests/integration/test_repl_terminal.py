@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """The REPL on a terminal (a pseudo-terminal here): characters beyond ASCII,
-Ctrl-C while an input runs and at the prompt, history saved line by line, Tab
+Ctrl-C while an input runs, while input() waits, at the prompt and at the
+continuation prompt, history saved line by line, Tab
 completion; and Ctrl-C still ending a script run.
 
 Usage: test_repl_terminal.py DREVEL
 """
+import fcntl
 import os
 import pty
 import select
@@ -12,6 +14,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 from process_support import check, failures
@@ -91,6 +94,26 @@ def test_session(drevel, home):
     t.send(b"print(7 * 6)\r")
     check(t.expect("42\r\n>>> ", "the next line runs"), "discarded line did not run")
     check(b"typed but discarded" not in t.seen, "discarded line printed nothing")
+    # Ctrl-C at the continuation prompt drops every line typed so far.
+    t.send(b'print("sad :-("\r')
+    t.expect("... ", "continuation prompt")
+    t.send(b'"still open"\r')
+    t.expect("... ", "continuation prompt again")
+    t.send(b"\x03")
+    t.expect("\r\n>>> ", "Ctrl-C at the continuation prompt gives the first prompt")
+    t.send(b"print(6 * 7)\r")
+    check(t.expect("42\r\n>>> ", "pending lines dropped"), "the next line runs alone")
+    check(b"sad" not in t.seen and b"still open" not in t.seen, "pending lines never ran")
+    # Ctrl-C while input() waits ends the input at once; the next line is
+    # the prompt's again.
+    t.send(b'let answer = input("name? ")\r')
+    t.expect("name? ", "input prompt")
+    time.sleep(0.3)
+    t.send(b"\x03")
+    check(t.expect("Interrupted\r\n>>> ", "Ctrl-C ends input() without Enter"),
+          "interrupted input")
+    t.send(b'print("next")\r')
+    check(t.expect("next\r\n>>> ", "line after the interrupted input"), "line not swallowed")
     t.send(b"let counter = 3\r")
     t.expect(">>> ", "prompt after counter")
     t.send(b"print(coun\t)\r")
@@ -120,6 +143,35 @@ def test_session(drevel, home):
     check(t.finish() == 0, "REPL exits with status 0")
 
 
+def test_plain_lines_on_a_terminal(drevel, home):
+    # Typed on a terminal but shown elsewhere (standard output a pipe), the
+    # prompt reads plain lines: Ctrl-C still drops the pending lines and
+    # ends a waiting input().
+    master, slave = os.openpty()
+
+    def take_terminal():
+        os.setsid()
+        fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+    env = dict(os.environ, HOME=home)
+    proc = subprocess.Popen([drevel], stdin=slave, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, preexec_fn=take_terminal, env=env)
+    os.close(slave)
+    try:
+        for text in (b'print("dropped"\n', b"\x03", b"print(6 * 7)\n",
+                     b'let a = input("? ")\n', b"\x03", b'print("after")\n', b"exit\n"):
+            os.write(master, text)
+            time.sleep(0.3)
+        out, _ = proc.communicate(timeout=DEADLINE)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        out, _ = proc.communicate()
+    finally:
+        os.close(master)
+    check(out.decode(errors="replace").endswith(
+        ">>> ... >>> 42\n>>> ? Interrupted\n>>> after\n>>> Goodbye!\n"),
+        "plain prompt on a terminal", repr(out))
+
+
 def test_script_ends_on_ctrl_c(drevel, work):
     path = os.path.join(work, "spin.dv")
     with open(path, "w") as f:
@@ -142,6 +194,7 @@ def main():
         home = os.path.join(work, "home")
         os.mkdir(home)
         test_session(drevel, home)
+        test_plain_lines_on_a_terminal(drevel, home)
         test_script_ends_on_ctrl_c(drevel, work)
     if failures:
         sys.exit("%d failure(s)" % len(failures))

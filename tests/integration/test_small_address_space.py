@@ -43,6 +43,23 @@ OUT_OF_MEMORY = {
 }
 OUT_OF_MEMORY_ERROR = "\x1b[31mError: Out of memory\x1b[0m\n"
 
+# Files that do not fit are refused by the call that reads them, and the
+# script goes on: endless devices, binary data and a template.
+ENDLESS_FILES = """use files
+use http
+print("start")
+print(files.read("/dev/zero"))
+print(files.read("/dev/urandom"))
+print(http.template("/dev/zero"))
+print(len(files.read("%s")))
+print("after")
+"""
+ENDLESS_ERRORS = [
+    "Error in expression: Failed to read file '/dev/zero': File too large (os error 27)",
+    "Error in expression: Failed to read file '/dev/urandom': stream did not contain valid UTF-8",
+    "Error in expression: Failed to read template: File too large (os error 27)",
+]
+
 
 def run_limited(drevel, script, limit_bytes):
     def limit():
@@ -84,6 +101,20 @@ def main():
             if not ok:
                 print(out[-500:], err[-500:])
                 failures += 1
+        source = ENDLESS_FILES % script
+        with open(script, "w") as f:
+            f.write(source)
+        proc = run_limited(drevel, script, 1000 << 20)
+        out = proc.stdout.decode()
+        err = proc.stderr.decode()
+        want_err = "".join("\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m " + e + "\n"
+                           for e in ENDLESS_ERRORS)
+        ok = (proc.returncode == 0 and out == "start\n%d\nafter\n" % len(source.encode())
+              and err == want_err)
+        print(f"{'ok' if ok else 'FAIL'}: endless files refused, status {proc.returncode}")
+        if not ok:
+            print(out[-500:], err[-500:])
+            failures += 1
     return 1 if failures else 0
 
 

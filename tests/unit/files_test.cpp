@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "modules/files/file_system.h"
@@ -111,6 +113,13 @@ TEST_F(FilesTest, WriteAppendReadRoundTrip) {
     EXPECT_EQ(call("files.read", at("big")).text(), big);
     EXPECT_TRUE(call("files.write", {Value::string(at("empty")), Value::string("")}).is_null());
     EXPECT_EQ(call("files.read", at("empty")).text(), "");
+
+    // A name near the length limit is still replaced whole, twice.
+    const std::string long_name = at(std::string(250, 'n'));
+    for (const char* text : {"first", "second"}) {
+        EXPECT_TRUE(call("files.write", {Value::string(long_name), Value::string(text)}).is_null());
+        EXPECT_EQ(call("files.read", long_name).text(), text);
+    }
 }
 
 TEST_F(FilesTest, OperationMessagesNameThePathAsGiven) {
@@ -296,4 +305,44 @@ TEST_F(FilesTest, PermissionDenied) {
         error_of(call("files.delete_folder", {Value::string(at("locked")), Value::number(1)})),
         "Failed to delete folder '" + at("locked") + "': Permission denied (os error 13)");
     EXPECT_TRUE(call("files.exists", at("locked/in")).as_boolean());
+}
+
+TEST_F(FilesTest, StreamsAreCheckedAsUtf8WhileTheyArrive) {
+    // Characters cut between two writes to a pipe arrive whole; bytes that
+    // can never form a character end the read with the UTF-8 error.
+    struct Case {
+        std::vector<std::string> writes;
+        const char* result;
+    } cases[] = {
+        {{"a\xC3", "\xA9z"}, "a\xC3\xA9z"},
+        {{"\xE2\x82", "\xAC!"}, "\xE2\x82\xAC!"},
+        {{"\xF0", "\x9F\x98", "\x80"}, "\xF0\x9F\x98\x80"},
+        {{"a\xC3", "z"}, nullptr},
+        {{"ok\xFF", "more"}, nullptr},
+        {{"end\xE2\x82"}, nullptr},
+    };
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    int i = 0;
+    for (const Case& c : cases) {
+        const std::string fifo = at("fifo" + std::to_string(i++));
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        std::thread writer([&] {
+            const int fd = ::open(fifo.c_str(), O_WRONLY);
+            // After a refusal the reader is gone: later writes fail (EPIPE).
+            for (const std::string& piece : c.writes) {
+                [[maybe_unused]] const ssize_t n = ::write(fd, piece.data(), piece.size());
+                ::usleep(20000);
+            }
+            ::close(fd);
+        });
+        const Value got = call("files.read", fifo);
+        writer.join();
+        if (c.result) {
+            EXPECT_EQ(got.is_error() ? error_of(got) : std::string(got.text()), c.result);
+        } else {
+            EXPECT_EQ(error_of(got),
+                      "Failed to read file '" + fifo + "': stream did not contain valid UTF-8");
+        }
+    }
+    std::signal(SIGPIPE, previous);
 }

@@ -27,7 +27,8 @@ Value input(Value* args, size_t count, NativeContext&) {
     output::write(display_text(args[0]));
     output::flush();
     std::string line;
-    read_input_line(line);
+    // Ctrl-C at the interactive prompt ends the wait and the whole input.
+    if (read_input_line(line) == LineRead::Interrupted) return Value::error("Interrupted");
     return Value::string(std::string(trim_white_space(utf8_lossy(line))));
 }
 

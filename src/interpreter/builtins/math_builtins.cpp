@@ -126,16 +126,25 @@ Value random(Value*, size_t, NativeContext&) {
     return Value::floating(double(generator().next() >> 11) * 0x1.0p-53);
 }
 
-// min + (R rem (max - min)), wrapping; equal bounds give that bound.
+// A whole number drawn evenly from min up to but not including max, or from
+// min down to but not including max when max is the smaller; equal bounds
+// give min. Lemire's multiply-and-reject keeps every value equally likely.
 Value random_range(Value* args, size_t count, NativeContext&) {
     if (count < 2 || !args[0].is_numeric() || !args[1].is_numeric()) return Value();
-    int64_t low = numeric_to_int(args[0]);
-    int64_t high = numeric_to_int(args[1]);
-    int64_t span = int64_t(uint64_t(high) - uint64_t(low));
-    int64_t r = int64_t(generator().next());
-    if (span == 0) return Value::number(low);
-    int64_t remainder = span == -1 ? 0 : r % span;
-    return Value::number(int64_t(uint64_t(low) + uint64_t(remainder)));
+    const int64_t low = numeric_to_int(args[0]);
+    const int64_t high = numeric_to_int(args[1]);
+    if (low == high) return Value::number(low);
+    const bool upward = high > low;
+    // The count of possible results, 1 to 2^64 - 1, computed without overflow.
+    const uint64_t span = upward ? uint64_t(high) - uint64_t(low) : uint64_t(low) - uint64_t(high);
+    unsigned __int128 product = (unsigned __int128)generator().next() * span;
+    if (uint64_t(product) < span) {
+        const uint64_t threshold = (0 - span) % span;
+        while (uint64_t(product) < threshold)
+            product = (unsigned __int128)generator().next() * span;
+    }
+    const uint64_t offset = uint64_t(product >> 64);
+    return Value::number(int64_t(upward ? uint64_t(low) + offset : uint64_t(low) - offset));
 }
 
 // The rows: name, function and, for a builtin of one number, its rule on

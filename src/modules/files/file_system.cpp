@@ -153,12 +153,15 @@ std::optional<Replaceable> replaceable_file(const std::string& path) {
 }
 
 // Creates a new, unused file beside the given one. Returns its descriptor
-// and sets temp_path, or -1.
+// and sets temp_path, or -1 with errno telling why.
 int create_beside(const std::string& path, std::string& temp_path) {
     static unsigned counter = 0;
     const std::string folder = folder_part(path);
+    const std::string name = path.substr(folder.size());
+    const std::string tag = ".drevel-" + std::to_string(::getpid()) + "-";
+    // A name near the system's limit leaves no room to be repeated.
     const std::string prefix =
-        folder + "." + path.substr(folder.size()) + ".drevel-" + std::to_string(::getpid()) + "-";
+        name.size() + tag.size() + 12 <= NAME_MAX ? folder + "." + name + tag : folder + tag;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp_path = prefix + std::to_string(counter++);
         const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -167,16 +170,29 @@ int create_beside(const std::string& path, std::string& temp_path) {
     return -1;
 }
 
+// Whether a file that cannot be made or moved beside the old one may be
+// written in place instead. Only where the folder refuses us while the file
+// itself is writable (or the file is a mount point): writing in place then
+// loses nothing that the other way would keep. A full disk, a quota or an
+// I/O error would cut the old content short, so those are reported instead.
+bool in_place_allowed(int code) {
+    return code == EACCES || code == EPERM || code == EBUSY;
+}
+
 // Writes the content to a new file beside the old one and moves it into
 // place once all of it was written, so that a failed write (a full disk, the
 // file-size limit) leaves the old content whole. The new file keeps the old
 // one's permission bits and, where allowed, its owner. Returns 0, the failure
-// of write_all, or nothing when no file can be made or moved there; the
-// caller then writes in place.
+// of write_all or of making the new file, or nothing when the folder does not
+// let us make or move a file there; the caller then writes in place.
 std::optional<int> replace_file(const Replaceable& file, std::string_view content) {
     std::string temp_path;
     const int fd = create_beside(file.path, temp_path);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        const int code = errno;
+        if (in_place_allowed(code)) return std::nullopt;
+        return code;
+    }
     if (file.existing) {
         const struct stat& old = *file.existing;
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
@@ -191,8 +207,10 @@ std::optional<int> replace_file(const Replaceable& file, std::string_view conten
         return result;
     }
     if (::rename(temp_path.c_str(), file.path.c_str()) != 0) {
+        const int code = errno;
         ::unlink(temp_path.c_str());
-        return std::nullopt;
+        if (in_place_allowed(code)) return std::nullopt;
+        return code;
     }
     return 0;
 }
