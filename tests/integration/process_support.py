@@ -1,6 +1,8 @@
 """Helpers shared by the integration tests that watch a drevel process."""
 import os
 import socket
+import subprocess
+import tempfile
 
 
 def is_sanitized(binary):
@@ -32,3 +34,11 @@ def http_page(content):
     body = content.encode()
     return (b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
             + str(len(body)).encode() + b"\r\n\r\n" + body)
+
+
+def run_source(drevel, source, prefix="drevel-run-"):
+    """Runs the program text as s.dv in a fresh temporary folder."""
+    with tempfile.TemporaryDirectory(prefix=prefix) as tmp:
+        with open(os.path.join(tmp, "s.dv"), "w") as f:
+            f.write(source)
+        return subprocess.run([drevel, "s.dv"], cwd=tmp, capture_output=True, timeout=30)
