@@ -42,3 +42,14 @@ def run_source(drevel, source, prefix="drevel-run-"):
         with open(os.path.join(tmp, "s.dv"), "w") as f:
             f.write(source)
         return subprocess.run([drevel, "s.dv"], cwd=tmp, capture_output=True, timeout=30)
+
+
+def read_tree(root):
+    """Every file below root, as {relative path: bytes}."""
+    found = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(folder, name)
+            with open(path, "rb") as f:
+                found[os.path.relpath(path, root)] = f.read()
+    return found

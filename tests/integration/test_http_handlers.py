@@ -23,7 +23,7 @@ import tempfile
 import time
 import unittest
 
-from process_support import free_port, http_page as page, run_source
+from process_support import free_port, http_page as page, read_tree, run_source
 
 DREVEL = None
 ALARM_SECONDS = 240
@@ -84,20 +84,22 @@ BODY_LIMIT = 4096
 class Server:
     """One drevel process serving a script from a temporary folder."""
 
-    def __init__(self, script, files=None, port=None):
+    def __init__(self, script, files=None, port=None, name="server.dv"):
         self.port = port or free_port()
         self.dir = tempfile.mkdtemp(prefix="drevel-http-app-")
-        for name, data in (files or {}).items():
-            path = os.path.join(self.dir, name)
+        for file, data in (files or {}).items():
+            path = os.path.join(self.dir, file)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "wb") as f:
                 f.write(data)
-        with open(os.path.join(self.dir, "server.dv"), "w") as f:
+        with open(os.path.join(self.dir, name), "w") as f:
             f.write(script.replace("PORT", str(self.port)))
+        with open(os.path.join(self.dir, "port.txt"), "w") as f:
+            f.write(f"{self.port}\n")
         self.out_path = os.path.join(self.dir, "out.log")
         self.err_path = os.path.join(self.dir, "err.log")
         with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
-            self.proc = subprocess.Popen([DREVEL, "server.dv"], cwd=self.dir, stdout=out,
+            self.proc = subprocess.Popen([DREVEL, name], cwd=self.dir, stdout=out,
                                          stderr=err, stdin=subprocess.DEVNULL)
 
     def read(self, path):
@@ -429,6 +431,28 @@ class ServeTest(unittest.TestCase):
             self.assertEqual(json.loads(curl(f"{base}/api/words/drevel")),
                              {"word": "drevel", "length": 6})
             self.assertEqual(curl(f"{base}/pictures/dot.png"), PICTURE)
+            self.assertEqual(server.errors(), "")
+        finally:
+            server.stop()
+
+    def test_notes_app_example(self):
+        """examples/notes_app/ as its header says to use it: form, API, files."""
+        files = read_tree(os.path.join(ROOT, "examples", "notes_app"))
+        server = Server(files.pop("main.dv").decode(), files, name="main.dv")
+        try:
+            server.wait_listening()
+            base = f"http://127.0.0.1:{server.port}"
+            raw = curl("-i", "-d", "text=<b>milk</b>", f"{base}/notes")
+            self.assertTrue(raw.startswith(b"HTTP/1.1 303 See Other\r\nLocation: /\r\n"), raw)
+            curl("-d", "text=bread", f"{base}/notes")
+            self.assertIn(b"&lt;b&gt;milk&lt;/b&gt;</li>", curl(f"{base}/"))
+            self.assertEqual(json.loads(curl(f"{base}/api/notes")),
+                             {"count": 2, "notes": [{"id": 1, "text": "<b>milk</b>"},
+                                                    {"id": 2, "text": "bread"}]})
+            self.assertEqual(json.loads(curl(f"{base}/api/notes/2")), {"id": 2, "text": "bread"})
+            self.assertEqual(curl("-w", "%{http_code}", f"{base}/api/notes/7"),
+                             b'{"error":"no such note"}404')
+            self.assertEqual(curl(f"{base}/static/style.css"), files["static/style.css"])
             self.assertEqual(server.errors(), "")
         finally:
             server.stop()

@@ -25,6 +25,9 @@ Connection& ConnectionPool::open(int fd, int64_t now_ms) {
     connection.saw_end = false;
     connection.keep_alive = false;
     connection.sent_continue = false;
+    connection.drained = false;
+    connection.must_drain = false;
+    connection.remote_known = false;
     connection.served = 0;
     connection.received = 0;
     connection.parsed = 0;

@@ -29,11 +29,18 @@ struct Connection {
     bool saw_end = false;       // the client ended its sending side
     bool keep_alive = false;    // after this response comes the next request
     bool sent_continue = false; // "100 Continue" went out for this request
-    uint16_t served = 0;        // requests answered on this connection
-    uint32_t received = 0;      // bytes in `in`
-    uint32_t parsed = 0;        // of those, the bytes the reader has taken
-    std::string_view pending;   // the part of the response not sent yet
-    int file_fd = -1;           // a static file sent after the response head
+    // The last receive took all the socket held: until the next readiness
+    // event there is nothing to read.
+    bool drained = false;
+    // Unread bytes may follow the request: take them in before closing.
+    bool must_drain = false;
+    bool remote_known = false;
+    char remote[48];          // the client's address as text, once a handler asked
+    uint16_t served = 0;      // requests answered on this connection
+    uint32_t received = 0;    // bytes in `in`
+    uint32_t parsed = 0;      // of those, the bytes the reader has taken
+    std::string_view pending; // the part of the response not sent yet
+    int file_fd = -1;         // a static file sent after the response head
     off_t file_offset = 0;
     uint64_t file_left = 0;
     int64_t last_progress_ms = 0;

@@ -102,18 +102,20 @@ constexpr uint16_t kRequestsPerConnection = 1000;
 constexpr uint32_t kKeptBufferSize = 64 * 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
-// The client's address as text: "127.0.0.1", "::1".
-std::string remote_of(int fd) {
+// The client's address as text ("127.0.0.1", "::1"), asked once per
+// connection.
+std::string_view remote_of(Connection& connection) {
+    static_assert(sizeof connection.remote >= INET6_ADDRSTRLEN);
+    if (connection.remote_known) return connection.remote;
+    connection.remote_known = true;
+    connection.remote[0] = '\0';
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
-    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return "";
-    char text[INET6_ADDRSTRLEN] = "";
-    if (peer.ss_family == AF_INET) {
-        ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in&>(peer).sin_addr, text, sizeof text);
-    } else if (peer.ss_family == AF_INET6) {
-        ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6&>(peer).sin6_addr, text, sizeof text);
-    }
-    return text;
+    if (::getpeername(connection.fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return "";
+    const void* address = &reinterpret_cast<sockaddr_in&>(peer).sin_addr;
+    if (peer.ss_family == AF_INET6) address = &reinterpret_cast<sockaddr_in6&>(peer).sin6_addr;
+    ::inet_ntop(peer.ss_family, address, connection.remote, sizeof connection.remote);
+    return connection.remote;
 }
 
 class Server {
@@ -142,7 +144,9 @@ class Server {
                 Connection& connection = pool_.at(uint32_t(events[i].data.u64));
                 // A slot freed earlier in this batch has no descriptor; one
                 // reused since then only gets an extra, harmless attempt.
-                if (connection.fd >= 0) advance(connection, now);
+                if (connection.fd < 0) continue;
+                connection.drained = false; // the event may bring bytes
+                advance(connection, now);
             }
             drop_idle(now_ms());
             if (accept_paused_ && now >= accept_resume_ms_) watch_listener(true);
@@ -266,6 +270,8 @@ class Server {
             std::memchr(connection.in.get(), '\n', connection.received) != nullptr) {
             return Step::Done; // a pipelined request is already in
         }
+        // Nothing can have come since the last receive: wait for the event.
+        if (connection.drained) return Step::Blocked;
         for (;;) {
             if (connection.saw_end || connection.received >= limit) return Step::Done;
             make_room(connection, limit - connection.received);
@@ -274,6 +280,7 @@ class Server {
             const ssize_t n = ::recv(connection.fd, at, room, 0);
             if (n > 0) {
                 connection.received += uint32_t(n);
+                connection.drained = size_t(n) < room;
                 pool_.touch(connection, now);
                 if (std::memchr(at, '\n', size_t(n)) != nullptr) return Step::Done;
                 continue;
@@ -298,6 +305,9 @@ class Server {
             request_path_of(received.substr(0, kRequestBufferSize), scratch);
         connection.keep_alive = false;
         connection.phase = Connection::Phase::Writing;
+        // A request that filled the buffer may have more bytes behind it,
+        // and so may any whose head was read only up to its first line.
+        connection.must_drain = application_ || connection.received >= kRequestBufferSize;
         if (!application_) {
             connection.pending = response_for(page_path);
             return;
@@ -339,10 +349,12 @@ class Server {
                 reader.finish();
                 return Step::Done;
             }
+            if (connection.drained) return Step::Blocked;
             make_room(connection, 16 * 1024);
             const ssize_t n = ::recv(connection.fd, connection.in.get(), connection.capacity, 0);
             if (n > 0) {
                 connection.received = uint32_t(n);
+                connection.drained = size_t(n) < connection.capacity;
                 pool_.touch(connection, now);
                 continue;
             }
@@ -368,6 +380,7 @@ class Server {
         case RequestReader::State::Complete: break;
         }
         ++connection.served;
+        connection.must_drain = connection.parsed < connection.received;
         const ResponseMode mode{reader.keep_alive() && !connection.saw_end &&
                                     connection.served < kRequestsPerConnection,
                                 reader.is_head()};
@@ -396,7 +409,7 @@ class Server {
     void run_handler(Connection& connection, ResponseMode mode) {
         const RequestReader& reader = connection.reader;
         Value request =
-            request_value(reader, std::move(connection.route.params), remote_of(connection.fd));
+            request_value(reader, std::move(connection.route.params), remote_of(connection));
         Value result = interpreter_
                            ? interpreter_->call_function(connection.route.function, &request, 1)
                            : Value::error("no interpreter to run the handler");
@@ -415,6 +428,7 @@ class Server {
         connection.response = std::move(response);
         connection.pending = connection.response;
         connection.keep_alive = false;
+        connection.must_drain = true;
         connection.phase = Connection::Phase::Writing;
     }
 
@@ -466,12 +480,10 @@ class Server {
         connection.phase = Connection::Phase::Reading;
     }
 
-    // The whole response is with the kernel. A request that filled the
-    // buffer may have more bytes behind it; closing on unread bytes would
+    // The whole response is with the kernel. Closing on unread bytes would
     // reset the connection and could cut the response short.
     void finish(Connection& connection) {
-        if (connection.saw_end) return;
-        if (!application_ && connection.received < kRequestBufferSize) return;
+        if (connection.saw_end || !connection.must_drain) return;
         ::shutdown(connection.fd, SHUT_WR);
         char sink[4096];
         size_t total = 0;
