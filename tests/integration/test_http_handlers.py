@@ -245,6 +245,7 @@ class HandlerTest(unittest.TestCase):
                 self.assertEqual(json.loads(got), json.loads(body), kind)
             else:
                 self.assertEqual(got, body, kind)
+            self.assertEqual(raw.lower().count(b"content-length"), int(status != 204), kind)
             if status != 204:
                 self.assertEqual(headers["content-length"], str(len(body)), kind)
             for name, value in extra.items():
@@ -323,6 +324,17 @@ class HandlerTest(unittest.TestCase):
         # response, then the connection closes.
         raw = exchange(self.server.port, b"GET /answer/text HTTP/1.1\r\n\r\nGET /page HTTP/1.1\r\n\r\n")
         self.assertTrue(raw.endswith(page("fixed page")))
+
+    def test_a_connection_serves_at_most_1000_requests(self):
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=20) as s:
+            s.sendall(b"GET /answer/number HTTP/1.1\r\n\r\n" * 1001)
+            chunks = []
+            while chunk := s.recv(1 << 16):
+                chunks.append(chunk)
+        answers = b"".join(chunks).split(b"HTTP/1.1 200 OK\r\n")[1:]
+        self.assertEqual(len(answers), 1000)
+        self.assertEqual(sum(b"Connection: keep-alive" in a for a in answers), 999)
+        self.assertIn(b"Connection: close", answers[-1])
 
     def test_static_files(self):
         port = self.server.port
@@ -432,6 +444,19 @@ class ServeTest(unittest.TestCase):
                              {"word": "drevel", "length": 6})
             self.assertEqual(curl(f"{base}/pictures/dot.png"), PICTURE)
             self.assertEqual(server.errors(), "")
+        finally:
+            server.stop()
+
+    def test_handler_output_reaches_a_log_while_serving(self):
+        server = Server('use http\ndef log(request) {\n    print(concat("seen ", request.path))\n'
+                        '    return "ok"\n}\nhttp.handle("/*", log)\nhttp.serve(PORT)\n')
+        try:
+            server.wait_listening()
+            self.assertEqual(curl(f"http://127.0.0.1:{server.port}/a%20b"), b"ok")
+            deadline = time.monotonic() + 5
+            while b"seen /a b\n" not in server.read(server.out_path):
+                self.assertLess(time.monotonic(), deadline, server.read(server.out_path))
+                time.sleep(0.05)
         finally:
             server.stop()
 

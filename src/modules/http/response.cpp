@@ -1,5 +1,6 @@
 #include "modules/http/response.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "modules/http/protocol.h"
@@ -104,15 +105,16 @@ void append_handler_response(std::string& out, const Value& result, ResponseMode
         }
         if (const Value* headers = fields.find("headers");
             headers && headers->kind() == ValueKind::Dict) {
-            for (const auto& [name, value] : headers->entries()) {
+            for (const auto& [key, value] : headers->entries()) {
+                // Names in a dict literal are bare words: x_powered_by is
+                // the header X-Powered-By's name as a script writes it.
+                std::string name(key);
+                std::replace(name.begin(), name.end(), '_', '-');
                 const std::string text = display_text(value);
                 if (!is_header_name(name) || !is_header_value(text) || is_server_header(name)) {
                     continue;
                 }
-                // Names in a dict literal are bare words: x_powered_by is
-                // the header X-Powered-By's name as a script writes it.
-                for (char c : name)
-                    extra += c == '_' ? '-' : c;
+                extra += name;
                 extra += ": ";
                 extra += text;
                 extra += "\r\n";

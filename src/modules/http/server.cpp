@@ -134,6 +134,8 @@ class Server {
     void run() {
         epoll_event events[kEventBatch];
         while (!interrupt_requested) {
+            // What handlers printed reaches a log file before the wait.
+            output::flush();
             const int ready = ::epoll_wait(epoll_, events, kEventBatch, wait_limit_ms(now_ms()));
             const int64_t now = now_ms();
             for (int i = 0; i < ready && !interrupt_requested; ++i) {
@@ -350,7 +352,7 @@ class Server {
                 return Step::Done;
             }
             if (connection.drained) return Step::Blocked;
-            make_room(connection, 16 * 1024);
+            make_room(connection, 4 * 1024);
             const ssize_t n = ::recv(connection.fd, connection.in.get(), connection.capacity, 0);
             if (n > 0) {
                 connection.received = uint32_t(n);
