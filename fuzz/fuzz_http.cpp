@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             split.headers().size() != whole.headers().size() || whole.body().size() > 4096) {
             std::abort();
         }
-        const drevel::Value request = request_value(whole, drevel::Value(), "127.0.0.1");
+        const drevel::Value request =
+            request_value(whole, drevel::Value(), "127.0.0.1", drevel::Value());
         if (request.kind() != drevel::ValueKind::Dict) std::abort();
     }
     RequestLine line;

@@ -216,6 +216,20 @@ class HandlerTest(unittest.TestCase):
         self.assertEqual((got["method"], got["body"], got["form"], got["query"]),
                          ("PUT", "raw text", {}, {}))
 
+    def test_json_bodies(self):
+        got = self.echo("POST", "/echo/j", body=b'{"name": "Ada", "tags": ["x", 2, 2.5, null, true]}',
+                        headers={"Content-Type": "application/json; charset=utf-8"})
+        self.assertEqual(got["json"], {"name": "Ada", "tags": ["x", 2, 2.5, None, True]})
+        got = self.echo("POST", "/echo/j", body=b'[1]', headers={"Content-Type": "application/x+json"})
+        self.assertEqual(got["json"], [1])
+        # JSON text under another type stays text.
+        got = self.echo("POST", "/echo/j", body=b'[1]', headers={"Content-Type": "text/plain"})
+        self.assertEqual((got["json"], got["body"]), (None, "[1]"))
+        r, data = self.request("POST", "/echo/j", body=b'{"name": }',
+                               headers={"Content-Type": "application/json"})
+        self.assertEqual(r.status, 400)
+        self.assertTrue(data.startswith(b"Invalid JSON: line 1, column "), data)
+
     def test_named_segments(self):
         r, data = self.request("GET", "/answer/text")
         self.assertEqual((r.status, data), (200, b"<p>text</p>"))
@@ -471,9 +485,14 @@ class ServeTest(unittest.TestCase):
             self.assertTrue(raw.startswith(b"HTTP/1.1 303 See Other\r\nLocation: /\r\n"), raw)
             curl("-d", "text=bread", f"{base}/notes")
             self.assertIn(b"&lt;b&gt;milk&lt;/b&gt;</li>", curl(f"{base}/"))
+            answer = curl("-w", " %{http_code}", "-H", "Content-Type: application/json",
+                          "-d", '{"text": "eggs"}', f"{base}/api/notes")
+            body, _, status = answer.rpartition(b" ")
+            self.assertEqual((json.loads(body), status), ({"id": 3, "text": "eggs"}, b"201"))
             self.assertEqual(json.loads(curl(f"{base}/api/notes")),
-                             {"count": 2, "notes": [{"id": 1, "text": "<b>milk</b>"},
-                                                    {"id": 2, "text": "bread"}]})
+                             {"count": 3, "notes": [{"id": 1, "text": "<b>milk</b>"},
+                                                    {"id": 2, "text": "bread"},
+                                                    {"id": 3, "text": "eggs"}]})
             self.assertEqual(json.loads(curl(f"{base}/api/notes/2")), {"id": 2, "text": "bread"})
             self.assertEqual(curl("-w", "%{http_code}", f"{base}/api/notes/7"),
                              b'{"error":"no such note"}404')

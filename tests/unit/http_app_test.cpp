@@ -84,6 +84,17 @@ TEST(HttpDecoding, RequestLines) {
     }
 }
 
+TEST(HttpDecoding, JsonContentTypes) {
+    for (const char* yes : {"application/json", "Application/JSON; charset=utf-8",
+                            "application/problem+json", "application/json ; x=y"}) {
+        EXPECT_TRUE(is_json_type(yes)) << yes;
+    }
+    for (const char* no : {"", "text/json", "application/jsonx",
+                           "application/x-www-form-urlencoded", "text/plain+json"}) {
+        EXPECT_FALSE(is_json_type(no)) << no;
+    }
+}
+
 TEST(HttpRequestReader, SameResultInAnyPieces) {
     const std::string request = "POST /echo?q=1 HTTP/1.1\r\nHost: h\r\nX-Two: a\r\nx-two: b\r\n"
                                 "Transfer-Encoding: chunked\r\n\r\n"
@@ -105,7 +116,7 @@ TEST(HttpRequestReader, SameResultInAnyPieces) {
         EXPECT_EQ(reader.body(), "abcde");
         EXPECT_EQ(reader.header("x-two"), "a");
         EXPECT_TRUE(reader.keep_alive());
-        const Value request_dict = request_value(reader, Value::dict(Dict()), "::1");
+        const Value request_dict = request_value(reader, Value::dict(Dict()), "::1", Value());
         EXPECT_EQ(display_text(*request_dict.entries().find("headers")->entries().find("x-two")),
                   "a, b");
         EXPECT_EQ(flat(*request_dict.entries().find("query")), "q=1;");

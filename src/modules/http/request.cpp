@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "interpreter/json.h"
+
 namespace drevel::http {
 
 namespace {
@@ -207,7 +209,20 @@ int RequestReader::on_message_complete(http_parser* p) {
     return 0;
 }
 
-Value request_value(const RequestReader& reader, Value params, std::string_view remote) {
+bool is_json_type(std::string_view type) {
+    // "application/json", "application/problem+json; charset=utf-8", ...
+    type = type.substr(0, type.find(';'));
+    while (type.ends_with(' '))
+        type.remove_suffix(1);
+    std::string lower(type);
+    for (char& c : lower)
+        c = ascii_lower(c);
+    return lower == "application/json" ||
+           (lower.starts_with("application/") && lower.ends_with("+json"));
+}
+
+Value request_value(const RequestReader& reader, Value params, std::string_view remote,
+                    Value json) {
     const std::string_view target = reader.target();
     const size_t question = target.find('?');
     const std::string_view path = target.substr(0, question);
@@ -236,7 +251,7 @@ Value request_value(const RequestReader& reader, Value params, std::string_view 
     request.insert_or_assign("headers", Value::dict(std::move(headers)));
     request.insert_or_assign("body", Value::string(reader.body()));
     request.insert_or_assign("form", form ? decode_fields(reader.body()) : Value::dict(Dict()));
-    request.insert_or_assign("json", Value::null());
+    request.insert_or_assign("json", std::move(json));
     request.insert_or_assign("remote", Value::string(remote));
     return Value::dict(std::move(request));
 }

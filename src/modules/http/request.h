@@ -93,8 +93,11 @@ class RequestReader {
     std::string body_;
 };
 
+// True for a Content-Type of JSON: application/json or application/...+json.
+bool is_json_type(std::string_view type);
+
 // The dict a handler receives: method, path, query, params, headers, body,
-// form, json and remote.
-Value request_value(const RequestReader& reader, Value params, std::string_view remote);
+// form, json (the body read as JSON, or Null) and remote.
+Value request_value(const RequestReader& reader, Value params, std::string_view remote, Value json);
 
 } // namespace drevel::http

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "interpreter/json.h"
 #include "modules/http/protocol.h"
 
 namespace drevel::http {
@@ -93,7 +94,7 @@ void append_handler_response(std::string& out, const Value& result, ResponseMode
         const Dict& fields = result.entries();
         code = status_of(fields.find("status"));
         if (const Value* json = fields.find("json")) {
-            append_json(body, *json);
+            json::append(body, *json);
             type = kJson;
         } else if (const Value* text = fields.find("body")) {
             append_display_text(body, *text);
@@ -138,8 +139,8 @@ void append_handler_response(std::string& out, const Value& result, ResponseMode
     if (!mode.head) out += body;
 }
 
-std::string server_response(int64_t code, std::string_view allow) {
-    std::string body(server_reason(code));
+std::string server_response(int64_t code, std::string_view allow, std::string_view detail) {
+    std::string body(detail.empty() ? server_reason(code) : detail);
     body += '\n';
     std::string out;
     append_status_line(out, code);

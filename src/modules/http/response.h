@@ -23,9 +23,11 @@ struct ResponseMode {
 // else is sent as its display text.
 void append_handler_response(std::string& out, const Value& result, ResponseMode mode);
 
-// A short text/plain answer of the server itself, closing the connection.
-// allow: the Allow header's value, for 405.
-std::string server_response(int64_t code, std::string_view allow = {});
+// A short text/plain answer of the server itself, closing the connection:
+// the reason phrase, or the detail when there is one. allow: the Allow
+// header's value, for 405.
+std::string server_response(int64_t code, std::string_view allow = {},
+                            std::string_view detail = {});
 
 // The head of a response with a body of the given length sent separately
 // (a file): status line, Content-Type, Content-Length, extra header lines

@@ -15,6 +15,7 @@
 #include <ctime>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/json.h"
 #include "interpreter/log.h"
 #include "interpreter/output.h"
 #include "interpreter/source_file.h"
@@ -410,8 +411,20 @@ class Server {
 
     void run_handler(Connection& connection, ResponseMode mode) {
         const RequestReader& reader = connection.reader;
-        Value request =
-            request_value(reader, std::move(connection.route.params), remote_of(connection));
+        // A body that says it is JSON and is not is refused before the
+        // handler sees it, with the reader's message.
+        Value json;
+        if (is_json_type(reader.header("content-type"))) {
+            json = json::parse(reader.body());
+            if (json.is_error()) {
+                connection.response =
+                    server_response(400, {}, "Invalid JSON: " + std::string(json.text()));
+                connection.keep_alive = false;
+                return;
+            }
+        }
+        Value request = request_value(reader, std::move(connection.route.params),
+                                      remote_of(connection), std::move(json));
         Value result = interpreter_
                            ? interpreter_->call_function(connection.route.function, &request, 1)
                            : Value::error("no interpreter to run the handler");
