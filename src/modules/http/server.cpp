@@ -148,7 +148,11 @@ class Server {
                 // A slot freed earlier in this batch has no descriptor; one
                 // reused since then only gets an extra, harmless attempt.
                 if (connection.fd < 0) continue;
-                connection.drained = false; // the event may bring bytes
+                if (events[i].events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) {
+                    connection.drained = false; // the event may bring bytes
+                } else if (connection.phase != Connection::Phase::Writing) {
+                    continue; // room to send, and nothing waits to be sent
+                }
                 advance(connection, now);
             }
             drop_idle(now_ms());
@@ -449,8 +453,11 @@ class Server {
 
     Step send_response(Connection& connection, int64_t now) {
         std::string_view& pending = connection.pending;
+        // A file's head goes out in one segment with the file's first bytes.
+        const int more = connection.file_left > 0 ? MSG_MORE : 0;
         while (!pending.empty()) {
-            const ssize_t n = ::send(connection.fd, pending.data(), pending.size(), MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(connection.fd, pending.data(), pending.size(), MSG_NOSIGNAL | more);
             if (n > 0) {
                 pending.remove_prefix(size_t(n));
                 pool_.touch(connection, now);
