@@ -220,6 +220,21 @@ Value Interpreter::call_user_function(const Value& function, Value* args, size_t
     return run_function(function.function_body(), args, count);
 }
 
+Value Interpreter::call_function(const Value& function, Value* args, size_t count) {
+    if (function.kind() == ValueKind::BuiltinFunction) {
+        return call_builtin_value(std::string(function.text()), args, count);
+    }
+    if (function.kind() != ValueKind::Function) {
+        return Value::error("Value of type " + std::string(type_name(function)) +
+                            " is not a function");
+    }
+    // Held while it runs: the body may rebind whatever held it.
+    Value held = function;
+    Value result = run_function(held.function_body(), args, count);
+    pending_ &= uint8_t(~(kBreak | kContinue));
+    return result;
+}
+
 inline Value Interpreter::run_function(const FunctionBody& body, Value* args, size_t count) {
     if (depth_ >= max_call_depth || stack_runs_short(body.nesting * kStackPerLevel))
         return depth_exceeded();

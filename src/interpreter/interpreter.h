@@ -189,6 +189,12 @@ class Interpreter {
     }
     Value call_function(const CallExpr& call);
     Value call_user_function(const Value& function, Value* args, size_t count);
+    // A function value called from native code (a request handler, a
+    // callback): a Function runs as a module's exported function does
+    // (surplus arguments ignored, missing parameters unbound), a
+    // BuiltinFunction reaches its module. A break or continue left by the
+    // body ends with the call. Any other value gives an Error, unreported.
+    Value call_function(const Value& function, Value* args, size_t count);
     Value binary_operation(Value left, TokenKind op, const Value& right);
     Exports import_module(const std::string& name);
 
@@ -515,7 +521,7 @@ class Interpreter {
     Symbol releasing_symbol_ = 0;
 
     // The per-module state of the native functions called from here.
-    NativeContext natives_;
+    NativeContext natives_{this};
 };
 
 } // namespace drevel

@@ -10,15 +10,22 @@
 
 namespace drevel {
 
+class Interpreter;
+
 class NativeContext {
   public:
-    NativeContext() : started_(std::chrono::steady_clock::now()) {}
+    explicit NativeContext(Interpreter* owner = nullptr)
+        : started_(std::chrono::steady_clock::now()), owner_(owner) {}
     NativeContext(const NativeContext&) = delete;
     NativeContext& operator=(const NativeContext&) = delete;
 
     // When the context was made: state made later that measures time from
     // the start of the program (the first frame's length) counts from here.
     std::chrono::steady_clock::time_point started() const noexcept { return started_; }
+
+    // The interpreter whose calls reach the native functions, for those that
+    // call back into the script (handlers); nullptr in tests of a module alone.
+    Interpreter* interpreter() const noexcept { return owner_; }
 
     // The one State of this context, made when first asked for (from the
     // context when State takes one).
@@ -45,6 +52,7 @@ class NativeContext {
         Owned object;
     };
     std::chrono::steady_clock::time_point started_;
+    Interpreter* owner_;
     std::vector<Entry> states_;
 };
 

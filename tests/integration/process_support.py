@@ -1,6 +1,8 @@
 """Helpers shared by the integration tests that watch a drevel process."""
 import os
 import socket
+import subprocess
+import tempfile
 import sys
 
 # What check() found wrong; a test exits with a failure when it is not empty.
@@ -45,3 +47,22 @@ def http_page(content):
     body = content.encode()
     return (b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
             + str(len(body)).encode() + b"\r\n\r\n" + body)
+
+
+def run_source(drevel, source, prefix="drevel-run-"):
+    """Runs the program text as s.dv in a fresh temporary folder."""
+    with tempfile.TemporaryDirectory(prefix=prefix) as tmp:
+        with open(os.path.join(tmp, "s.dv"), "w") as f:
+            f.write(source)
+        return subprocess.run([drevel, "s.dv"], cwd=tmp, capture_output=True, timeout=30)
+
+
+def read_tree(root):
+    """Every file below root, as {relative path: bytes}."""
+    found = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(folder, name)
+            with open(path, "rb") as f:
+                found[os.path.relpath(path, root)] = f.read()
+    return found

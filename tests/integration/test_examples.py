@@ -9,9 +9,10 @@ Usage: test_examples.py DREVEL
   and there must be no ERROR line.
 - Graphics examples (they use sdl2 or call window) are left to the graphics
   tests.
-- Server examples (they call http.serve) run from a temporary folder holding a
-  port.txt with a free port; the test fetches / and the JSON endpoint with
-  curl, checks the answers and stops the server by its process id.
+- Server examples (they call http.serve) run from a temporary folder (a copy
+  of their own folder, for examples/FOLDER/main.dv) holding a port.txt with a
+  free port; the test fetches / and the JSON endpoints it links to with curl,
+  checks the answers and stops the server by its process id.
 """
 import json
 import os
@@ -78,7 +79,11 @@ def check_server(drevel, path):
     problems = []
     folder = tempfile.mkdtemp(prefix="drevel-example-server-")
     port = free_port()
-    shutil.copy(path, folder)
+    if os.path.basename(path) == "main.dv":
+        # A program split into files (modules, static folders) runs whole.
+        shutil.copytree(os.path.dirname(path), folder, dirs_exist_ok=True)
+    else:
+        shutil.copy(path, folder)
     with open(os.path.join(folder, "port.txt"), "w") as f:
         f.write(f"{port}\n")
     out_path = os.path.join(folder, "out.log")

@@ -18,7 +18,7 @@ import tempfile
 import time
 import unittest
 
-from process_support import free_port, http_page as page
+from process_support import free_port, http_page as page, run_source
 
 DREVEL = None
 ALARM_SECONDS = 240
@@ -262,10 +262,7 @@ class ServerTest(unittest.TestCase):
 
 class ServeArgumentsTest(unittest.TestCase):
     def run_script(self, body):
-        with tempfile.TemporaryDirectory(prefix="drevel-http-args-") as tmp:
-            with open(os.path.join(tmp, "s.dv"), "w") as f:
-                f.write("use http;\n\ndef main() {\n" + body + "\n}\n")
-            return subprocess.run([DREVEL, "s.dv"], cwd=tmp, capture_output=True, timeout=30)
+        return run_source(DREVEL, "use http;\n\ndef main() {\n" + body + "\n}\n")
 
     def test_bind_failure_is_an_error_value(self):
         with socket.socket() as taken:

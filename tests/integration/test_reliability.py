@@ -36,7 +36,7 @@ import tempfile
 import threading
 import time
 
-from process_support import check, failures, is_sanitized, resident_kb
+from process_support import check, failures, is_sanitized, read_tree, resident_kb
 
 DREVEL = None
 ALARM_SECONDS = 540
@@ -315,13 +315,7 @@ def module_state(work):
     root = os.path.join(work, ".drevel", "modules", "acme", "tools")
     if not os.path.exists(root):
         return None
-    found = {}
-    for dirpath, _, names in os.walk(root):
-        for n in names:
-            p = os.path.join(dirpath, n)
-            with open(p, "rb") as f:
-                found[os.path.relpath(p, root)] = f.read()
-    return found
+    return read_tree(root)
 
 
 def test_registry_faults(work_root):

@@ -23,8 +23,17 @@ Connection& ConnectionPool::open(int fd, int64_t now_ms) {
     connection.phase = Connection::Phase::Reading;
     connection.watched = false;
     connection.saw_end = false;
+    connection.keep_alive = false;
+    connection.sent_continue = false;
+    connection.drained = false;
+    connection.must_drain = false;
+    connection.remote_known = false;
+    connection.served = 0;
     connection.received = 0;
+    connection.parsed = 0;
     connection.pending = {};
+    connection.file_fd = -1;
+    connection.file_left = 0;
     connection.last_progress_ms = now_ms;
     link_newest(connection);
     return connection;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 
 #include "lexer/unicode.h"
 
@@ -93,30 +94,57 @@ std::string page_response(std::string_view content) {
     return out;
 }
 
-std::string_view reason_phrase(int64_t code) {
-    struct Phrase {
-        int64_t code;
-        std::string_view text;
-    };
-    static constexpr Phrase kPhrases[] = {
-        {200, "OK"},
-        {201, "Created"},
-        {204, "No Content"},
-        {301, "Moved Permanently"},
-        {302, "Found"},
-        {304, "Not Modified"},
-        {400, "Bad Request"},
-        {401, "Unauthorized"},
-        {403, "Forbidden"},
-        {404, "Not Found"},
-        {500, "Internal Server Error"},
-        {502, "Bad Gateway"},
-        {503, "Service Unavailable"},
-    };
-    for (const Phrase& p : kPhrases) {
+namespace {
+
+struct Phrase {
+    int64_t code;
+    std::string_view text;
+};
+
+constexpr Phrase kPhrases[] = {
+    {200, "OK"},
+    {201, "Created"},
+    {204, "No Content"},
+    {301, "Moved Permanently"},
+    {302, "Found"},
+    {304, "Not Modified"},
+    {400, "Bad Request"},
+    {401, "Unauthorized"},
+    {403, "Forbidden"},
+    {404, "Not Found"},
+    {500, "Internal Server Error"},
+    {502, "Bad Gateway"},
+    {503, "Service Unavailable"},
+};
+
+// The codes only the server itself sends, or a handler may choose.
+constexpr Phrase kServerPhrases[] = {
+    {303, "See Other"},
+    {307, "Temporary Redirect"},
+    {308, "Permanent Redirect"},
+    {405, "Method Not Allowed"},
+    {409, "Conflict"},
+    {413, "Content Too Large"},
+    {422, "Unprocessable Content"},
+    {431, "Request Header Fields Too Large"},
+};
+
+std::string_view phrase_in(std::span<const Phrase> phrases, int64_t code) {
+    for (const Phrase& p : phrases) {
         if (p.code == code) return p.text;
     }
     return "Unknown";
+}
+
+} // namespace
+
+std::string_view reason_phrase(int64_t code) {
+    return phrase_in(kPhrases, code);
+}
+
+std::string_view server_reason(int64_t code) {
+    const std::string_view own = phrase_in(kServerPhrases, code);
+    return own == "Unknown" ? reason_phrase(code) : own;
 }
 
 std::string status_line(int64_t code, std::string_view reason) {

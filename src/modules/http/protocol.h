@@ -30,6 +30,9 @@ std::string page_response(std::string_view content);
 
 // "OK" for 200, ..., "Unknown" for codes without a phrase.
 std::string_view reason_phrase(int64_t code);
+// The reason phrase the server sends: reason_phrase's, and those of codes
+// only the server sends (405, 413, 431, ...).
+std::string_view server_reason(int64_t code);
 // "HTTP/1.1 " + code + " " + reason, with no line end.
 std::string status_line(int64_t code, std::string_view reason);
 
