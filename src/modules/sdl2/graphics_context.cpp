@@ -13,6 +13,8 @@
 #include "interpreter/output.h"
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/media.h"
+#include "modules/sdl2/quiet_stderr.h"
+#include "modules/sdl2/renderer_choice.h"
 #include "modules/sdl2/sdl_library.h"
 
 namespace drevel {
@@ -75,6 +77,29 @@ bool video_driver_shows_nothing() {
            (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
+// Why no window can open, for the one warning a script without a display
+// gets.
+std::string missing_display() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0'))
+        return "DISPLAY is not set";
+    if (x11 != nullptr && *x11 != '\0')
+        return std::string("the display ") + x11 + " cannot be reached";
+    return std::string("the display ") + wayland + " cannot be reached";
+}
+
+// Said once per process: a script that keeps asking for its window learns
+// nothing new the second time.
+void warn_no_display() {
+    static bool warned = false;
+    if (warned) return;
+    warned = true;
+    output::error_line("\x1b[33m[\x1b[93mWARNING\x1b[33m]\x1b[0m no window: there is no display to "
+                       "open it on (" +
+                       missing_display() + "); the script runs on without one\n");
+}
+
 // Held-back primitives go out in batches of at most this many; the memory
 // stays small and SDL's own buffers short.
 constexpr size_t kBatchLimit = 4096;
@@ -107,7 +132,15 @@ GraphicsContext::~GraphicsContext() {
 void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t height) {
     if (sdl_ready_) return;
     if (!sdl_library::acquire()) return;
-    if (!sdl_library::acquire_subsystem(SDL_INIT_VIDEO)) {
+    bool video = false;
+    {
+        // Back ends that find no display say so on standard error, each
+        // in its own words; the warning below says it once.
+        QuietStderr quiet;
+        video = sdl_library::acquire_subsystem(SDL_INIT_VIDEO);
+    }
+    if (!video) {
+        warn_no_display();
         sdl_library::release();
         return;
     }
@@ -117,8 +150,12 @@ void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t
         sdl_library::release_subsystem(SDL_INIT_VIDEO);
         sdl_library::release();
     };
-    if (video_driver_shows_nothing() || title.find('\0') != std::string_view::npos || width < 0 ||
-        height < 0) {
+    if (video_driver_shows_nothing()) {
+        warn_no_display();
+        abandon(nullptr, nullptr);
+        return;
+    }
+    if (title.find('\0') != std::string_view::npos || width < 0 || height < 0) {
         abandon(nullptr, nullptr);
         return;
     }
@@ -129,7 +166,7 @@ void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t
         abandon(nullptr, nullptr);
         return;
     }
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    SDL_Renderer* renderer = create_renderer(window);
     if (renderer == nullptr) {
         abandon(window, nullptr);
         return;

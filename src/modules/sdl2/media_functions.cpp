@@ -77,7 +77,13 @@ Value draw_image(Value* a, size_t count, GraphicsContext& g) {
     if (!g.has_window()) return Value::null();
     std::optional<std::pair<int32_t, int32_t>> size;
     if (count >= 5) size.emplace(to_coordinate(a[3]), to_coordinate(a[4]));
-    return g.media().images.draw(g, std::string(a[0].text()), to_coordinate(a[1]), to_coordinate(a[2]), size);
+    return g.media().images.draw(g, std::string(a[0].text()), to_coordinate(a[1]),
+                                 to_coordinate(a[2]), size);
+}
+
+Value image_size(Value* a, size_t, GraphicsContext& g) {
+    if (!a[0].is(ValueKind::String)) return Value::error("Image path must be a string");
+    return g.media().images.size(g, std::string(a[0].text()));
 }
 
 Value mouse_x(Value*, size_t, GraphicsContext& g) {
