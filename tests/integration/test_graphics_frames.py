@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Under Xvfb, one scene drawn in a frame of few shapes (sent in batches) and
-in a frame past a few thousand shapes (sent as a layer of pixels) gives the
+in a frame past 8,192 primitives (sent as a layer of pixels) gives the
 same screen, with colours that come back over each other in drawing order
 and shapes cut at every border; the renderer drevel chooses (SDL's software
 renderer where OpenGL runs on the CPU, as under Xvfb) and SDL's OpenGL
@@ -83,7 +83,7 @@ while frames < 3000 {
     if layer {
         # Shapes off the window change no pixel but make the frame busy.
         let i = 0;
-        while i < 3000 {
+        while i < 9000 {
             sdl2.draw_point(-5, i);
             i += 1;
         }

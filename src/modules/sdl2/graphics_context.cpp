@@ -14,6 +14,7 @@
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/media.h"
 #include "modules/sdl2/quiet_stderr.h"
+#include "modules/sdl2/raster.h"
 #include "modules/sdl2/renderer_choice.h"
 #include "modules/sdl2/sdl_library.h"
 
@@ -103,9 +104,6 @@ void warn_no_display() {
 // Held-back primitives go out in batches of at most this many; the memory
 // stays small and SDL's own buffers short.
 constexpr size_t kBatchLimit = 4096;
-// Primitives in a frame past which the frame is drawn into the layer: a
-// game screen of a few hundred shapes stays cheaper as batches.
-constexpr uint32_t kLayerAfter = 2048;
 
 } // namespace
 
@@ -190,6 +188,7 @@ void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t
     last_frame_ = Clock::now();
     delta_time_ = 0.0;
     draw_color_.reset();
+    sent_color_.reset();
     refresh_visible_area();
 }
 
@@ -218,16 +217,22 @@ void GraphicsContext::apply_window_mode(std::string_view mode) {
 void GraphicsContext::set_color(uint8_t r, uint8_t g, uint8_t b) {
     uint32_t packed = pack_color(r, g, b);
     if (draw_color_ == packed) return;
-    if (renderer_ != nullptr) {
-        send_batches();
-        if (SDL_SetRenderDrawColor(renderer_, r, g, b, 255) != 0) renderer_failed();
-    }
+    // What is batched was drawn in the colour before.
+    if (renderer_ != nullptr) send_batches();
     draw_color_ = packed;
+}
+
+void GraphicsContext::sync_color() {
+    if (sent_color_ == draw_color_ || !draw_color_) return;
+    uint32_t c = *draw_color_;
+    if (SDL_SetRenderDrawColor(renderer_, uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 255) != 0)
+        renderer_failed();
+    sent_color_ = draw_color_;
 }
 
 void GraphicsContext::clear_frame() {
     if (renderer_ == nullptr) return;
-    draw_color_ = pack_color(0, 0, 0);
+    draw_color_ = sent_color_ = pack_color(0, 0, 0);
     // The clear covers everything held back in the layer. In a busy frame
     // the layer becomes opaque black, to be copied over the frame without
     // blending; the renderer is still cleared in case its output has grown
@@ -338,6 +343,8 @@ void GraphicsContext::flush_pending_draws() {
 }
 
 void GraphicsContext::send_batches() {
+    if (pending_rects_.empty() && pending_points_.empty()) return;
+    sync_color();
     // A failing call draws nothing; like every drawing failure, it is dropped.
     if (!pending_rects_.empty()) {
         SDL_RenderFillRects(renderer_, pending_rects_.data(), int(pending_rects_.size()));
@@ -358,6 +365,15 @@ void GraphicsContext::hold_point(int x, int y) {
     }
     if (pending_points_.size() == kBatchLimit) send_batches();
     pending_points_.push_back(SDL_Point{x, y});
+}
+
+void GraphicsContext::hold_span(int left, int right, int y) {
+    if (hold_in_layer()) {
+        layer_.fill_span(left, right, y, layer_pixel(draw_color_));
+        return;
+    }
+    if (pending_rects_.size() == kBatchLimit) send_batches();
+    pending_rects_.push_back(SDL_Rect{left, y, right - left + 1, 1});
 }
 
 void GraphicsContext::hold_rect(int x, int y, int w, int h) {
@@ -386,7 +402,7 @@ void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) 
     // it overflows on lines longer than 2^31 pixels.
     if (y1 == y2) {
         if (y1 < 0 || y1 >= visible_height_ || !clip_span(x1, x2, visible_width_)) return;
-        hold_rect(x1, y1, x2 - x1 + 1, 1);
+        hold_span(x1, x2, y1);
         return;
     }
     if (x1 == x2) {
@@ -394,7 +410,17 @@ void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) 
         hold_rect(x1, y1, 1, y2 - y1 + 1);
         return;
     }
+    // A slanted line inside the window costs a frame in the layer only its
+    // pixels; the renderer would need the layer sent first.
+    if (drawing_to_layer_ && inside_layer(x1, y1) && inside_layer(x2, y2)) {
+        ++held_in_frame_;
+        const uint32_t pixel = layer_pixel(draw_color_);
+        raster::renderer_line_points(x1, y1, x2, y2,
+                                     [&](int x, int y) { layer_.put_pixel(x, y, pixel); });
+        return;
+    }
     flush_pending_draws();
+    sync_color();
     SDL_RenderDrawLine(renderer_, x1, y1, x2, y2);
 }
 
@@ -403,6 +429,7 @@ void GraphicsContext::plot_rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
     SDL_Rect rect{graphics::clamp_coordinate(x), graphics::clamp_coordinate(y),
                   graphics::clamp_size(w), graphics::clamp_size(h)};
     flush_pending_draws();
+    sync_color();
     SDL_RenderDrawRect(renderer_, &rect);
 }
 
