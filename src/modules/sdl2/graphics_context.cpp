@@ -233,15 +233,16 @@ void GraphicsContext::sync_color() {
 void GraphicsContext::clear_frame() {
     if (renderer_ == nullptr) return;
     draw_color_ = sent_color_ = pack_color(0, 0, 0);
-    // The clear covers everything held back in the layer. In a busy frame
-    // the layer becomes opaque black, to be copied over the frame without
-    // blending; the renderer is still cleared in case its output has grown
-    // beyond the layer since the last present.
+    // The clear covers everything held back, in batches or in the layer.
+    // In a busy frame the layer becomes opaque black, to be copied over the
+    // frame without blending; the renderer is still cleared in case its
+    // output has grown beyond the layer since the last present.
     if (drawing_to_layer_)
         layer_.cover(layer_pixel(draw_color_));
     else
         layer_.discard();
-    send_batches();
+    pending_rects_.clear();
+    pending_points_.clear();
     if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0)
         renderer_failed();
 }
