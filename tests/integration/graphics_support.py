@@ -72,30 +72,41 @@ def stop(process):
 class Script:
     """A drevel script running under the display; its output read line by line."""
 
-    def __init__(self, drevel, display, source):
+    def __init__(self, drevel, display, source, files=None, env=None):
+        """files: {name: bytes} written beside the script before it starts;
+        env: variables added to the display's environment."""
         self.tmp = tempfile.TemporaryDirectory(prefix="drevel-gfx-")
+        for name, data in (files or {}).items():
+            with open(os.path.join(self.tmp.name, name), "wb") as f:
+                f.write(data)
         path = os.path.join(self.tmp.name, "game.dv")
         with open(path, "w") as f:
             f.write(source)
-        self.process = subprocess.Popen([os.path.abspath(drevel), path], cwd=self.tmp.name, env=display.env(),
+        self.process = subprocess.Popen([os.path.abspath(drevel), path], cwd=self.tmp.name,
+                                        env=dict(display.env(), **(env or {})),
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.pending = ""
 
     def wait_for(self, text, timeout=20):
-        """Reads lines until one equals text; returns the lines read."""
+        """Reads lines until one equals text; returns the lines read. Reads
+        the pipe itself, so lines that arrive together are all seen."""
         import selectors
         lines = []
         selector = selectors.DefaultSelector()
         selector.register(self.process.stdout, selectors.EVENT_READ)
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
+            while "\n" in self.pending:
+                line, self.pending = self.pending.split("\n", 1)
+                lines.append(line)
+                if line == text:
+                    return lines
             if not selector.select(timeout=max(0.0, deadline - time.monotonic())):
                 break
-            line = self.process.stdout.readline()
-            if line == "":
+            data = os.read(self.process.stdout.fileno(), 65536)
+            if not data:
                 break
-            lines.append(line.rstrip("\n"))
-            if lines[-1] == text:
-                return lines
+            self.pending += data.decode(errors="replace")
         raise AssertionError(f"never saw {text!r}; got {lines!r}; stderr {self.stderr_now()!r}")
 
     def stderr_now(self):
@@ -109,7 +120,7 @@ class Script:
         finally:
             stop(self.process)
             self.tmp.cleanup()
-        return out, err
+        return self.pending + out, err
 
     def close(self):
         stop(self.process)

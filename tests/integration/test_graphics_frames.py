@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Under Xvfb with SDL's default renderer, one scene drawn in a frame of few
-shapes (sent in batches) and in a frame past a few thousand shapes (sent as
-a layer of pixels) gives the same screen, with colours that come back over
-each other in drawing order and shapes cut at every border. Without a
-display, no window is made and a game loop on is_window_open ends."""
+"""Under Xvfb, one scene drawn in a frame of few shapes (sent in batches) and
+in a frame past 8,192 primitives (sent as a layer of pixels) gives the
+same screen, with colours that come back over each other in drawing order
+and shapes cut at every border; the renderer drevel chooses (SDL's software
+renderer where OpenGL runs on the CPU, as under Xvfb) and SDL's OpenGL
+renderer give the same pixels. Without a display, no window is made, one
+warning says why, and a game loop on is_window_open ends."""
 import os
 import subprocess
 import sys
@@ -81,7 +83,7 @@ while frames < 3000 {
     if layer {
         # Shapes off the window change no pixel but make the frame busy.
         let i = 0;
-        while i < 3000 {
+        while i < 9000 {
             sdl2.draw_point(-5, i);
             i += 1;
         }
@@ -117,9 +119,11 @@ def window_origin(screen):
     raise AssertionError("marker pixel not on screen")
 
 
-def check_frames(drevel):
+def window_frames(drevel, renderer):
+    """The window in a frame of batches and in a frame drawn in the layer."""
+    env = {"SDL_RENDER_DRIVER": renderer} if renderer else {}
     with VirtualDisplay() as display:
-        script = Script(drevel, display, SOURCE)
+        script = Script(drevel, display, SOURCE, env=env)
         try:
             script.wait_for("batches")
             batches = display.capture()
@@ -128,8 +132,22 @@ def check_frames(drevel):
             layer = display.capture()
         finally:
             script.close()
-    ox, oy = window_origin(batches)
-    window = [row[ox:ox + 160] for row in batches[oy:oy + 120]]
+    origin = window_origin(batches)
+    assert window_origin(layer) == origin
+
+    def window(screen):
+        ox, oy = origin
+        return [row[ox:ox + 160] for row in screen[oy:oy + 120]]
+
+    return window(batches), window(layer)
+
+
+def differing(one, other):
+    return [(x, y) for y in range(120) for x in range(160) if one[y][x] != other[y][x]]
+
+
+def check_frames(drevel):
+    window, layer = window_frames(drevel, None)
     row5 = [window[5][x] for x in range(4, 62)]
     red, blue, black = (255, 0, 0), (0, 0, 255), (0, 0, 0)
     expected = [black] + [red] * 5 + [blue] * 5 + [red] * 6 + [blue] * 20 + [red] * 20 + [black]
@@ -138,9 +156,11 @@ def check_frames(drevel):
     assert window[0][0] == (0, 100, 200) and window[119][159] == (0, 100, 200)
     assert window[110][0] == (128, 0, 128) and window[110][159] == (128, 0, 128)
     assert sum(pixel != black for row in window for pixel in row) > 3000
-    differing = [(x, y) for y in range(120) for x in range(160)
-                 if batches[oy + y][ox + x] != layer[oy + y][ox + x]]
-    assert not differing, f"{len(differing)} pixels differ, first {differing[:10]}"
+    apart = differing(window, layer)
+    assert not apart, f"{len(apart)} pixels differ, first {apart[:10]}"
+    for frame in window_frames(drevel, "opengl"):
+        apart = differing(window, frame)
+        assert not apart, f"opengl: {len(apart)} pixels differ, first {apart[:10]}"
 
 
 def check_no_display(drevel):
@@ -154,6 +174,9 @@ def check_no_display(drevel):
         out = subprocess.run([os.path.abspath(drevel), path], cwd=tmp, env=env, capture_output=True,
                              text=True, timeout=60)
     assert out.stdout == "false\nnull\n0\n", (out.stdout, out.stderr)
+    lines = out.stderr.splitlines()
+    assert len(lines) == 1 and "WARNING" in lines[0] and "no display" in lines[0] \
+        and "DISPLAY is not set" in lines[0], lines
 
 
 def main():

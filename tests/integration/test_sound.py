@@ -2,7 +2,8 @@
 """Sound through SDL's disk audio driver, which writes the mixed output to a
 file: a played tone reaches the file, a silent sound leaves it all zeros,
 looping music keeps sounding until stopped; without an audio device the sound
-functions return null and say nothing; missing files are errors naming the
+functions return null and say nothing, and the sound back end's own complaints
+(ALSA's) stay off standard error; missing files are errors naming the
 function, the file and the reason."""
 import os
 import subprocess
@@ -52,6 +53,10 @@ CASES = [
     ("no device", 'print(sdl2.play_sound("tone.wav"), sdl2.play_sound("gone.wav"), '
      'sdl2.play_music("tune.ogg"), sdl2.stop_music());', "no_such_driver", None,
      "null\nnull\nnull\nnull\n", []),
+    # An ALSA without a usable configuration fails the way ALSA on a machine
+    # without a sound card does, writing lines of its own.
+    ("no ALSA device", 'print(sdl2.play_sound("tone.wav"), sdl2.play_music("tune.ogg"));', "alsa", None,
+     "null\nnull\n", []),
 ]
 
 
@@ -59,7 +64,10 @@ def run(drevel, folder, name, source, driver):
     with open(os.path.join(folder, "game.dv"), "w") as f:
         f.write("use sdl2;\n" + source + "\n")
     output = os.path.join(folder, name.replace(" ", "_") + ".raw")
-    env = dict(os.environ, SDL_AUDIODRIVER=driver, SDL_DISKAUDIOFILE=output)
+    empty_config = os.path.join(folder, "empty_alsa.conf")
+    open(empty_config, "w").close()
+    env = dict(os.environ, SDL_AUDIODRIVER=driver, SDL_DISKAUDIOFILE=output,
+               ALSA_CONFIG_PATH=empty_config)
     done = subprocess.run([os.path.abspath(drevel), "game.dv"], cwd=folder, env=env, capture_output=True,
                           text=True, timeout=60)
     data = open(output, "rb").read() if os.path.exists(output) else None
@@ -82,6 +90,9 @@ def main():
             if done.stdout != stdout:
                 problems.append(f"stdout {done.stdout!r}")
             reported = [line for line in done.stderr.splitlines() if "ERROR" in line]
+            chatter = [line for line in done.stderr.splitlines() if "ERROR" not in line]
+            if chatter:
+                problems.append(f"standard error besides errors {chatter!r}")
             if len(reported) != len(errors) or not all(e in line for e, line in zip(errors, reported)):
                 problems.append(f"errors {reported!r}")
             if check is not None:

@@ -216,6 +216,43 @@ void cleared_midway(Painter& p) {
     p.fill_triangle(30, 30, 60, 35, 40, 47);
 }
 
+// Slanted lines of every slope and direction, steep and shallow, short and
+// long, over filled shapes and each other, a few crossing the border; in
+// the layer the context walks those inside the window itself.
+void lines_every_way(Painter& p) {
+    p.color(40, 40, 160);
+    p.fill_rect(10, 8, 30, 20);
+    uint32_t seed = 12345;
+    auto next = [&](int limit) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 16) % uint32_t(limit));
+    };
+    for (int i = 0; i < 300; ++i) {
+        p.color(uint8_t(next(256)), uint8_t(next(256)), uint8_t(128 + next(128)));
+        bool crossing = i % 25 == 0;
+        int spread = crossing ? kWidth + 40 : kWidth;
+        int x1 = next(spread) - (crossing ? 20 : 0), y1 = next(kHeight);
+        int x2 = next(spread) - (crossing ? 20 : 0), y2 = next(kHeight);
+        p.line(x1, y1, x2, y2);
+        if (i % 50 == 0) p.fill_circle(x1, y1, 3);
+    }
+    // Every octant from one centre, and slopes of exactly one.
+    p.color(255, 255, 255);
+    for (auto [dx, dy] : {std::pair{9, 4},
+                          {4, 9},
+                          {-4, 9},
+                          {-9, 4},
+                          {-9, -4},
+                          {-4, -9},
+                          {4, -9},
+                          {9, -4},
+                          {7, 7},
+                          {-7, 7},
+                          {1, 2},
+                          {2, 1}})
+        p.line(32, 24, 32 + dx, 24 + dy);
+}
+
 std::vector<uint32_t> read_back(SDL_Renderer* renderer) {
     std::vector<uint32_t> pixels(size_t(kWidth) * kHeight);
     EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
@@ -262,7 +299,7 @@ class GraphicsBatching : public ::testing::TestWithParam<bool> {
         if (GetParam()) {
             // Off-window primitives change no pixel but count towards the
             // frame: past enough of them the frame goes on in the layer.
-            for (int i = 0; i < 3000; ++i)
+            for (uint32_t i = 0; i <= GraphicsContext::kLayerAfter; ++i)
                 g.plot_point(-5, i);
         }
         ContextPainter ours(g);
@@ -298,6 +335,10 @@ TEST_P(GraphicsBatching, ClippedAtEveryBorder) {
 
 TEST_P(GraphicsBatching, ClearedMidway) {
     expect_same_frame(cleared_midway);
+}
+
+TEST_P(GraphicsBatching, LinesEveryWay) {
+    expect_same_frame(lines_every_way);
 }
 
 TEST_P(GraphicsBatching, FramesAfterPresentStartOver) {

@@ -26,7 +26,7 @@ syn keyword drevelBuiltin rect circle triangle color fill draw
 syn match drevelModule "\<\(sdl2\|http\|files\)\ze\."
 
 " Each native module's functions, after its prefix.
-syn match drevelModuleFunction "\(\<sdl2\.\)\@<=\(init\|create_window\|destroy_window\|set_window_title\|set_window_mode\|get_window_mode\|clear_screen\|render_present\|set_draw_color\|set_max_fps\|delta_time\|draw_point\|draw_line\|draw_rect\|fill_rect\|draw_circle\|fill_circle\|draw_triangle\|fill_triangle\|get_window_width\|get_window_height\|is_window_open\|get_input_pressed\|get_input_released\|get_input_held\|draw_text\|set_font\|text_width\|get_mouse_x\|get_mouse_y\|draw_image\|play_sound\|play_music\|stop_music\)\>"
+syn match drevelModuleFunction "\(\<sdl2\.\)\@<=\(init\|create_window\|destroy_window\|set_window_title\|set_window_mode\|get_window_mode\|clear_screen\|render_present\|set_draw_color\|set_max_fps\|delta_time\|draw_point\|draw_line\|draw_rect\|fill_rect\|draw_circle\|fill_circle\|draw_triangle\|fill_triangle\|get_window_width\|get_window_height\|is_window_open\|get_input_pressed\|get_input_released\|get_input_held\|draw_text\|set_font\|text_width\|get_mouse_x\|get_mouse_y\|draw_image\|play_sound\|play_music\|stop_music\|image_size\)\>"
 syn match drevelModuleFunction "\(\<http\.\)\@<=\(page\|serve\|template\|json\|status\|send\|get\|post\|handle\|static\|redirect\|limit\)\>"
 syn match drevelModuleFunction "\(\<files\.\)\@<=\(read\|write\|append\|delete\|exists\|create_folder\|delete_folder\|list\|is_file\|is_folder\)\>"
 

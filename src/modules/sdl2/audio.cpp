@@ -5,6 +5,7 @@
 
 #include "modules/sdl2/media_files.h"
 #include "modules/sdl2/media_library.h"
+#include "modules/sdl2/quiet_stderr.h"
 #include "modules/sdl2/sdl_library.h"
 
 namespace drevel {
@@ -33,6 +34,9 @@ Value Audio::open(std::string_view function, const std::string& path) {
         return media::load_failure(function, path, missing);
     device_ = Device::Unavailable;
     if (device_claimed || !sdl_library::acquire()) return Value::null();
+    // Sound back ends that find no device (ALSA above all) write several
+    // lines of their own about it; a silent machine stays silent.
+    QuietStderr quiet;
     if (!sdl_library::acquire_subsystem(SDL_INIT_AUDIO)) {
         sdl_library::release();
         return Value::null();

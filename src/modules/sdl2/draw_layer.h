@@ -8,6 +8,7 @@
 // would have given one by one, in the order they were drawn.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -38,6 +39,15 @@ class DrawLayer {
     void put_pixel(int x, int y, uint32_t argb) {
         pixels_[size_t(y) * size_t(width_) + size_t(x)] = argb;
         touch(x, y, x, y);
+    }
+    // One row from left to right; callers keep 0 <= left <= right and y
+    // inside the window, which the layer may be narrower than.
+    void fill_span(int left, int right, int y, uint32_t argb) {
+        if (right >= width_) right = width_ - 1;
+        if (y >= height_ || left > right) return;
+        uint32_t* row = pixels_.data() + size_t(y) * size_t(width_);
+        std::fill(row + left, row + right + 1, argb);
+        touch(left, y, right, y);
     }
     // Clips the rectangle [x, x + w) x [y, y + h) to the layer.
     void fill_rect(int64_t x, int64_t y, int64_t w, int64_t h, uint32_t argb);

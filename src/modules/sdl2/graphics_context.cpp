@@ -13,6 +13,9 @@
 #include "interpreter/output.h"
 #include "modules/sdl2/conversions.h"
 #include "modules/sdl2/media.h"
+#include "modules/sdl2/quiet_stderr.h"
+#include "modules/sdl2/raster.h"
+#include "modules/sdl2/renderer_choice.h"
 #include "modules/sdl2/sdl_library.h"
 
 namespace drevel {
@@ -75,12 +78,32 @@ bool video_driver_shows_nothing() {
            (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
+// Why no window can open, for the one warning a script without a display
+// gets.
+std::string missing_display() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0'))
+        return "DISPLAY is not set";
+    if (x11 != nullptr && *x11 != '\0')
+        return std::string("the display ") + x11 + " cannot be reached";
+    return std::string("the display ") + wayland + " cannot be reached";
+}
+
+// Said once per process: a script that keeps asking for its window learns
+// nothing new the second time.
+void warn_no_display() {
+    static bool warned = false;
+    if (warned) return;
+    warned = true;
+    output::error_line("\x1b[33m[\x1b[93mWARNING\x1b[33m]\x1b[0m no window: there is no display to "
+                       "open it on (" +
+                       missing_display() + "); the script runs on without one\n");
+}
+
 // Held-back primitives go out in batches of at most this many; the memory
 // stays small and SDL's own buffers short.
 constexpr size_t kBatchLimit = 4096;
-// Primitives in a frame past which the frame is drawn into the layer: a
-// game screen of a few hundred shapes stays cheaper as batches.
-constexpr uint32_t kLayerAfter = 2048;
 
 } // namespace
 
@@ -107,7 +130,15 @@ GraphicsContext::~GraphicsContext() {
 void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t height) {
     if (sdl_ready_) return;
     if (!sdl_library::acquire()) return;
-    if (!sdl_library::acquire_subsystem(SDL_INIT_VIDEO)) {
+    bool video = false;
+    {
+        // Back ends that find no display say so on standard error, each
+        // in its own words; the warning below says it once.
+        QuietStderr quiet;
+        video = sdl_library::acquire_subsystem(SDL_INIT_VIDEO);
+    }
+    if (!video) {
+        warn_no_display();
         sdl_library::release();
         return;
     }
@@ -117,8 +148,12 @@ void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t
         sdl_library::release_subsystem(SDL_INIT_VIDEO);
         sdl_library::release();
     };
-    if (video_driver_shows_nothing() || title.find('\0') != std::string_view::npos || width < 0 ||
-        height < 0) {
+    if (video_driver_shows_nothing()) {
+        warn_no_display();
+        abandon(nullptr, nullptr);
+        return;
+    }
+    if (title.find('\0') != std::string_view::npos || width < 0 || height < 0) {
         abandon(nullptr, nullptr);
         return;
     }
@@ -129,7 +164,7 @@ void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t
         abandon(nullptr, nullptr);
         return;
     }
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    SDL_Renderer* renderer = create_renderer(window);
     if (renderer == nullptr) {
         abandon(window, nullptr);
         return;
@@ -153,6 +188,7 @@ void GraphicsContext::open_window(std::string_view title, int32_t width, int32_t
     last_frame_ = Clock::now();
     delta_time_ = 0.0;
     draw_color_.reset();
+    sent_color_.reset();
     refresh_visible_area();
 }
 
@@ -181,25 +217,32 @@ void GraphicsContext::apply_window_mode(std::string_view mode) {
 void GraphicsContext::set_color(uint8_t r, uint8_t g, uint8_t b) {
     uint32_t packed = pack_color(r, g, b);
     if (draw_color_ == packed) return;
-    if (renderer_ != nullptr) {
-        send_batches();
-        if (SDL_SetRenderDrawColor(renderer_, r, g, b, 255) != 0) renderer_failed();
-    }
+    // What is batched was drawn in the colour before.
+    if (renderer_ != nullptr) send_batches();
     draw_color_ = packed;
+}
+
+void GraphicsContext::sync_color() {
+    if (sent_color_ == draw_color_ || !draw_color_) return;
+    uint32_t c = *draw_color_;
+    if (SDL_SetRenderDrawColor(renderer_, uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 255) != 0)
+        renderer_failed();
+    sent_color_ = draw_color_;
 }
 
 void GraphicsContext::clear_frame() {
     if (renderer_ == nullptr) return;
-    draw_color_ = pack_color(0, 0, 0);
-    // The clear covers everything held back in the layer. In a busy frame
-    // the layer becomes opaque black, to be copied over the frame without
-    // blending; the renderer is still cleared in case its output has grown
-    // beyond the layer since the last present.
+    draw_color_ = sent_color_ = pack_color(0, 0, 0);
+    // The clear covers everything held back, in batches or in the layer.
+    // In a busy frame the layer becomes opaque black, to be copied over the
+    // frame without blending; the renderer is still cleared in case its
+    // output has grown beyond the layer since the last present.
     if (drawing_to_layer_)
         layer_.cover(layer_pixel(draw_color_));
     else
         layer_.discard();
-    send_batches();
+    pending_rects_.clear();
+    pending_points_.clear();
     if (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0)
         renderer_failed();
 }
@@ -301,6 +344,8 @@ void GraphicsContext::flush_pending_draws() {
 }
 
 void GraphicsContext::send_batches() {
+    if (pending_rects_.empty() && pending_points_.empty()) return;
+    sync_color();
     // A failing call draws nothing; like every drawing failure, it is dropped.
     if (!pending_rects_.empty()) {
         SDL_RenderFillRects(renderer_, pending_rects_.data(), int(pending_rects_.size()));
@@ -321,6 +366,15 @@ void GraphicsContext::hold_point(int x, int y) {
     }
     if (pending_points_.size() == kBatchLimit) send_batches();
     pending_points_.push_back(SDL_Point{x, y});
+}
+
+void GraphicsContext::hold_span(int left, int right, int y) {
+    if (hold_in_layer()) {
+        layer_.fill_span(left, right, y, layer_pixel(draw_color_));
+        return;
+    }
+    if (pending_rects_.size() == kBatchLimit) send_batches();
+    pending_rects_.push_back(SDL_Rect{left, y, right - left + 1, 1});
 }
 
 void GraphicsContext::hold_rect(int x, int y, int w, int h) {
@@ -349,7 +403,7 @@ void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) 
     // it overflows on lines longer than 2^31 pixels.
     if (y1 == y2) {
         if (y1 < 0 || y1 >= visible_height_ || !clip_span(x1, x2, visible_width_)) return;
-        hold_rect(x1, y1, x2 - x1 + 1, 1);
+        hold_span(x1, x2, y1);
         return;
     }
     if (x1 == x2) {
@@ -357,7 +411,17 @@ void GraphicsContext::plot_line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) 
         hold_rect(x1, y1, 1, y2 - y1 + 1);
         return;
     }
+    // A slanted line inside the window costs a frame in the layer only its
+    // pixels; the renderer would need the layer sent first.
+    if (drawing_to_layer_ && inside_layer(x1, y1) && inside_layer(x2, y2)) {
+        ++held_in_frame_;
+        const uint32_t pixel = layer_pixel(draw_color_);
+        raster::renderer_line_points(x1, y1, x2, y2,
+                                     [&](int x, int y) { layer_.put_pixel(x, y, pixel); });
+        return;
+    }
     flush_pending_draws();
+    sync_color();
     SDL_RenderDrawLine(renderer_, x1, y1, x2, y2);
 }
 
@@ -366,6 +430,7 @@ void GraphicsContext::plot_rect(int32_t x, int32_t y, uint32_t w, uint32_t h) {
     SDL_Rect rect{graphics::clamp_coordinate(x), graphics::clamp_coordinate(y),
                   graphics::clamp_size(w), graphics::clamp_size(h)};
     flush_pending_draws();
+    sync_color();
     SDL_RenderDrawRect(renderer_, &rect);
 }
 

@@ -81,6 +81,11 @@ Value draw_image(Value* a, size_t count, GraphicsContext& g) {
                                  to_coordinate(a[2]), size);
 }
 
+Value image_size(Value* a, size_t, GraphicsContext& g) {
+    if (!a[0].is(ValueKind::String)) return Value::error("Image path must be a string");
+    return g.media().images.size(g, std::string(a[0].text()));
+}
+
 Value mouse_x(Value*, size_t, GraphicsContext& g) {
     return mouse_coordinate(g, true);
 }

@@ -15,6 +15,7 @@ Value draw_text(Value* args, size_t count, GraphicsContext& g);
 Value text_width(Value* args, size_t count, GraphicsContext& g);
 Value set_font(Value* args, size_t count, GraphicsContext& g);
 Value draw_image(Value* args, size_t count, GraphicsContext& g);
+Value image_size(Value* args, size_t count, GraphicsContext& g);
 Value mouse_x(Value* args, size_t count, GraphicsContext& g);
 Value mouse_y(Value* args, size_t count, GraphicsContext& g);
 Value play_sound(Value* args, size_t count, GraphicsContext& g);

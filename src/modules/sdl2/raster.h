@@ -98,6 +98,34 @@ void line_points(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int width, int 
     }
 }
 
+// The points of a line from (x1, y1) to (x2, y2) as SDL's renderers draw
+// it, both ends included: its own Bresenham walk, whose decision term starts
+// at 2 * minor - major and moves the minor axis when it is not negative.
+// Used only for lines that lie wholly inside the window, where SDL does not
+// clip them first.
+template <class Plot> void renderer_line_points(int x1, int y1, int x2, int y2, Plot&& plot) {
+    const int dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
+    const bool x_major = dx >= dy;
+    const int major = x_major ? dx : dy, minor = x_major ? dy : dx;
+    const int sx = x1 > x2 ? -1 : 1, sy = y1 > y2 ? -1 : 1;
+    // Steps that move the major axis only, and steps that move both.
+    const int only_x = x_major ? sx : 0, only_y = x_major ? 0 : sy;
+    int d = 2 * minor - major;
+    int x = x1, y = y1;
+    for (int i = 0; i <= major; ++i) {
+        plot(x, y);
+        if (d < 0) {
+            d += 2 * minor;
+            x += only_x;
+            y += only_y;
+        } else {
+            d += 2 * (minor - major);
+            x += sx;
+            y += sy;
+        }
+    }
+}
+
 // A float truncated (or rounded up) into 32 bits; beyond the range it
 // saturates, NaN gives 0.
 inline int32_t saturate_to_int32(float v) noexcept {

@@ -177,6 +177,7 @@ constexpr BuiltinEntry kFunctions[] = {
     {"get_mouse_x", on_graphics<media::mouse_x>},
     {"get_mouse_y", on_graphics<media::mouse_y>},
     {"draw_image", on_graphics<media::draw_image>, {3, "draw_image requires 3 or 5 arguments"}},
+    {"image_size", on_graphics<media::image_size>, {1, "image_size requires an image path"}},
     {"play_sound", on_graphics<media::play_sound>, {1, "play_sound requires a file path"}},
     {"play_music", on_graphics<media::play_music>, {1, "play_music requires a file path"}},
     {"stop_music", on_graphics<media::stop_music>},

@@ -55,6 +55,12 @@ FORWARD(int, SDL_RenderDrawPoints, (SDL_Renderer * renderer, const SDL_Point* po
 FORWARD(int, SDL_RenderFillRects, (SDL_Renderer * renderer, const SDL_Rect* rects, int count),
         (renderer, rects, count), -1)
 FORWARD(const char*, SDL_GetCurrentVideoDriver, (void), (), nullptr)
+FORWARD(int, SDL_GetRendererInfo, (SDL_Renderer * renderer, SDL_RendererInfo* info),
+        (renderer, info), -1)
+FORWARD(int, SDL_GetNumRenderDrivers, (void), (), 0)
+FORWARD(int, SDL_GetRenderDriverInfo, (int index, SDL_RendererInfo* info), (index, info), -1)
+FORWARD(void*, SDL_GL_GetProcAddress, (const char* name), (name), nullptr)
+FORWARD(SDL_bool, SDL_SetHint, (const char* name, const char* value), (name, value), SDL_FALSE)
 FORWARD(SDL_Texture*, SDL_CreateTexture,
         (SDL_Renderer * renderer, Uint32 format, int access, int w, int h),
         (renderer, format, access, w, h), nullptr)
