@@ -180,6 +180,8 @@ Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
     }
     if (found && found->kind() == ValueKind::BuiltinFunction) {
         std::string qualified(found->text());
+        ModuleFunction native = find_module_function(qualified);
+        if (native.entry && native.entry->changes_first) release_pending_target(call);
         return call_builtin_value(qualified, args, count);
     }
     return fail("Function '" + call.name + "' does not exist");
@@ -204,6 +206,7 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
         ModuleFunction function = find_module_function(call.name);
         if (!function.entry)
             return fail(std::string(native->title) + " module has no function '" + f + "'");
+        if (function.entry->changes_first) release_pending_target(call);
         return call_native(*function.entry, args, count, natives_);
     }
     const ExportMap& exports = *it->second;
@@ -218,6 +221,20 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
 
 Value Interpreter::call_user_function(const Value& function, Value* args, size_t count) {
     return run_function(function.function_body(), args, count);
+}
+
+Value Interpreter::call_function(const Value& function, Value* args, size_t count) {
+    if (function.kind() == ValueKind::BuiltinFunction)
+        return call_builtin_value(std::string(function.text()), args, count);
+    if (function.kind() != ValueKind::Function)
+        return fail("Cannot call a " + std::string(type_name(function)));
+    size_t params = function.function_body().arity;
+    if (params != count) {
+        return fail("Function expects " + std::to_string(params) + " arguments but got " +
+                    std::to_string(count));
+    }
+    Value held = function; // the callee may rebind whatever held it
+    return run_function(held.function_body(), args, count);
 }
 
 inline Value Interpreter::run_function(const FunctionBody& body, Value* args, size_t count) {

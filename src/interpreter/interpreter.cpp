@@ -37,6 +37,7 @@ const char* find_stack_floor() {
 Interpreter::Interpreter() {
     if (stack_floor == nullptr) stack_floor = find_stack_floor();
     grow_slots();
+    natives_.attach(*this);
 }
 
 Interpreter::~Interpreter() {

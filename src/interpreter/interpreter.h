@@ -189,6 +189,10 @@ class Interpreter {
     }
     Value call_function(const CallExpr& call);
     Value call_user_function(const Value& function, Value* args, size_t count);
+    // A function value called from native code (a callback): a user function
+    // or an imported native one, through the ordinary call path with its
+    // depth limit, interrupts and failures.
+    Value call_function(const Value& function, Value* args, size_t count);
     Value binary_operation(Value left, TokenKind op, const Value& right);
     Exports import_module(const std::string& name);
 

@@ -10,6 +10,8 @@
 
 namespace drevel {
 
+class Interpreter;
+
 class NativeContext {
   public:
     NativeContext() : started_(std::chrono::steady_clock::now()) {}
@@ -19,6 +21,18 @@ class NativeContext {
     // When the context was made: state made later that measures time from
     // the start of the program (the first frame's length) counts from here.
     std::chrono::steady_clock::time_point started() const noexcept { return started_; }
+
+    // The interpreter that owns this context, for native functions that call
+    // script functions back (null in a context made alone, as tests do).
+    Interpreter* interpreter() const noexcept { return interpreter_; }
+    void attach(Interpreter& owner) noexcept { interpreter_ = &owner; }
+
+    // Drops every module's state now, newest first (the window closes), as
+    // when the program ends early.
+    void close_all() {
+        while (!states_.empty())
+            states_.pop_back();
+    }
 
     // The one State of this context, made when first asked for (from the
     // context when State takes one).
@@ -45,6 +59,7 @@ class NativeContext {
         Owned object;
     };
     std::chrono::steady_clock::time_point started_;
+    Interpreter* interpreter_ = nullptr;
     std::vector<Entry> states_;
 };
 

@@ -33,6 +33,20 @@ const Expr* pushed_onto_itself(const AssignStmt& stmt) {
     return is_identifier(call.args[0].get(), stmt.symbol) ? call.args[1].get() : nullptr;
 }
 
+// A call that may reach a native function returning its first argument
+// changed: m.f(...) naming one, or a plain f(...) that `use m { f }` may have
+// bound to one. The call itself lets x go only when it does reach such a row.
+bool may_change_first(const CallExpr& call) {
+    if (call.qualified) {
+        ModuleFunction f = find_module_function(call.name);
+        return f.entry && f.entry->changes_first;
+    }
+    for (const NativeModule* module : native_modules())
+        for (const BuiltinEntry& f : module->functions)
+            if (f.changes_first && f.name == call.name) return true;
+    return false;
+}
+
 // x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
 // buffer: nothing can read x between its operands and the operation, so the
 // old binding is let go just before that operation runs.
@@ -42,7 +56,7 @@ const Expr* releasing_operation(const AssignStmt& stmt) {
         return stmt.op == TokenKind::PlusAssign ? e : nullptr;
     if (e->kind == ExprKind::Call) {
         auto* call = static_cast<const CallExpr*>(e);
-        if (bound_builtin(*call) && !call->args.empty() &&
+        if ((bound_builtin(*call) || may_change_first(*call)) && !call->args.empty() &&
             is_identifier(call->args[0].get(), stmt.symbol))
             return e;
         return nullptr;

@@ -43,10 +43,12 @@ LITERALS = [
     ('let s = "a \\n b"', "\\n", "drevelEscape"),
     ("# a line comment", "#", "drevelComment"),
     ("/* a block comment */ let y = 1", "/*", "drevelComment"),
-    ("sdl2.create_window(640, 480)", "sdl2", "drevelModule"),
-    ("http.serve(8080)", "http", "drevelModule"),
-    ("files.read(path)", "files", "drevelModule"),
     ("print(len(items))", "len", "drevelBuiltin"),
+] + [
+    # Every native module's prefix: one folder below src/modules each.
+    (name + ".f(x)", name, "drevelModule")
+    for name in sorted(os.listdir(os.path.join(ROOT, "src", "modules")))
+    if os.path.isdir(os.path.join(ROOT, "src", "modules", name))
 ]
 
 

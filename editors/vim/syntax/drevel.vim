@@ -22,8 +22,8 @@ syn keyword drevelBuiltin random random_range typeof is_number is_string is_arra
 syn keyword drevelBuiltin window window_width window_height clear present is_open
 syn keyword drevelBuiltin rect circle triangle color fill draw
 
-" The native modules' prefixes: sdl2.create_window, http.serve, files.read.
-syn match drevelModule "\<\(sdl2\|http\|files\)\ze\."
+" The native modules' prefixes: sdl2.create_window, http.serve, files.read, std.sort.
+syn match drevelModule "\<\(sdl2\|http\|files\|std\)\ze\."
 
 " Numbers: 42 and 3.14 (no sign, exponent or hexadecimal).
 syn match drevelNumber "\<\d\+\>"
