@@ -203,11 +203,10 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
     }
     if (const NativeModule* native = find_native_module(m)) {
         if (native->uses_io && !native_io_enabled) return fail("Module '" + m + "' is unavailable");
-        ModuleFunction function = find_module_function(call.name);
-        if (!function.entry)
-            return fail(std::string(native->title) + " module has no function '" + f + "'");
-        if (function.entry->changes_first) release_pending_target(call);
-        return call_native(*function.entry, args, count, natives_);
+        auto* row = static_cast<const BuiltinEntry*>(call.bound); // found when resolved
+        if (!row) return fail(std::string(native->title) + " module has no function '" + f + "'");
+        if (row->changes_first) release_pending_target(call);
+        return call_native(*row, args, count, natives_);
     }
     const ExportMap& exports = *it->second;
     auto export_it = exports.find(f);

@@ -20,8 +20,9 @@ bool is_identifier(const Expr* e, Symbol symbol) {
            static_cast<const IdentifierExpr*>(e)->symbol == symbol;
 }
 
+// The plain builtin a call names (a dotted call's row is no plain builtin).
 const BuiltinEntry* bound_builtin(const CallExpr& call) {
-    return static_cast<const BuiltinEntry*>(call.bound);
+    return call.qualified ? nullptr : static_cast<const BuiltinEntry*>(call.bound);
 }
 
 // The value appended by a = push(a, v); nullptr for any other statement.
@@ -38,8 +39,8 @@ const Expr* pushed_onto_itself(const AssignStmt& stmt) {
 // bound to one. The call itself lets x go only when it does reach such a row.
 bool may_change_first(const CallExpr& call) {
     if (call.qualified) {
-        ModuleFunction f = find_module_function(call.name);
-        return f.entry && f.entry->changes_first;
+        auto* row = static_cast<const BuiltinEntry*>(call.bound);
+        return row && row->changes_first;
     }
     for (const NativeModule* module : native_modules())
         for (const BuiltinEntry& f : module->functions)
@@ -140,7 +141,9 @@ void Interpreter::resolve_expr(const Expr& expr) {
         for (const ExprPtr& arg : e.args)
             resolve_expr(*arg);
         const BuiltinEntry* builtin = e.qualified ? nullptr : find_builtin(e.name);
-        e.bound = builtin;
+        // A dotted call keeps the row of the native function it names, if
+        // any, for when its module turns out to be imported.
+        e.bound = e.qualified ? find_module_function(e.name).entry : builtin;
         // sqrt(x), abs(x), floor(x): a rule on one number.
         if (builtin && builtin->number_rule && e.args.size() == 1 &&
             is_numeric_candidate(*e.args[0]))

@@ -139,6 +139,17 @@ Value check_callback(std::string_view function, const Value* args, NativeContext
 
 Value sort(Value* args, size_t, NativeContext&) {
     if (!args[0].is(ValueKind::Array)) return wrong_argument("sort", "an array", args[0]);
+    const std::vector<Value>& items = args[0].items();
+    if (std::all_of(items.begin(), items.end(),
+                    [](const Value& v) { return v.is(ValueKind::Number); })) {
+        // Equal whole numbers cannot be told apart, so there is no order to
+        // keep: they sort where they are (in x = sort(x), in x's own array).
+        Value result = std::move(args[0]);
+        std::vector<Value>& numbers = result.mutable_items();
+        std::sort(numbers.begin(), numbers.end(),
+                  [](const Value& a, const Value& b) { return a.as_number() < b.as_number(); });
+        return result;
+    }
     std::vector<uint32_t> order;
     Value unordered = sort_order("sort", args[0].items(), order);
     DREVEL_TRY(unordered);
