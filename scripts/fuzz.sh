@@ -23,8 +23,8 @@ artifacts="$(realpath -m "${FUZZ_ARTIFACTS:-$build/artifacts}")"
 jobs="${JOBS:-2}"
 
 # target:weight. Whole programs have the most ground to cover.
-all_targets="front_end:2 program:4 http:1 module_yaml:1 module_name:1 trailer:1"
-selected="${FUZZ_TARGETS:-front_end program http module_yaml module_name trailer}"
+all_targets="front_end:2 program:4 http:1 module_yaml:1 module_name:1 trailer:1 json:1"
+selected="${FUZZ_TARGETS:-front_end program http module_yaml module_name trailer json}"
 
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ > /dev/null
 cmake --build "$build" -j "$jobs"

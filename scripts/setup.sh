@@ -11,6 +11,7 @@ PACKAGES=(
     libsdl2-dev       # the graphics window
     libsdl2-ttf-dev libsdl2-image-dev libsdl2-mixer-dev  # text, pictures and sound in the window
     fonts-dejavu-core # the default font of sdl2.draw_text
+    libsimdjson-dev   # reading JSON text
     libgtest-dev      # unit tests
     python3           # test runners
     curl              # the module manager downloads with curl

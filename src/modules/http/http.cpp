@@ -5,6 +5,7 @@
 #include <string>
 
 #include "interpreter/builtins/argument_text.h"
+#include "interpreter/json.h"
 #include "interpreter/source_file.h"
 #include "lexer/unicode.h"
 #include "modules/http/client.h"
@@ -37,7 +38,7 @@ Value template_text(Value* args, size_t, NativeContext&) {
 
 Value json(Value* args, size_t, NativeContext&) {
     std::string out;
-    http::append_json(out, args[0]);
+    json::append(out, args[0]);
     return Value::string(std::move(out));
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 
 #include "lexer/unicode.h"
 
@@ -36,37 +35,6 @@ void append_decimal(std::string& out, int64_t n) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
     out.append(digits, size_t(end - digits));
-}
-
-// A JSON string: the text between double quotes, with the quote, the
-// backslash and the control characters escaped. Runs of plain bytes are
-// copied whole.
-void append_json_string(std::string& out, std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '"';
-    size_t plain = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(text, plain, i - plain);
-        plain = i + 1;
-        out += '\\';
-        switch (c) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '\b': out += 'b'; break;
-        case '\f': out += 'f'; break;
-        case '\n': out += 'n'; break;
-        case '\r': out += 'r'; break;
-        case '\t': out += 't'; break;
-        default:
-            out += "u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-        }
-    }
-    out.append(text, plain, text.size() - plain);
-    out += '"';
 }
 
 } // namespace
@@ -157,47 +125,6 @@ std::string status_line(int64_t code, std::string_view reason) {
     out += ' ';
     out += reason;
     return out;
-}
-
-void append_json(std::string& out, const Value& value) {
-    switch (value.kind()) {
-    case ValueKind::Number: append_decimal(out, value.as_number()); return;
-    case ValueKind::Float:
-        // JSON has no infinities and no NaN.
-        if (!std::isfinite(value.as_float())) {
-            out += "null";
-        } else {
-            append_float_display(out, value.as_float());
-        }
-        return;
-    case ValueKind::String: append_json_string(out, value.text()); return;
-    case ValueKind::Boolean: out += value.as_boolean() ? "true" : "false"; return;
-    case ValueKind::Array: {
-        out += '[';
-        bool first = true;
-        for (const Value& item : value.items()) {
-            if (!first) out += ',';
-            first = false;
-            append_json(out, item);
-        }
-        out += ']';
-        return;
-    }
-    case ValueKind::Dict: {
-        out += '{';
-        bool first = true;
-        for (const auto& [key, item] : value.entries()) {
-            if (!first) out += ',';
-            first = false;
-            append_json_string(out, key);
-            out += ':';
-            append_json(out, item);
-        }
-        out += '}';
-        return;
-    }
-    default: out += "null"; return;
-    }
 }
 
 UrlResult split_url(std::string_view url, UrlParts& parts) {

@@ -33,10 +33,6 @@ std::string_view reason_phrase(int64_t code);
 // "HTTP/1.1 " + code + " " + reason, with no line end.
 std::string status_line(int64_t code, std::string_view reason);
 
-// JSON text of a value with no white space. Texts and keys are escaped where
-// JSON needs it; infinities and NaN, which JSON lacks, are written as null.
-void append_json(std::string& out, const Value& value);
-
 // A client URL taken apart. host and path point into the URL text.
 struct UrlParts {
     std::string_view host;

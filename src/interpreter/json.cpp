@@ -1,0 +1,443 @@
+#include "interpreter/json.h"
+
+#include <dlfcn.h>
+
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+// Failures come back as error codes; with exceptions off the header also
+// asks nothing of the library but its kernels.
+#define SIMDJSON_EXCEPTIONS 0
+#include <simdjson.h>
+
+// The parser's kernels live in its shared library, which is loaded the first
+// time a text is parsed, so that a run that reads no JSON does not pay for
+// loading it (and the C++ runtime it brings) at start-up. The header's inline
+// code reaches the kernels through this one function; defining it here sends
+// that call to the library's own.
+namespace simdjson {
+
+internal::atomic_ptr<const implementation>& get_active_implementation() {
+    using Getter = internal::atomic_ptr<const implementation>& (*)();
+    static const Getter getter = []() -> Getter {
+        void* library = dlopen("libsimdjson.so.14", RTLD_NOW | RTLD_LOCAL);
+        if (!library) library = dlopen("libsimdjson.so", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return nullptr;
+        return reinterpret_cast<Getter>(
+            dlsym(library, "_ZN8simdjson25get_active_implementationEv"));
+    }();
+    static internal::atomic_ptr<const implementation> none{nullptr};
+    return getter ? getter() : none;
+}
+
+} // namespace simdjson
+
+namespace drevel::json {
+
+namespace {
+
+bool parser_available() {
+    const simdjson::implementation* active = simdjson::get_active_implementation();
+    return active != nullptr;
+}
+
+// Why a parse stopped, in words a script's author can act on.
+std::string_view reason(simdjson::error_code code) {
+    switch (code) {
+    case simdjson::EMPTY: return "no JSON value in the text";
+    case simdjson::UTF8_ERROR: return "the text is not valid UTF-8";
+    case simdjson::UNCLOSED_STRING: return "a string is not closed";
+    case simdjson::UNESCAPED_CHARS: return "a control character inside a string must be escaped";
+    case simdjson::STRING_ERROR: return "a string holds a bad escape";
+    case simdjson::NUMBER_ERROR:
+    case simdjson::NUMBER_OUT_OF_RANGE: return "a number is malformed";
+    case simdjson::T_ATOM_ERROR: return "expected true";
+    case simdjson::F_ATOM_ERROR: return "expected false";
+    case simdjson::N_ATOM_ERROR: return "expected null";
+    case simdjson::DEPTH_ERROR: return "nesting deeper than 1000 levels";
+    case simdjson::CAPACITY: return "the text is too large";
+    case simdjson::MEMALLOC: return "out of memory";
+    default: return "unexpected character";
+    }
+}
+
+// The length of the UTF-8 sequence at text[i], or 0 when it is not one
+// (overlong forms, surrogates and code points past U+10FFFF included).
+size_t utf8_length(std::string_view text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char b = byte(i);
+    if (b < 0x80) return 1;
+    size_t n;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+        n = 2;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3;
+        c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4;
+        c = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > text.size()) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (byte(i + k) & 0x3F);
+    }
+    if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF))) return 0;
+    if (c >= 0xD800 && c <= 0xDFFF) return 0;
+    return n;
+}
+
+// Where a refused text goes wrong. The parser checks the whole text before
+// it hands anything over and says only what went wrong; this walk follows
+// the grammar and stops at the first byte that does not fit, to say where.
+class FaultFinder {
+  public:
+    explicit FaultFinder(std::string_view text) : text_(text) {}
+
+    size_t offset() {
+        for (size_t i = 0; i < text_.size();) {
+            const size_t n = utf8_length(text_, i);
+            if (n == 0) return i;
+            i += n;
+        }
+        skip_space();
+        if (at_ == text_.size()) return at_;
+        if (!value(1)) return at_;
+        skip_space();
+        return at_;
+    }
+
+  private:
+    bool value(size_t depth) {
+        skip_space();
+        if (at_ == text_.size()) return false;
+        switch (text_[at_]) {
+        case '{': return container(depth, '}', true);
+        case '[': return container(depth, ']', false);
+        case '"': return string();
+        case 't': return word("true");
+        case 'f': return word("false");
+        case 'n': return word("null");
+        default: return number();
+        }
+    }
+
+    bool container(size_t depth, char close, bool keyed) {
+        if (depth > kMaxDepth) return false;
+        ++at_;
+        skip_space();
+        if (peek() == close) {
+            ++at_;
+            return true;
+        }
+        for (;;) {
+            if (keyed) {
+                skip_space();
+                if (peek() != '"' || !string()) return false;
+                skip_space();
+                if (peek() != ':') return false;
+                ++at_;
+            }
+            if (!value(depth + 1)) return false;
+            skip_space();
+            if (peek() == close) {
+                ++at_;
+                return true;
+            }
+            if (peek() != ',') return false;
+            ++at_;
+        }
+    }
+
+    bool string() {
+        const size_t start = at_++;
+        while (at_ < text_.size()) {
+            const unsigned char c = static_cast<unsigned char>(text_[at_]);
+            if (c == '"') {
+                ++at_;
+                return true;
+            }
+            if (c < 0x20) return false;
+            if (c == '\\') {
+                if (!escape()) return false;
+                continue;
+            }
+            ++at_;
+        }
+        at_ = start;
+        return false;
+    }
+
+    bool escape() {
+        const char kind = at_ + 1 < text_.size() ? text_[at_ + 1] : '\0';
+        if (std::string_view("\"\\/bfnrt").find(kind) != std::string_view::npos && kind) {
+            at_ += 2;
+            return true;
+        }
+        if (kind != 'u') return false;
+        for (size_t k = 2; k < 6; ++k)
+            if (at_ + k >= text_.size() ||
+                !std::isxdigit(static_cast<unsigned char>(text_[at_ + k])))
+                return false;
+        at_ += 6;
+        return true;
+    }
+
+    bool number() {
+        const size_t start = at_;
+        if (peek() == '-') ++at_;
+        if (peek() == '0') {
+            ++at_;
+        } else if (!digits()) {
+            at_ = start;
+            return false;
+        }
+        if (peek() == '.') {
+            ++at_;
+            if (!digits()) return false;
+        }
+        if (peek() == 'e' || peek() == 'E') {
+            ++at_;
+            if (peek() == '+' || peek() == '-') ++at_;
+            if (!digits()) return false;
+        }
+        // "01" and the like: a number ends where a digit still follows.
+        if (std::isdigit(static_cast<unsigned char>(peek()))) {
+            at_ = start;
+            return false;
+        }
+        return true;
+    }
+
+    bool digits() {
+        const size_t start = at_;
+        while (std::isdigit(static_cast<unsigned char>(peek())))
+            ++at_;
+        return at_ > start;
+    }
+
+    bool word(std::string_view expected) {
+        if (text_.substr(at_, expected.size()) != expected) return false;
+        at_ += expected.size();
+        return true;
+    }
+
+    char peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
+    void skip_space() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' ||
+                                      text_[at_] == '\r' || text_[at_] == '\t'))
+            ++at_;
+    }
+
+    std::string_view text_;
+    size_t at_ = 0;
+};
+
+// Line and column (in characters) of a byte offset, both counted from 1.
+[[gnu::cold]] Value located_error(std::string_view text, std::string_view why) {
+    const size_t offset = FaultFinder(text).offset();
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < offset; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    std::string message = "line " + std::to_string(line) + ", column " + std::to_string(column);
+    message += ": ";
+    message += why;
+    return Value::error(message);
+}
+
+template <typename T> T get(simdjson::dom::element element) {
+    T out{};
+    if (element.get(out)) return T{};
+    return out;
+}
+
+// Values from the parsed document; the parser has bounded its depth. The
+// getters cannot fail here: each is asked for the type the element has.
+Value build(simdjson::dom::element element) {
+    using simdjson::dom::element_type;
+    switch (element.type()) {
+    case element_type::OBJECT: {
+        simdjson::dom::object fields;
+        if (element.get(fields)) return Value::null();
+        Dict dict;
+        for (auto [key, item] : fields)
+            dict.insert_or_assign(key, build(item));
+        return Value::dict(std::move(dict));
+    }
+    case element_type::ARRAY: {
+        simdjson::dom::array items;
+        if (element.get(items)) return Value::null();
+        std::vector<Value> values;
+        values.reserve(items.size());
+        for (auto item : items)
+            values.push_back(build(item));
+        return Value::array(std::move(values));
+    }
+    case element_type::INT64: return Value::number(element.get_int64().value_unsafe());
+    case element_type::UINT64: return Value::floating(double(element.get_uint64().value_unsafe()));
+    case element_type::DOUBLE: return Value::floating(element.get_double().value_unsafe());
+    case element_type::STRING: return Value::string(element.get_string().value_unsafe());
+    case element_type::BOOL: return Value::boolean(element.get_bool().value_unsafe());
+    case element_type::NULL_VALUE: return Value::null();
+    }
+    return Value::null();
+}
+
+// The text with ".0" after every integer too long for 64 bits, so that the
+// parser, which refuses such integers, reads them as floats.
+std::string widen_long_integers(std::string_view text) {
+    auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::string out;
+    out.reserve(text.size() + 16);
+    bool in_string = false;
+    for (size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (in_string) {
+            const size_t n = c == '\\' && i + 1 < text.size() ? 2 : 1;
+            if (c == '"') in_string = false;
+            out.append(text, i, n);
+            i += n;
+            continue;
+        }
+        if (c == '"') in_string = true;
+        // An integer part starts a number: after a sign that starts it, or
+        // after anything but a digit, a point or an exponent.
+        const char before = i > 0 ? text[i - 1] : ' ';
+        const char sign_before = i > 1 ? text[i - 2] : ' ';
+        const bool starts_number = is_digit(c) && !is_digit(before) && before != '.' &&
+                                   before != 'e' && before != 'E' && before != '+' &&
+                                   (before != '-' || (sign_before != 'e' && sign_before != 'E'));
+        if (!starts_number) {
+            out += c;
+            ++i;
+            continue;
+        }
+        size_t end = i;
+        while (end < text.size() && is_digit(text[end]))
+            ++end;
+        out.append(text, i, end - i);
+        const bool integer =
+            end == text.size() || (text[end] != '.' && text[end] != 'e' && text[end] != 'E');
+        if (integer && end - i >= 20) out += ".0";
+        i = end;
+    }
+    return out;
+}
+
+simdjson::error_code parse_into(std::string_view text, simdjson::dom::parser& parser,
+                                simdjson::dom::element& root) {
+    // The parser reads a little past the end of its input, so it gets a
+    // padded copy.
+    const simdjson::padded_string padded(text);
+    auto code = parser.allocate(padded.size(), kMaxDepth);
+    if (!code) code = parser.parse(padded).get(root);
+    return code;
+}
+
+// A JSON string: the text between double quotes, with the quote, the
+// backslash and the control characters escaped. Runs of plain bytes are
+// copied whole.
+void append_string(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    size_t plain = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
+        out += '\\';
+        switch (c) {
+        case '"': out += '"'; break;
+        case '\\': out += '\\'; break;
+        case '\b': out += 'b'; break;
+        case '\f': out += 'f'; break;
+        case '\n': out += 'n'; break;
+        case '\r': out += 'r'; break;
+        case '\t': out += 't'; break;
+        default:
+            out += "u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        }
+    }
+    out.append(text, plain, text.size() - plain);
+    out += '"';
+}
+
+} // namespace
+
+Value parse(std::string_view text) {
+    if (!parser_available()) [[unlikely]]
+        return Value::error("the JSON reader (libsimdjson) cannot be loaded");
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+    auto code = parse_into(text, parser, root);
+    if (code == simdjson::NUMBER_ERROR) {
+        // Integers beyond 64 bits are numbers all the same: read as floats.
+        const std::string widened = widen_long_integers(text);
+        if (widened.size() != text.size() && !parse_into(widened, parser, root)) return build(root);
+    }
+    if (code) return located_error(text, reason(code));
+    return build(root);
+}
+
+void append(std::string& out, const Value& value) {
+    switch (value.kind()) {
+    case ValueKind::Number: {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value.as_number()).ptr;
+        out.append(digits, size_t(end - digits));
+        return;
+    }
+    case ValueKind::Float:
+        // JSON has no infinities and no NaN.
+        if (!std::isfinite(value.as_float())) {
+            out += "null";
+        } else {
+            append_float_display(out, value.as_float());
+        }
+        return;
+    case ValueKind::String: append_string(out, value.text()); return;
+    case ValueKind::Boolean: out += value.as_boolean() ? "true" : "false"; return;
+    case ValueKind::Array: {
+        out += '[';
+        bool first = true;
+        for (const Value& item : value.items()) {
+            if (!first) out += ',';
+            first = false;
+            append(out, item);
+        }
+        out += ']';
+        return;
+    }
+    case ValueKind::Dict: {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, item] : value.entries()) {
+            if (!first) out += ',';
+            first = false;
+            append_string(out, key);
+            out += ':';
+            append(out, item);
+        }
+        out += '}';
+        return;
+    }
+    default: out += "null"; return;
+    }
+}
+
+} // namespace drevel::json
