@@ -66,6 +66,9 @@ constexpr BuiltinEntry kFunctions[] = {
     {"clock", clock},
     {"sleep", sleep, {1, "sleep requires a number of seconds"}},
     {"format_time", format_time, {2, "format_time requires a time in seconds and a pattern"}},
+    // JSON.
+    {"parse_json", parse_json, {1, "parse_json requires a text"}},
+    {"to_json", to_json, {1, "to_json requires a value"}},
 };
 
 } // namespace
