@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "interpreter/builtins/argument_text.h"
+#include "interpreter/interpreter.h"
 #include "interpreter/interrupt.h"
 #include "interpreter/output.h"
 #include "modules/std/std_functions.h"
@@ -55,6 +56,9 @@ Value args(Value*, size_t, NativeContext&) {
 }
 
 Value exit(Value* args, size_t, NativeContext& context) {
+    // Where the program may not touch the machine (fuzzing), it cannot end
+    // the process either.
+    if (!native_io_enabled) return failure("exit", "unavailable here");
     int64_t status;
     if (!whole_number(args[0], status) || status < 0 || status > 255)
         return failure("exit", "the status must be a whole number from 0 to 255");
@@ -89,6 +93,7 @@ Value sleep(Value* args, size_t, NativeContext&) {
     if (!args[0].is_numeric()) return wrong_argument("sleep", "a number of seconds", args[0]);
     double seconds = numeric_to_float(args[0]);
     if (!(seconds >= 0) || seconds > 1e9) return failure("sleep", "the seconds must be from 0 up");
+    if (!native_io_enabled) return Value(); // fuzzing does not wait
     output::flush();
     // In slices, so that Ctrl-C at the prompt ends the wait.
     using Clock = std::chrono::steady_clock;
