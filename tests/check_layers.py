@@ -66,7 +66,7 @@ PUBLIC = {
     "parser": ["ast.h", "bindings.h", "operators.h", "parser.h"],
     "interpreter": ["builtins/argument_text.h", "builtins/registry.h", "input_reader.h",
                     "interpreter.h", "interrupt.h", "json.h", "log.h", "module_paths.h",
-                    "native_context.h", "output.h", "value.h"],
+                    "native_context.h", "operator_rules.h", "output.h", "value.h"],
     ANY_MODULE: ["{name}.h", "{name}_module.h"],
     "modules": ["native_modules.h"],
     "building": ["module_manager.h", "standalone_build.h"],

@@ -180,6 +180,8 @@ Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
     }
     if (found && found->kind() == ValueKind::BuiltinFunction) {
         std::string qualified(found->text());
+        ModuleFunction native = find_module_function(qualified);
+        if (native.entry && native.entry->changes_first) release_pending_target(call);
         return call_builtin_value(qualified, args, count);
     }
     return fail("Function '" + call.name + "' does not exist");
@@ -201,10 +203,10 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
     }
     if (const NativeModule* native = find_native_module(m)) {
         if (native->uses_io && !native_io_enabled) return fail("Module '" + m + "' is unavailable");
-        ModuleFunction function = find_module_function(call.name);
-        if (!function.entry)
-            return fail(std::string(native->title) + " module has no function '" + f + "'");
-        return call_native(*function.entry, args, count, natives_);
+        auto* row = static_cast<const BuiltinEntry*>(call.bound); // found when resolved
+        if (!row) return fail(std::string(native->title) + " module has no function '" + f + "'");
+        if (row->changes_first) release_pending_target(call);
+        return call_native(*row, args, count, natives_);
     }
     const ExportMap& exports = *it->second;
     auto export_it = exports.find(f);
@@ -221,16 +223,18 @@ Value Interpreter::call_user_function(const Value& function, Value* args, size_t
 }
 
 Value Interpreter::call_function(const Value& function, Value* args, size_t count) {
-    if (function.kind() == ValueKind::BuiltinFunction) {
+    if (function.kind() == ValueKind::BuiltinFunction)
         return call_builtin_value(std::string(function.text()), args, count);
+    if (function.kind() != ValueKind::Function)
+        return fail("Cannot call a " + std::string(type_name(function)));
+    const size_t params = function.function_body().arity;
+    if (params != count) {
+        return fail("Function expects " + std::to_string(params) + " arguments but got " +
+                    std::to_string(count));
     }
-    if (function.kind() != ValueKind::Function) {
-        return Value::error("Value of type " + std::string(type_name(function)) +
-                            " is not a function");
-    }
-    // Held while it runs: the body may rebind whatever held it.
-    Value held = function;
+    Value held = function; // the callee may rebind whatever held it
     Value result = run_function(held.function_body(), args, count);
+    // A break or continue the body left behind ends with the call.
     pending_ &= uint8_t(~(kBreak | kContinue));
     return result;
 }

@@ -190,10 +190,10 @@ class Interpreter {
     Value call_function(const CallExpr& call);
     Value call_user_function(const Value& function, Value* args, size_t count);
     // A function value called from native code (a request handler, a
-    // callback): a Function runs as a module's exported function does
-    // (surplus arguments ignored, missing parameters unbound), a
-    // BuiltinFunction reaches its module. A break or continue left by the
-    // body ends with the call. Any other value gives an Error, unreported.
+    // callback) as a call in the script would call it: a Function with its
+    // argument count checked, depth limit, interrupts and failures (reported
+    // here), a BuiltinFunction through its module. A break or continue left
+    // by the body ends with the call.
     Value call_function(const Value& function, Value* args, size_t count);
     Value binary_operation(Value left, TokenKind op, const Value& right);
     Exports import_module(const std::string& name);

@@ -27,6 +27,13 @@ class NativeContext {
     // call back into the script (handlers); nullptr in tests of a module alone.
     Interpreter* interpreter() const noexcept { return owner_; }
 
+    // Drops every module's state now, newest first (the window closes), as
+    // when the program ends early.
+    void close_all() {
+        while (!states_.empty())
+            states_.pop_back();
+    }
+
     // The one State of this context, made when first asked for (from the
     // context when State takes one).
     template <class State> State& state() {

@@ -20,8 +20,9 @@ bool is_identifier(const Expr* e, Symbol symbol) {
            static_cast<const IdentifierExpr*>(e)->symbol == symbol;
 }
 
+// The plain builtin a call names (a dotted call's row is no plain builtin).
 const BuiltinEntry* bound_builtin(const CallExpr& call) {
-    return static_cast<const BuiltinEntry*>(call.bound);
+    return call.qualified ? nullptr : static_cast<const BuiltinEntry*>(call.bound);
 }
 
 // The value appended by a = push(a, v); nullptr for any other statement.
@@ -33,6 +34,20 @@ const Expr* pushed_onto_itself(const AssignStmt& stmt) {
     return is_identifier(call.args[0].get(), stmt.symbol) ? call.args[1].get() : nullptr;
 }
 
+// A call that may reach a native function returning its first argument
+// changed: m.f(...) naming one, or a plain f(...) that `use m { f }` may have
+// bound to one. The call itself lets x go only when it does reach such a row.
+bool may_change_first(const CallExpr& call) {
+    if (call.qualified) {
+        auto* row = static_cast<const BuiltinEntry*>(call.bound);
+        return row && row->changes_first;
+    }
+    for (const NativeModule* module : native_modules())
+        for (const BuiltinEntry& f : module->functions)
+            if (f.changes_first && f.name == call.name) return true;
+    return false;
+}
+
 // x = push(x, v), x = concat(x, ...), x = x + y and x += y can reuse x's
 // buffer: nothing can read x between its operands and the operation, so the
 // old binding is let go just before that operation runs.
@@ -42,7 +57,7 @@ const Expr* releasing_operation(const AssignStmt& stmt) {
         return stmt.op == TokenKind::PlusAssign ? e : nullptr;
     if (e->kind == ExprKind::Call) {
         auto* call = static_cast<const CallExpr*>(e);
-        if (bound_builtin(*call) && !call->args.empty() &&
+        if ((bound_builtin(*call) || may_change_first(*call)) && !call->args.empty() &&
             is_identifier(call->args[0].get(), stmt.symbol))
             return e;
         return nullptr;
@@ -126,7 +141,9 @@ void Interpreter::resolve_expr(const Expr& expr) {
         for (const ExprPtr& arg : e.args)
             resolve_expr(*arg);
         const BuiltinEntry* builtin = e.qualified ? nullptr : find_builtin(e.name);
-        e.bound = builtin;
+        // A dotted call keeps the row of the native function it names, if
+        // any, for when its module turns out to be imported.
+        e.bound = e.qualified ? find_module_function(e.name).entry : builtin;
         // sqrt(x), abs(x), floor(x): a rule on one number.
         if (builtin && builtin->number_rule && e.args.size() == 1 &&
             is_numeric_candidate(*e.args[0]))

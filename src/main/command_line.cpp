@@ -88,11 +88,23 @@ Command parse_command_line(const std::vector<std::string>& args) {
     }
 
     command::Run run;
-    bool file_known = false; // an empty argument counts as the file, then as none
+    bool file_known = false;    // an empty argument counts as the file, then as none
+    bool options_ended = false; // after "--" every argument is the file or the script's
     for (const std::string& arg : args) {
+        if (options_ended) {
+            if (file_known) {
+                run.script_args.push_back(arg);
+            } else {
+                run.file = arg;
+                file_known = true;
+            }
+            continue;
+        }
         if (is_help(arg)) return command::Help{};
         if (is_version(arg)) return command::Version{};
-        if (arg == "-d") {
+        if (arg == "--") {
+            options_ended = true;
+        } else if (arg == "-d") {
             run.debug = true;
         } else if (arg == "-D") {
             run.debug = true;
@@ -100,6 +112,8 @@ Command parse_command_line(const std::vector<std::string>& args) {
         } else if (!file_known && !arg.starts_with("-")) {
             run.file = arg;
             file_known = true;
+        } else if (file_known) {
+            run.script_args.push_back(arg);
         }
     }
     if (run.file.empty()) return command::Repl{};

@@ -15,6 +15,7 @@ struct Run {
     std::string file;
     bool debug = false;
     bool extra_debug = false;
+    std::vector<std::string> script_args; // after the file, for the script's args()
 };
 struct Build {
     std::string file;

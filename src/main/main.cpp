@@ -3,6 +3,7 @@
 // deep recursion in scripts is refused by the interpreter's own limit and
 // never by the host stack.
 #include <algorithm>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <new>
@@ -22,6 +23,7 @@
 #include "main/embedded_script.h"
 #include "main/run_pipeline.h"
 #include "modules/native_modules.h"
+#include "modules/std/std_module.h"
 #include "repl/repl.h"
 
 namespace drevel {
@@ -37,6 +39,16 @@ namespace {
 int finish_module_command(std::optional<std::string> failure) {
     if (failure) report_fatal_error(*failure);
     return 0;
+}
+
+// The absolute folder a file is in (the file's links followed), for the
+// script's script_folder(); empty when the file cannot be found.
+std::string folder_of(const std::string& file) {
+    char resolved[PATH_MAX];
+    if (!realpath(file.c_str(), resolved)) return {};
+    std::string path = resolved;
+    size_t slash = path.rfind('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
@@ -56,7 +68,11 @@ int dispatch(const Command& command) {
                 run_repl();
                 return 0;
             },
-            [](const command::Run& run) { return run_file(run.file, run.debug, run.extra_debug); },
+            [](const command::Run& run) {
+                set_program_arguments(run.script_args);
+                set_script_folder(folder_of(run.file));
+                return run_file(run.file, run.debug, run.extra_debug);
+            },
             [](const command::Build& build) {
                 std::optional<std::string> failure = build_standalone(build.file, build.output);
                 if (failure) output::error_line(*failure);
@@ -93,6 +109,8 @@ struct Start {
 
 void run_command(Start& start) {
     if (std::optional<std::string> script = load_embedded_script()) {
+        set_program_arguments({start.argv + std::min(start.argc, 1), start.argv + start.argc});
+        set_script_folder(folder_of("/proc/self/exe"));
         run_script(*script, false, false);
         start.status = 0;
         return;

@@ -3,6 +3,7 @@
 #include "modules/files/files.h"
 #include "modules/http/http.h"
 #include "modules/sdl2/sdl2_module.h"
+#include "modules/std/std_module.h"
 
 namespace drevel {
 
@@ -12,6 +13,7 @@ void install_native_modules() {
         &files_module(),
         &http_module(),
         &sdl2_module(),
+        &std_module(),
     };
     register_native_modules(modules);
 }

@@ -138,6 +138,23 @@ def test_trailer_and_run(work):
         shutil.rmtree(elsewhere)
 
 
+def test_arguments_and_folder(work):
+    """A built program hands every argument to its script (the driver reads
+    none of them) and finds its own folder from anywhere."""
+    work.write("tool.dv", "use std\nprint(std.args())\nprint(std.script_folder())\nstd.exit(len(std.args()))\n")
+    expect_built(work, work.build("tool.dv"), "tool", "build tool.dv")
+    program = os.path.join(work.path, ".drevel/build/tool")
+    elsewhere = tempfile.mkdtemp(prefix="drevel-build-args-")
+    try:
+        proc = subprocess.run([program, "-d", "--", "x y", "-h"], cwd=elsewhere,
+                              capture_output=True, timeout=TIMEOUT)
+        want = "[-d, --, x y, -h]\n%s\n" % os.path.realpath(os.path.dirname(program))
+        check((proc.returncode, proc.stdout.decode(), proc.stderr) == (4, want, b""),
+              "built program's args() and script_folder()", repr(proc))
+    finally:
+        shutil.rmtree(elsewhere)
+
+
 def test_empty_script(work):
     work.write("empty.dv", "")
     expect_built(work, work.build("empty.dv"), "empty", "empty script")
@@ -304,7 +321,7 @@ def test_corrupt_trailers(work):
         check(work.run(path, "plain.dv") == (0, "plain run\n", ""), name + ": runs its argument")
 
 
-TESTS = [test_trailer_and_run, test_empty_script, test_output_names,
+TESTS = [test_trailer_and_run, test_arguments_and_folder, test_empty_script, test_output_names,
          test_names_beside_the_scratch_folder, test_read_only_interpreter, test_failures,
          test_building_twice, test_corrupt_trailers]
 

@@ -44,6 +44,11 @@ LITERALS = [
     ("files.read(path)", "read", "drevelModuleFunction"),
     ("sdl2.create_window(640, 480)", "create_window", "drevelModuleFunction"),
     ("print(len(items))", "len", "drevelBuiltin"),
+] + [
+    # Every native module's prefix: one folder below src/modules each.
+    (name + ".f(x)", name, "drevelModule")
+    for name in sorted(os.listdir(os.path.join(ROOT, "src", "modules")))
+    if os.path.isdir(os.path.join(ROOT, "src", "modules", name))
 ]
 
 

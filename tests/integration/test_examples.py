@@ -137,6 +137,28 @@ def check_server(drevel, path):
     return problems
 
 
+def check_tool_arguments(drevel):
+    """The command-line tool example: a folder from its arguments, listed
+    sorted; a folder that cannot be listed gives a message and status 1."""
+    problems = []
+    tool = os.path.join(EXAMPLES, "list_folder.dv")
+    with tempfile.TemporaryDirectory() as work:
+        os.mkdir(os.path.join(work, "sub"))
+        for name, text in [("b.txt", "héllo"), ("a.txt", "")]:
+            with open(os.path.join(work, name), "w", encoding="utf-8") as f:
+                f.write(text)
+        done = subprocess.run([drevel, tool, work], capture_output=True, text=True,
+                              timeout=RUN_SECONDS)
+        listed = [line.split() for line in done.stdout.splitlines()]
+        if done.returncode != 0 or listed != [["sub/"], ["a.txt", "0"], ["b.txt", "5"]]:
+            problems.append(f"list_folder.dv FOLDER gave {done.returncode}: {done.stdout!r}")
+        done = subprocess.run([drevel, tool, os.path.join(work, "missing")], capture_output=True,
+                              text=True, timeout=RUN_SECONDS)
+        if done.returncode != 1 or "No such file or directory" not in done.stdout:
+            problems.append(f"list_folder.dv MISSING gave {done.returncode}: {done.stdout!r}")
+    return problems
+
+
 def main():
     if len(sys.argv) != 2:
         print("usage: test_examples.py DREVEL", file=sys.stderr)
@@ -172,6 +194,9 @@ def main():
         failures += bool(problems)
         if not problems:
             print(f"ok   {name}")
+    for problem in check_tool_arguments(drevel):
+        print(f"FAIL examples/list_folder.dv: {problem}")
+        failures += 1
     print(f"{checked} examples checked, {failures} failed")
     if checked < 4 or servers < 1:
         print("FAIL expected at least four examples, one of them a server")

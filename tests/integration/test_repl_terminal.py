@@ -172,6 +172,28 @@ def test_plain_lines_on_a_terminal(drevel, home):
         "plain prompt on a terminal", repr(out))
 
 
+def test_std_callbacks(drevel, home):
+    """A key function interrupted by Ctrl-C unwinds the whole sort; exit
+    ends the REPL with its status."""
+    t = Terminal([drevel], home)
+    t.expect(">>> ", "first prompt")
+    for line in [b"use std", b"def slow(x) { let i = 0 while true { i += 1 } return x }"]:
+        t.send(line + b"\r")
+        t.expect(">>> ", "prompt after " + line.decode())
+    t.send(b"let sorted = std.sort_by([2, 1], slow)\r")
+    time.sleep(0.5)
+    t.send(b"\x03")
+    t.expect("Interrupted\r\n", "Ctrl-C stops a key function")
+    t.expect(">>> ", "prompt after the interrupted sort")
+    t.send(b"print(std.sor\t([3, 1, 2]))\r")
+    t.expect("[1, 2, 3]\r\n>>> ", "Tab completes a std function; sorting works after the interrupt")
+    t.send(b'print("bye") std.exit(4)\r')
+    t.expect("bye", "output before exit")
+    status = t.finish()
+    check(status is not None and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 4,
+          "std.exit ends the REPL with its status", repr(status))
+
+
 def test_script_ends_on_ctrl_c(drevel, work):
     path = os.path.join(work, "spin.dv")
     with open(path, "w") as f:
@@ -195,6 +217,7 @@ def main():
         os.mkdir(home)
         test_session(drevel, home)
         test_plain_lines_on_a_terminal(drevel, home)
+        test_std_callbacks(drevel, home)
         test_script_ends_on_ctrl_c(drevel, work)
     if failures:
         sys.exit("%d failure(s)" % len(failures))

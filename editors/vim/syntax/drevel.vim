@@ -22,13 +22,14 @@ syn keyword drevelBuiltin random random_range typeof is_number is_string is_arra
 syn keyword drevelBuiltin window window_width window_height clear present is_open
 syn keyword drevelBuiltin rect circle triangle color fill draw
 
-" The native modules' prefixes: sdl2.create_window, http.serve, files.read.
-syn match drevelModule "\<\(sdl2\|http\|files\)\ze\."
+" The native modules' prefixes: sdl2.create_window, http.serve, files.read, std.sort.
+syn match drevelModule "\<\(sdl2\|http\|files\|std\)\ze\."
 
 " Each native module's functions, after its prefix.
 syn match drevelModuleFunction "\(\<sdl2\.\)\@<=\(init\|create_window\|destroy_window\|set_window_title\|set_window_mode\|get_window_mode\|clear_screen\|render_present\|set_draw_color\|set_max_fps\|delta_time\|draw_point\|draw_line\|draw_rect\|fill_rect\|draw_circle\|fill_circle\|draw_triangle\|fill_triangle\|get_window_width\|get_window_height\|is_window_open\|get_input_pressed\|get_input_released\|get_input_held\|draw_text\|set_font\|text_width\|get_mouse_x\|get_mouse_y\|draw_image\|play_sound\|play_music\|stop_music\|image_size\)\>"
 syn match drevelModuleFunction "\(\<http\.\)\@<=\(page\|serve\|template\|json\|status\|send\|get\|post\|handle\|static\|redirect\|limit\)\>"
 syn match drevelModuleFunction "\(\<files\.\)\@<=\(read\|write\|append\|delete\|exists\|create_folder\|delete_folder\|list\|is_file\|is_folder\)\>"
+syn match drevelModuleFunction "\(\<std\.\)\@<=\(keys\|values\|has\|get\|set\|remove\|insert\|slice\|index_of\|join\|sort\|sort_by\|map\|filter\|length\|chars\|find\|replace\|trim\|starts_with\|ends_with\|repeat\|pad_left\|pad_right\|lines\|compare\|to_number\|fixed\|args\|exit\|env\|script_folder\|time\|clock\|sleep\|format_time\|parse_json\|to_json\)\>"
 
 " Numbers: 42 and 3.14 (no sign, exponent or hexadecimal).
 syn match drevelNumber "\<\d\+\>"

@@ -37,6 +37,10 @@ struct BuiltinEntry {
     NativeFn function;
     ArityRule arity = {};
     NumberFn number_rule = nullptr;
+    // The result is the first argument changed and nothing else runs script
+    // code meanwhile: in x = f(x, ...) the binding of x is let go once the
+    // arguments are evaluated, so an unshared collection changes in place.
+    bool changes_first = false;
 };
 
 // Calls one row with its arity rule.

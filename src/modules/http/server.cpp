@@ -429,9 +429,12 @@ class Server {
         }
         Value request = request_value(reader, std::move(connection.route.params),
                                       remote_of(connection), std::move(json));
-        Value result = interpreter_
-                           ? interpreter_->call_function(connection.route.function, &request, 1)
-                           : Value::error("no interpreter to run the handler");
+        // A handler may take the request or nothing at all.
+        const Value& handler = connection.route.function;
+        const size_t count =
+            handler.is(ValueKind::Function) && handler.function_body().arity == 0 ? 0 : 1;
+        Value result = interpreter_ ? interpreter_->call_function(handler, &request, count)
+                                    : Value::error("no interpreter to run the handler");
         connection.route.function = Value();
         if (result.is_error()) {
             report_error("Error in handler for " + std::string(reader.method()) + " " +
