@@ -7,6 +7,7 @@
 #include "interpreter/module_paths.h"
 #include "interpreter/source_file.h"
 #include "parser/bindings.h"
+#include "parser/tree_walk.h"
 
 namespace drevel {
 
@@ -99,52 +100,20 @@ class Analysis {
         }
     }
 
+    // The blocks a statement holds, a function's body included.
     template <class Visit> static void for_each_nested_block(const Stmt& stmt, Visit&& visit) {
-        switch (stmt.kind) {
-        case StmtKind::Function:
-            visit(static_cast<const FunctionStmt&>(stmt).function->body);
-            break;
-        case StmtKind::If: {
-            auto& s = static_cast<const IfStmt&>(stmt);
-            visit(s.then_body);
-            if (s.else_body) visit(*s.else_body);
-            break;
-        }
-        case StmtKind::While: visit(static_cast<const WhileStmt&>(stmt).body); break;
-        case StmtKind::For: visit(static_cast<const ForStmt&>(stmt).body); break;
-        case StmtKind::Match:
-            for (const MatchArm& arm : static_cast<const MatchStmt&>(stmt).arms)
-                visit(arm.body);
-            break;
-        case StmtKind::Try: {
-            auto& s = static_cast<const TryStmt&>(stmt);
-            visit(s.body);
-            visit(s.catch_body);
-            break;
-        }
-        default: break;
-        }
+        for_each_child(
+            stmt, [](const Expr&) {}, visit,
+            [&](const FunctionStmt& f) { visit(f.function->body); });
     }
 
     // A function's arity is checked only when nothing else binds its name.
     void count_definitions(const Block& program) {
         std::map<std::string, int> bindings;
         for_each_statement(program, [&](const Stmt& stmt) {
-            switch (stmt.kind) {
-            case StmtKind::Let:
-            case StmtKind::Assign:
-            case StmtKind::CompoundAssign:
-                ++bindings[static_cast<const AssignStmt&>(stmt).name];
-                break;
-            case StmtKind::Function:
-                ++bindings[static_cast<const FunctionStmt&>(stmt).name];
-                for (const std::string& p : static_cast<const FunctionStmt&>(stmt).function->params)
-                    ++bindings[p];
-                break;
-            case StmtKind::For: ++bindings[static_cast<const ForStmt&>(stmt).var]; break;
-            case StmtKind::Try: ++bindings[static_cast<const TryStmt&>(stmt).catch_var]; break;
-            default: break;
-            }
+            // A module or its items are not the script's own functions.
+            if (stmt.kind != StmtKind::Use)
+                for_each_own_binding(stmt, [&](const std::string& name) { ++bindings[name]; });
         });
         for (auto it = arity_.begin(); it != arity_.end();) {
             bool builtin = find_builtin(it->first) != nullptr;
@@ -173,66 +142,18 @@ class Analysis {
     }
 
     void statement(const Stmt& stmt) {
-        switch (stmt.kind) {
-        case StmtKind::Let:
-        case StmtKind::Assign:
-        case StmtKind::CompoundAssign:
-            expression(*static_cast<const AssignStmt&>(stmt).value);
-            break;
-        case StmtKind::If: expression(*static_cast<const IfStmt&>(stmt).condition); break;
-        case StmtKind::While: expression(*static_cast<const WhileStmt&>(stmt).condition); break;
-        case StmtKind::For: expression(*static_cast<const ForStmt&>(stmt).iter); break;
-        case StmtKind::Match: {
-            auto& s = static_cast<const MatchStmt&>(stmt);
-            expression(*s.expr);
-            for (const MatchArm& arm : s.arms)
-                if (arm.pattern) expression(*arm.pattern);
-            break;
-        }
-        case StmtKind::Return: {
-            auto& s = static_cast<const ReturnStmt&>(stmt);
-            if (s.value) expression(*s.value);
-            break;
-        }
-        case StmtKind::Expr: expression(*static_cast<const ExprStmt&>(stmt).expr); break;
-        default: break;
-        }
-        for_each_nested_block(stmt, [&](const Block& inner) { block(inner); });
+        for_each_child(
+            stmt, [&](const Expr& e) { expression(e); }, [&](const Block& inner) { block(inner); },
+            [&](const FunctionStmt& f) { block(f.function->body); });
     }
 
-    void expression(const Expr& expr) {
-        switch (expr.kind) {
-        case ExprKind::Identifier: identifier(static_cast<const IdentifierExpr&>(expr)); break;
-        case ExprKind::BinaryOp: {
-            auto& e = static_cast<const BinaryOpExpr&>(expr);
-            expression(*e.left);
-            expression(*e.right);
-            break;
-        }
-        case ExprKind::UnaryOp: expression(*static_cast<const UnaryOpExpr&>(expr).operand); break;
-        case ExprKind::Call: call(static_cast<const CallExpr&>(expr)); break;
-        case ExprKind::Array:
-            for (const ExprPtr& e : static_cast<const ArrayExpr&>(expr).elements)
-                expression(*e);
-            break;
-        case ExprKind::Dict:
-            for (const auto& entry : static_cast<const DictExpr&>(expr).entries)
-                expression(*entry.second);
-            break;
-        case ExprKind::Index: {
-            auto& e = static_cast<const IndexExpr&>(expr);
-            expression(*e.object);
-            expression(*e.index);
-            break;
-        }
-        case ExprKind::Range: {
-            auto& e = static_cast<const RangeExpr&>(expr);
-            expression(*e.start);
-            expression(*e.end);
-            break;
-        }
-        default: break;
-        }
+    void expression(const Expr& root) {
+        for_each_expression(root, [&](const Expr& expr) {
+            if (expr.kind == ExprKind::Identifier)
+                identifier(static_cast<const IdentifierExpr&>(expr));
+            if (expr.kind == ExprKind::Call) call(static_cast<const CallExpr&>(expr));
+            return true;
+        });
     }
 
     void identifier(const IdentifierExpr& e) {
@@ -246,8 +167,6 @@ class Analysis {
     }
 
     void call(const CallExpr& c) {
-        for (const ExprPtr& arg : c.args)
-            expression(*arg);
         size_t dot = c.name.find('.');
         if (dot != std::string::npos) {
             qualified_call(c, c.name.substr(0, dot), c.name.substr(dot + 1));

@@ -15,8 +15,9 @@
 
 namespace drevel {
 
-// How deeply brackets, blocks and operator chains may nest; deeper source is
-// refused as a whole.
+// How deeply brackets, blocks, calls, prefix operators and member chains may
+// nest; deeper source is refused as a whole. A chain of binary operators
+// (a + b + c ...) is not nesting and may be of any length.
 inline constexpr int kMaxNestingDepth = 4000;
 
 struct ParseResult {

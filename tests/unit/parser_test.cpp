@@ -471,6 +471,22 @@ TEST(ParserNesting, ThousandLevelsParse) {
     ASSERT_FALSE(members.refusal);
 }
 
+// Runs on the test's own (small) thread stack: a walk or a destructor that
+// recursed per link of a long chain would overflow it.
+TEST(ParserNesting, OperatorChainsAreNotNesting) {
+    for (std::string_view link : {" + 1", " ** 1", " < 1", " or 1"}) {
+        ParseResult chain = parse("def f() { return 1" + repeat(link, 300000) + " }");
+        ASSERT_FALSE(chain.refusal) << link;
+        auto& f = static_cast<const FunctionStmt&>(*chain.program.at(0));
+        // The evaluator still walks the chain link by link: the stack check
+        // of a call must see every level.
+        EXPECT_GE(f.function->nesting, 300000u) << link;
+    }
+    // Brackets keep their limit, also inside a chain.
+    EXPECT_TRUE(parse("1 + " + repeat("(1 + ", 5000) + "1").refusal);
+    EXPECT_TRUE(parse("1 + " + repeat("-", 5000) + "1").refusal);
+}
+
 TEST(ParserNesting, ManyStatementsAtOneLevelAreNotNesting) {
     ParseResult flat = parse(repeat("x = x + 1; ", 100000));
     ASSERT_FALSE(flat.refusal);
