@@ -1,5 +1,6 @@
 #include "check/program_analysis.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -23,6 +24,42 @@ std::optional<Block> load_module(const std::string& name) {
         return std::move(parsed.program);
     }
     return std::nullopt;
+}
+
+// The one name of `names` within two edits of `name` (fewer for short
+// names), if there is exactly one nearest.
+std::optional<std::string> closest_name(const std::string& name,
+                                        const std::set<std::string>& names) {
+    size_t allowed = name.size() <= 4 ? 1 : 2;
+    std::optional<std::string> best;
+    size_t best_distance = allowed + 1;
+    bool tie = false;
+    for (const std::string& candidate : names) {
+        // Levenshtein distance, one row at a time.
+        std::vector<size_t> row(candidate.size() + 1);
+        for (size_t j = 0; j < row.size(); ++j)
+            row[j] = j;
+        for (size_t i = 1; i <= name.size(); ++i) {
+            size_t diagonal = row[0];
+            row[0] = i;
+            for (size_t j = 1; j <= candidate.size(); ++j) {
+                size_t above = row[j];
+                row[j] = std::min({row[j] + 1, row[j - 1] + 1,
+                                   diagonal + (name[i - 1] == candidate[j - 1] ? 0 : 1)});
+                diagonal = above;
+            }
+        }
+        size_t distance = row.back();
+        if (distance < best_distance) {
+            best = candidate;
+            best_distance = distance;
+            tie = false;
+        } else if (distance == best_distance) {
+            tie = true;
+        }
+    }
+    if (tie) return std::nullopt;
+    return best;
 }
 
 class Analysis {
@@ -61,6 +98,10 @@ class Analysis {
                 for (const BuiltinEntry& f : native->functions)
                     exports.emplace(f.name);
                 if (own) check_items(use, exports);
+                if (use.items)
+                    for (const std::string& item : *use.items)
+                        if (const BuiltinEntry* f = module_function(*native, item))
+                            imported_[item] = {use.module + "." + item, f};
                 return;
             }
             auto [known, first_use] = loaded_.try_emplace(use.module);
@@ -89,7 +130,29 @@ class Analysis {
         if (!use.items) return;
         for (const std::string& item : *use.items)
             if (!exports.count(item))
-                report(&use, "module '" + use.module + "' has no function '" + item + "'");
+                report(&use,
+                       no_function(use.module, item, exports, find_native_module(use.module)));
+    }
+
+    static const BuiltinEntry* module_function(const NativeModule& module, std::string_view name) {
+        for (const BuiltinEntry& f : module.functions)
+            if (f.name == name) return &f;
+        return nullptr;
+    }
+
+    // `functions` of a native module are its rows; those of a script module
+    // every name it binds, so only a near one is suggested.
+    static std::string no_function(const std::string& module, const std::string& function,
+                                   const std::set<std::string>& functions, bool native) {
+        std::string message = "module '" + module + "' has no function '" + function + "'";
+        if (std::optional<std::string> near = closest_name(function, functions))
+            return message + ": did you mean '" + *near + "'?";
+        if (!native) return message;
+        if (functions.size() > 8) return message + ": docs/modules.md lists what it has";
+        message += ": it has ";
+        for (const std::string& name : functions)
+            message += (&name == &*functions.begin() ? "'" : ", '") + name + "'";
+        return message;
     }
 
     template <class Visit> static void for_each_statement(const Block& block, Visit&& visit) {
@@ -172,7 +235,14 @@ class Analysis {
             qualified_call(c, c.name.substr(0, dot), c.name.substr(dot + 1));
             return;
         }
-        if (find_builtin(c.name)) return;
+        if (const BuiltinEntry* builtin = find_builtin(c.name)) {
+            check_count(c, c.name, *builtin);
+            return;
+        }
+        if (auto item = imported_.find(c.name); item != imported_.end()) {
+            check_count(c, item->second.first, *item->second.second);
+            return;
+        }
         if (!defined_.count(c.name)) {
             if (c.name != "call" && reported_.insert(c.name).second)
                 report(&c, "function '" + c.name + "' is not defined anywhere");
@@ -187,14 +257,19 @@ class Analysis {
 
     void qualified_call(const CallExpr& c, const std::string& module, const std::string& function) {
         if (auto native = native_.find(module); native != native_.end()) {
+            if (const BuiltinEntry* f = module_function(*native->second, function)) {
+                check_count(c, c.name, *f);
+                return;
+            }
+            std::set<std::string> functions;
             for (const BuiltinEntry& f : native->second->functions)
-                if (f.name == function) return;
-            report(&c, "module '" + module + "' has no function '" + function + "'");
+                functions.emplace(f.name);
+            report(&c, no_function(module, function, functions, true));
             return;
         }
         if (auto script = script_.find(module); script != script_.end()) {
             if (script->second && !script->second->count(function))
-                report(&c, "module '" + module + "' has no function '" + function + "'");
+                report(&c, no_function(module, function, *script->second, false));
             return;
         }
         if (find_native_module(module)) {
@@ -213,6 +288,35 @@ class Analysis {
         return std::to_string(n) + (n == 1 ? " argument" : " arguments");
     }
 
+    // A call of a builtin or module function against the counts its row is
+    // written with, and what the wrong count does.
+    void check_count(const CallExpr& c, const std::string& name, const BuiltinEntry& f) {
+        std::optional<ArgumentCounts> counts = written_counts(f.arity);
+        size_t given = c.args.size();
+        if (!counts || (given >= counts->least && given <= counts->most)) return;
+        std::string takes;
+        if (counts->most == SIZE_MAX)
+            takes = "at least " + count(counts->least);
+        else if (counts->least == counts->most)
+            takes = count(counts->least);
+        else
+            takes = std::to_string(counts->least) +
+                    (counts->most == counts->least + 1 ? " or " : " to ") + count(counts->most);
+        std::string effect;
+        if (given > counts->most)
+            effect = given - counts->most == 1
+                         ? "the last one is ignored: remove it"
+                         : "the last " + std::to_string(given - counts->most) +
+                               " are ignored: remove them";
+        else if (given < f.arity.required)
+            effect =
+                "the call fails with '" + std::string(f.arity.message) + "': add what is missing";
+        else
+            effect = "what is missing counts as null: add it";
+        report(&c, "'" + name + "' takes " + takes + " but is called with " +
+                       std::to_string(given) + ": " + effect);
+    }
+
     const ParseNotes& notes_;
     const SourceMap& map_;
     std::vector<Finding>& out_;
@@ -222,6 +326,8 @@ class Analysis {
     // Script modules by the name they are bound to.
     std::map<std::string, std::optional<std::set<std::string>>> script_;
     std::map<std::string, size_t> arity_;
+    // Native module functions imported by name: their qualified name and row.
+    std::map<std::string, std::pair<std::string, const BuiltinEntry*>> imported_;
     // The names each script module binds, by module; nothing for one that
     // cannot be read.
     std::map<std::string, std::optional<std::set<std::string>>> loaded_;

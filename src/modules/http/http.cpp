@@ -66,7 +66,7 @@ constexpr BuiltinEntry kFunctions[] = {
     {"serve", serve, {1, "serve requires a port number"}},
     {"template", template_text, {1, "template requires a filepath"}},
     {"json", json, {1, "json requires an argument"}},
-    {"status", status, {1, "status requires a status code"}},
+    {"status", status, {1, "status requires a status code", 1, 2}},
     {"send", send, {3, "send requires url, method, and optionally body"}},
     {"get", get, {1, "get requires a url"}},
     {"post", post, {2, "post requires a url and body"}},
