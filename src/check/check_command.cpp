@@ -2,6 +2,7 @@
 
 #include "check/front_end_findings.h"
 #include "check/program_analysis.h"
+#include "check/traps.h"
 #include "interpreter/output.h"
 #include "interpreter/source_file.h"
 
@@ -19,6 +20,10 @@ std::vector<Finding> check_source(const std::string& source) {
     if (parsed.refusal) return {{0, *parsed.refusal}};
     std::vector<Finding> findings = front_end_findings(source, tokens, map, notes);
     add_program_findings(parsed.program, notes, map, findings);
+    add_trap_findings(source, tokens, map, parsed.program, notes, findings);
+    for (auto [mark, end] : foreign_comment_lines(source, tokens, map))
+        std::erase_if(findings,
+                      [&](const Finding& f) { return f.offset > mark && f.offset <= end; });
     sort_findings(findings);
     return findings;
 }

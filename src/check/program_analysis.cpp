@@ -312,7 +312,7 @@ class Analysis {
             effect =
                 "the call fails with '" + std::string(f.arity.message) + "': add what is missing";
         else
-            effect = "what is missing counts as null: add it";
+            effect = "it gives null: add what is missing";
         report(&c, "'" + name + "' takes " + takes + " but is called with " +
                        std::to_string(given) + ": " + effect);
     }

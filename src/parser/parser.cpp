@@ -381,9 +381,11 @@ class Parser {
             int level = binary_level(current().kind);
             if (level < min_level) break;
             TK op = current().kind;
+            size_t op_token = pos_;
             advance();
             ExprPtr right = climb(level + 1);
             left = std::make_unique<BinaryOpExpr>(std::move(left), op, std::move(right));
+            mark(left.get(), op_token);
             left_level = level;
         }
         return left;

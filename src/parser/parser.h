@@ -59,7 +59,8 @@ bool is_skipped_token(ParseFinding finding);
 struct ParseNotes {
     std::vector<ParseNote> notes;
     bool record_nodes = false; // fill node_tokens too
-    // The first token of every statement, identifier and call node built.
+    // The first token of every statement, identifier and call node built,
+    // and the operator token of every binary operation.
     std::unordered_map<const void*, uint32_t> node_tokens;
 };
 
