@@ -31,24 +31,35 @@ bool is_number_literal(const Expr& e) {
     return e.kind == ExprKind::Number || e.kind == ExprKind::Float;
 }
 
-// A number for sure: a literal, a negated one, or arithmetic other than `+`
-// (which also joins texts).
-bool is_number(const Expr& e) {
-    if (is_number_literal(e)) return true;
-    if (e.kind == ExprKind::UnaryOp)
-        return static_cast<const UnaryOpExpr&>(e).op == TokenKind::Minus &&
-               is_number(*static_cast<const UnaryOpExpr&>(e).operand);
-    if (e.kind != ExprKind::BinaryOp) return false;
-    auto& b = static_cast<const BinaryOpExpr&>(e);
-    switch (b.op) {
+bool is_arithmetic(TokenKind op) {
+    switch (op) {
+    case TokenKind::Plus:
     case TokenKind::Minus:
     case TokenKind::Star:
     case TokenKind::Slash:
     case TokenKind::Percent:
     case TokenKind::Power: return true;
-    case TokenKind::Plus: return is_number(*b.left) && is_number(*b.right);
     default: return false;
     }
+}
+
+// A number for sure: a literal, a negated one, arithmetic other than `+`
+// (which also joins texts), or a sum of numbers. A chain is followed down its
+// left side without recursion.
+bool is_number(const Expr& e) {
+    const Expr* x = &e;
+    while (x->kind == ExprKind::BinaryOp) {
+        auto& b = static_cast<const BinaryOpExpr&>(*x);
+        if (!is_arithmetic(b.op)) return false;
+        if (b.op != TokenKind::Plus) return true; // a - b, a * b ...: a number or a failure
+        if (!is_number(*b.right)) return false;
+        x = b.left.get();
+    }
+    if (x->kind == ExprKind::UnaryOp) {
+        auto& u = static_cast<const UnaryOpExpr&>(*x);
+        return u.op == TokenKind::Minus && is_number(*u.operand);
+    }
+    return is_number_literal(*x);
 }
 
 // The name an element or member access starts from: xs in xs[i].k.
@@ -220,37 +231,69 @@ class Traps {
 
     void expression(const Expr& root) {
         for_each_expression(root, [&](const Expr& e) {
-            if (e.kind == ExprKind::BinaryOp) binary(static_cast<const BinaryOpExpr&>(e));
             if (e.kind == ExprKind::Call) function_shown(static_cast<const CallExpr&>(e));
-            return true;
+            if (e.kind != ExprKind::BinaryOp) return true;
+            auto& b = static_cast<const BinaryOpExpr&>(e);
+            if (b.op == TokenKind::Plus) text_plus_number(b);
+            if (b.op != TokenKind::And && b.op != TokenKind::Or) return true;
+            logic_chain(b);
+            return false; // its operands are walked there
         });
     }
 
-    void binary(const BinaryOpExpr& e) {
-        if (e.op == TokenKind::Plus) {
-            bool text_and_number = (e.left->kind == ExprKind::String && is_number(*e.right)) ||
-                                   (e.right->kind == ExprKind::String && is_number(*e.left));
-            if (text_and_number)
-                report(&e, "'+' does not join a text and a number (the run fails with 'Cannot "
-                           "apply Plus'): write concat(TEXT, NUMBER)");
-            return;
+    void text_plus_number(const BinaryOpExpr& e) {
+        bool text_and_number = (e.left->kind == ExprKind::String && is_number(*e.right)) ||
+                               (e.right->kind == ExprKind::String && is_number(*e.left));
+        if (text_and_number)
+            report(&e, "'+' does not join a text and a number (the run fails with 'Cannot "
+                       "apply Plus'): write concat(TEXT, NUMBER)");
+    }
+
+    // a and b and c ...: every operand runs, so one that indexes or calls a
+    // name an operand before it tests is not guarded by that test.
+    void logic_chain(const BinaryOpExpr& top) {
+        std::vector<const BinaryOpExpr*> links;
+        const Expr* first = &top;
+        while (first->kind == ExprKind::BinaryOp &&
+               static_cast<const BinaryOpExpr*>(first)->op == top.op) {
+            links.push_back(static_cast<const BinaryOpExpr*>(first));
+            first = links.back()->left.get();
         }
-        if (e.op != TokenKind::And && e.op != TokenKind::Or) return;
-        // The names the left side tests, as in len(xs) > 0 or f != 0; a name
-        // it indexes itself (xs[i] < 3) it does not guard.
+        std::set<std::string> guarded;
+        add_tested_names(*first, guarded);
+        expression(*first);
+        for (auto link = links.rbegin(); link != links.rend(); ++link) {
+            const Expr& operand = *(*link)->right;
+            if (std::string used = unguarded_use(operand, guarded); !used.empty()) {
+                std::string op = top.op == TokenKind::And ? "and" : "or";
+                report(*link, "'" + op + "' always runs both sides, so '" + used +
+                                  "' runs whatever the left side gives: test the left side first "
+                                  "with its own if, and run the right side inside it");
+            }
+            add_tested_names(operand, guarded);
+            expression(operand);
+        }
+    }
+
+    // The names an operand tests, as in len(xs) > 0 or f != 0; a name it
+    // indexes itself (xs[i] < 3) is not a test of it.
+    static void add_tested_names(const Expr& operand, std::set<std::string>& names) {
         std::set<const Expr*> indexed;
-        std::vector<const IdentifierExpr*> names;
-        for_each_expression(*e.left, [&](const Expr& x) {
+        std::vector<const IdentifierExpr*> found;
+        for_each_expression(operand, [&](const Expr& x) {
             if (x.kind == ExprKind::Index) indexed.insert(indexed_name(x));
             if (x.kind == ExprKind::Identifier)
-                names.push_back(static_cast<const IdentifierExpr*>(&x));
+                found.push_back(static_cast<const IdentifierExpr*>(&x));
             return true;
         });
-        std::set<std::string> guarded;
-        for (const IdentifierExpr* name : names)
-            if (!indexed.count(name)) guarded.insert(name->name);
+        for (const IdentifierExpr* name : found)
+            if (!indexed.count(name)) names.insert(name->name);
+    }
+
+    // The first element access or call of an operand on a tested name.
+    static std::string unguarded_use(const Expr& operand, const std::set<std::string>& guarded) {
         std::string used;
-        for_each_expression(*e.right, [&](const Expr& x) {
+        for_each_expression(operand, [&](const Expr& x) {
             if (!used.empty()) return false;
             if (x.kind == ExprKind::Index) {
                 const IdentifierExpr* name = indexed_name(x);
@@ -262,11 +305,7 @@ class Traps {
             }
             return true;
         });
-        if (used.empty()) return;
-        std::string op = e.op == TokenKind::And ? "and" : "or";
-        report(&e, "'" + op + "' always runs both sides, so '" + used +
-                       "' runs whatever the left side gives: test the left side first with its "
-                       "own if, and run the right side inside it");
+        return used;
     }
 
     void function_shown(const CallExpr& call) {
