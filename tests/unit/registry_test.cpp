@@ -190,8 +190,7 @@ std::map<std::string, ArgumentCounts> documented_counts(const std::string& text,
             std::string params = (*it)[2];
             size_t written = params.empty() ? 0 : 1 + std::count(params.begin(), params.end(), ',');
             bool open = params.ends_with("...");
-            if (params != "...")
-                form = {open ? written - 1 : written, open ? SIZE_MAX : written};
+            if (params != "...") form = {open ? written - 1 : written, open ? SIZE_MAX : written};
             auto [known, fresh] = counts.emplace((*it)[1], form);
             if (!fresh) {
                 known->second.least = std::min(known->second.least, form.least);
