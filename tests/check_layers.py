@@ -63,7 +63,7 @@ ALLOWED = {
 PUBLIC = {
     "platform": ["dynamic_library.h", "source_file.h", "utf8.h"],
     "lexer": ["debug_text.h", "lexer.h", "token.h", "unicode.h"],
-    "parser": ["ast.h", "bindings.h", "operators.h", "parser.h"],
+    "parser": ["ast.h", "bindings.h", "operators.h", "parser.h", "tree_walk.h"],
     "interpreter": ["builtins/argument_text.h", "builtins/registry.h", "input_reader.h",
                     "interpreter.h", "interrupt.h", "json.h", "log.h", "module_paths.h",
                     "native_context.h", "operator_rules.h", "output.h", "value.h"],

@@ -4,6 +4,15 @@
 
 namespace drevel {
 
+void sort_findings(std::vector<Finding>& findings) {
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+    auto same = [](const Finding& a, const Finding& b) {
+        return a.offset == b.offset && a.message == b.message;
+    };
+    findings.erase(std::unique(findings.begin(), findings.end(), same), findings.end());
+}
+
 LineIndex::LineIndex(std::string_view source) : source_(source) {
     line_starts_.push_back(0);
     for (size_t i = 0; i < source.size(); ++i)

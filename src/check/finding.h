@@ -15,6 +15,9 @@ struct Finding {
     std::string message;
 };
 
+// In source order, each place and message once.
+void sort_findings(std::vector<Finding>& findings);
+
 // Line and column (both from 1, columns in characters) of byte offsets.
 class LineIndex {
   public:

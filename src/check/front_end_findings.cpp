@@ -1,5 +1,7 @@
 #include "check/front_end_findings.h"
 
+#include <algorithm>
+
 namespace drevel {
 
 namespace {
@@ -57,6 +59,40 @@ std::string_view closer_of(TK open) {
     return open == TK::LParen ? ")" : open == TK::LBracket ? "]" : "}";
 }
 
+// When if, while, for or match break off before their "{", the block that
+// follows is read as a dict literal: its complaints about dict entries are
+// consequences of the one broken statement and are left out.
+std::vector<ParseNote> without_consequences(const TokenList& tokens, std::vector<ParseNote> notes) {
+    std::vector<std::pair<uint32_t, uint32_t>> blocks; // token ranges of misread blocks
+    for (const ParseNote& note : notes) {
+        if (note.finding != ParseFinding::BrokenStatement) continue;
+        TokenKind start = tokens[note.start].kind;
+        if (start != TokenKind::If && start != TokenKind::While && start != TokenKind::For &&
+            start != TokenKind::Match)
+            continue;
+        uint32_t open = note.token;
+        while (open < tokens.size() && tokens[open].kind != TokenKind::LBrace &&
+               tokens[open].kind != TokenKind::RBrace && tokens[open].kind != TokenKind::Semicolon)
+            ++open;
+        if (open >= tokens.size() || tokens[open].kind != TokenKind::LBrace) continue;
+        uint32_t close = open;
+        for (int depth = 0; close < tokens.size(); ++close) {
+            if (tokens[close].kind == TokenKind::LBrace) ++depth;
+            if (tokens[close].kind == TokenKind::RBrace && --depth == 0) break;
+        }
+        blocks.emplace_back(open, close);
+    }
+    std::erase_if(notes, [&](const ParseNote& note) {
+        bool about_dicts = note.finding == ParseFinding::DictMissingColon ||
+                           note.finding == ParseFinding::SkippedDictKey ||
+                           note.finding == ParseFinding::Unclosed;
+        return about_dicts && std::any_of(blocks.begin(), blocks.end(), [&](auto range) {
+                   return note.token >= range.first && note.token <= range.second;
+               });
+    });
+    return notes;
+}
+
 } // namespace
 
 void add_dropped_character_findings(std::string_view source, const SourceMap& map,
@@ -110,6 +146,16 @@ Finding parse_note_finding(std::string_view source, const TokenList& tokens, con
         return {offset, "this match arm has no '=>' and is dropped: write PATTERN => RESULT"};
     }
     return {offset, text};
+}
+
+std::vector<Finding> front_end_findings(std::string_view source, const TokenList& tokens,
+                                        const SourceMap& map, const ParseNotes& notes) {
+    std::vector<Finding> findings;
+    add_dropped_character_findings(source, map, findings);
+    for (const ParseNote& note : without_consequences(tokens, notes.notes))
+        findings.push_back(parse_note_finding(source, tokens, map, note));
+    sort_findings(findings);
+    return findings;
 }
 
 } // namespace drevel

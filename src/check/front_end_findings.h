@@ -10,6 +10,12 @@
 
 namespace drevel {
 
+// Everything the lexer dropped and the parser skipped or tolerated, as
+// `drevel check` says it, in source order. `map` comes from the lexing that
+// gave `tokens`, `notes` from parsing them.
+std::vector<Finding> front_end_findings(std::string_view source, const TokenList& tokens,
+                                        const SourceMap& map, const ParseNotes& notes);
+
 // Characters the lexer ignores.
 void add_dropped_character_findings(std::string_view source, const SourceMap& map,
                                     std::vector<Finding>& out);

@@ -1,11 +1,13 @@
 #include "check/program_analysis.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
 #include "interpreter/builtins/registry.h"
 #include "interpreter/module_paths.h"
 #include "parser/bindings.h"
+#include "parser/tree_walk.h"
 #include "platform/source_file.h"
 
 namespace drevel {
@@ -22,6 +24,42 @@ std::optional<Block> load_module(const std::string& name) {
         return std::move(parsed.program);
     }
     return std::nullopt;
+}
+
+// The one name of `names` within two edits of `name` (fewer for short
+// names), if there is exactly one nearest.
+std::optional<std::string> closest_name(const std::string& name,
+                                        const std::set<std::string>& names) {
+    size_t allowed = name.size() <= 4 ? 1 : 2;
+    std::optional<std::string> best;
+    size_t best_distance = allowed + 1;
+    bool tie = false;
+    for (const std::string& candidate : names) {
+        // Levenshtein distance, one row at a time.
+        std::vector<size_t> row(candidate.size() + 1);
+        for (size_t j = 0; j < row.size(); ++j)
+            row[j] = j;
+        for (size_t i = 1; i <= name.size(); ++i) {
+            size_t diagonal = row[0];
+            row[0] = i;
+            for (size_t j = 1; j <= candidate.size(); ++j) {
+                size_t above = row[j];
+                row[j] = std::min({row[j] + 1, row[j - 1] + 1,
+                                   diagonal + (name[i - 1] == candidate[j - 1] ? 0 : 1)});
+                diagonal = above;
+            }
+        }
+        size_t distance = row.back();
+        if (distance < best_distance) {
+            best = candidate;
+            best_distance = distance;
+            tie = false;
+        } else if (distance == best_distance) {
+            tie = true;
+        }
+    }
+    if (tie) return std::nullopt;
+    return best;
 }
 
 class Analysis {
@@ -60,6 +98,10 @@ class Analysis {
                 for (const BuiltinEntry& f : native->functions)
                     exports.emplace(f.name);
                 if (own) check_items(use, exports);
+                if (use.items)
+                    for (const std::string& item : *use.items)
+                        if (const BuiltinEntry* f = module_function(*native, item))
+                            imported_[item] = {use.module + "." + item, f};
                 return;
             }
             auto [known, first_use] = loaded_.try_emplace(use.module);
@@ -88,7 +130,29 @@ class Analysis {
         if (!use.items) return;
         for (const std::string& item : *use.items)
             if (!exports.count(item))
-                report(&use, "module '" + use.module + "' has no function '" + item + "'");
+                report(&use,
+                       no_function(use.module, item, exports, find_native_module(use.module)));
+    }
+
+    static const BuiltinEntry* module_function(const NativeModule& module, std::string_view name) {
+        for (const BuiltinEntry& f : module.functions)
+            if (f.name == name) return &f;
+        return nullptr;
+    }
+
+    // `functions` of a native module are its rows; those of a script module
+    // every name it binds, so only a near one is suggested.
+    static std::string no_function(const std::string& module, const std::string& function,
+                                   const std::set<std::string>& functions, bool native) {
+        std::string message = "module '" + module + "' has no function '" + function + "'";
+        if (std::optional<std::string> near = closest_name(function, functions))
+            return message + ": did you mean '" + *near + "'?";
+        if (!native) return message;
+        if (functions.size() > 8) return message + ": docs/modules.md lists what it has";
+        message += ": it has ";
+        for (const std::string& name : functions)
+            message += (&name == &*functions.begin() ? "'" : ", '") + name + "'";
+        return message;
     }
 
     template <class Visit> static void for_each_statement(const Block& block, Visit&& visit) {
@@ -99,52 +163,20 @@ class Analysis {
         }
     }
 
+    // The blocks a statement holds, a function's body included.
     template <class Visit> static void for_each_nested_block(const Stmt& stmt, Visit&& visit) {
-        switch (stmt.kind) {
-        case StmtKind::Function:
-            visit(static_cast<const FunctionStmt&>(stmt).function->body);
-            break;
-        case StmtKind::If: {
-            auto& s = static_cast<const IfStmt&>(stmt);
-            visit(s.then_body);
-            if (s.else_body) visit(*s.else_body);
-            break;
-        }
-        case StmtKind::While: visit(static_cast<const WhileStmt&>(stmt).body); break;
-        case StmtKind::For: visit(static_cast<const ForStmt&>(stmt).body); break;
-        case StmtKind::Match:
-            for (const MatchArm& arm : static_cast<const MatchStmt&>(stmt).arms)
-                visit(arm.body);
-            break;
-        case StmtKind::Try: {
-            auto& s = static_cast<const TryStmt&>(stmt);
-            visit(s.body);
-            visit(s.catch_body);
-            break;
-        }
-        default: break;
-        }
+        for_each_child(
+            stmt, [](const Expr&) {}, visit,
+            [&](const FunctionStmt& f) { visit(f.function->body); });
     }
 
     // A function's arity is checked only when nothing else binds its name.
     void count_definitions(const Block& program) {
         std::map<std::string, int> bindings;
         for_each_statement(program, [&](const Stmt& stmt) {
-            switch (stmt.kind) {
-            case StmtKind::Let:
-            case StmtKind::Assign:
-            case StmtKind::CompoundAssign:
-                ++bindings[static_cast<const AssignStmt&>(stmt).name];
-                break;
-            case StmtKind::Function:
-                ++bindings[static_cast<const FunctionStmt&>(stmt).name];
-                for (const std::string& p : static_cast<const FunctionStmt&>(stmt).function->params)
-                    ++bindings[p];
-                break;
-            case StmtKind::For: ++bindings[static_cast<const ForStmt&>(stmt).var]; break;
-            case StmtKind::Try: ++bindings[static_cast<const TryStmt&>(stmt).catch_var]; break;
-            default: break;
-            }
+            // A module or its items are not the script's own functions.
+            if (stmt.kind != StmtKind::Use)
+                for_each_own_binding(stmt, [&](const std::string& name) { ++bindings[name]; });
         });
         for (auto it = arity_.begin(); it != arity_.end();) {
             bool builtin = find_builtin(it->first) != nullptr;
@@ -173,66 +205,18 @@ class Analysis {
     }
 
     void statement(const Stmt& stmt) {
-        switch (stmt.kind) {
-        case StmtKind::Let:
-        case StmtKind::Assign:
-        case StmtKind::CompoundAssign:
-            expression(*static_cast<const AssignStmt&>(stmt).value);
-            break;
-        case StmtKind::If: expression(*static_cast<const IfStmt&>(stmt).condition); break;
-        case StmtKind::While: expression(*static_cast<const WhileStmt&>(stmt).condition); break;
-        case StmtKind::For: expression(*static_cast<const ForStmt&>(stmt).iter); break;
-        case StmtKind::Match: {
-            auto& s = static_cast<const MatchStmt&>(stmt);
-            expression(*s.expr);
-            for (const MatchArm& arm : s.arms)
-                if (arm.pattern) expression(*arm.pattern);
-            break;
-        }
-        case StmtKind::Return: {
-            auto& s = static_cast<const ReturnStmt&>(stmt);
-            if (s.value) expression(*s.value);
-            break;
-        }
-        case StmtKind::Expr: expression(*static_cast<const ExprStmt&>(stmt).expr); break;
-        default: break;
-        }
-        for_each_nested_block(stmt, [&](const Block& inner) { block(inner); });
+        for_each_child(
+            stmt, [&](const Expr& e) { expression(e); }, [&](const Block& inner) { block(inner); },
+            [&](const FunctionStmt& f) { block(f.function->body); });
     }
 
-    void expression(const Expr& expr) {
-        switch (expr.kind) {
-        case ExprKind::Identifier: identifier(static_cast<const IdentifierExpr&>(expr)); break;
-        case ExprKind::BinaryOp: {
-            auto& e = static_cast<const BinaryOpExpr&>(expr);
-            expression(*e.left);
-            expression(*e.right);
-            break;
-        }
-        case ExprKind::UnaryOp: expression(*static_cast<const UnaryOpExpr&>(expr).operand); break;
-        case ExprKind::Call: call(static_cast<const CallExpr&>(expr)); break;
-        case ExprKind::Array:
-            for (const ExprPtr& e : static_cast<const ArrayExpr&>(expr).elements)
-                expression(*e);
-            break;
-        case ExprKind::Dict:
-            for (const auto& entry : static_cast<const DictExpr&>(expr).entries)
-                expression(*entry.second);
-            break;
-        case ExprKind::Index: {
-            auto& e = static_cast<const IndexExpr&>(expr);
-            expression(*e.object);
-            expression(*e.index);
-            break;
-        }
-        case ExprKind::Range: {
-            auto& e = static_cast<const RangeExpr&>(expr);
-            expression(*e.start);
-            expression(*e.end);
-            break;
-        }
-        default: break;
-        }
+    void expression(const Expr& root) {
+        for_each_expression(root, [&](const Expr& expr) {
+            if (expr.kind == ExprKind::Identifier)
+                identifier(static_cast<const IdentifierExpr&>(expr));
+            if (expr.kind == ExprKind::Call) call(static_cast<const CallExpr&>(expr));
+            return true;
+        });
     }
 
     void identifier(const IdentifierExpr& e) {
@@ -246,14 +230,19 @@ class Analysis {
     }
 
     void call(const CallExpr& c) {
-        for (const ExprPtr& arg : c.args)
-            expression(*arg);
         size_t dot = c.name.find('.');
         if (dot != std::string::npos) {
             qualified_call(c, c.name.substr(0, dot), c.name.substr(dot + 1));
             return;
         }
-        if (find_builtin(c.name)) return;
+        if (const BuiltinEntry* builtin = find_builtin(c.name)) {
+            check_count(c, c.name, *builtin);
+            return;
+        }
+        if (auto item = imported_.find(c.name); item != imported_.end()) {
+            check_count(c, item->second.first, *item->second.second);
+            return;
+        }
         if (!defined_.count(c.name)) {
             if (c.name != "call" && reported_.insert(c.name).second)
                 report(&c, "function '" + c.name + "' is not defined anywhere");
@@ -268,14 +257,19 @@ class Analysis {
 
     void qualified_call(const CallExpr& c, const std::string& module, const std::string& function) {
         if (auto native = native_.find(module); native != native_.end()) {
+            if (const BuiltinEntry* f = module_function(*native->second, function)) {
+                check_count(c, c.name, *f);
+                return;
+            }
+            std::set<std::string> functions;
             for (const BuiltinEntry& f : native->second->functions)
-                if (f.name == function) return;
-            report(&c, "module '" + module + "' has no function '" + function + "'");
+                functions.emplace(f.name);
+            report(&c, no_function(module, function, functions, true));
             return;
         }
         if (auto script = script_.find(module); script != script_.end()) {
             if (script->second && !script->second->count(function))
-                report(&c, "module '" + module + "' has no function '" + function + "'");
+                report(&c, no_function(module, function, *script->second, false));
             return;
         }
         if (find_native_module(module)) {
@@ -294,6 +288,35 @@ class Analysis {
         return std::to_string(n) + (n == 1 ? " argument" : " arguments");
     }
 
+    // A call of a builtin or module function against the counts its row is
+    // written with, and what the wrong count does.
+    void check_count(const CallExpr& c, const std::string& name, const BuiltinEntry& f) {
+        std::optional<ArgumentCounts> counts = written_counts(f.arity);
+        size_t given = c.args.size();
+        if (!counts || (given >= counts->least && given <= counts->most)) return;
+        std::string takes;
+        if (counts->most == SIZE_MAX)
+            takes = "at least " + count(counts->least);
+        else if (counts->least == counts->most)
+            takes = count(counts->least);
+        else
+            takes = std::to_string(counts->least) +
+                    (counts->most == counts->least + 1 ? " or " : " to ") + count(counts->most);
+        std::string effect;
+        if (given > counts->most)
+            effect = given - counts->most == 1
+                         ? "the last one is ignored: remove it"
+                         : "the last " + std::to_string(given - counts->most) +
+                               " are ignored: remove them";
+        else if (given < f.arity.required)
+            effect =
+                "the call fails with '" + std::string(f.arity.message) + "': add what is missing";
+        else
+            effect = "it gives null: add what is missing";
+        report(&c, "'" + name + "' takes " + takes + " but is called with " +
+                       std::to_string(given) + ": " + effect);
+    }
+
     const ParseNotes& notes_;
     const SourceMap& map_;
     std::vector<Finding>& out_;
@@ -303,6 +326,8 @@ class Analysis {
     // Script modules by the name they are bound to.
     std::map<std::string, std::optional<std::set<std::string>>> script_;
     std::map<std::string, size_t> arity_;
+    // Native module functions imported by name: their qualified name and row.
+    std::map<std::string, std::pair<std::string, const BuiltinEntry*>> imported_;
     // The names each script module binds, by module; nothing for one that
     // cannot be read.
     std::map<std::string, std::optional<std::set<std::string>>> loaded_;

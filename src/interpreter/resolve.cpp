@@ -2,6 +2,7 @@
 // chosen from its shape, and the words that handler reads (a builtin, flags,
 // a ready-made value). With fast paths off every node gets its general rule.
 #include <new>
+#include <vector>
 
 #include "interpreter/builtins/registry.h"
 #include "interpreter/interpreter.h"
@@ -91,6 +92,12 @@ void Interpreter::resolve_block(const Block& block) {
 
 void Interpreter::resolve_expr(const Expr& expr) {
     const bool fast = fast_paths_;
+    auto settle = [](const Expr& node, uint32_t node_flags, NodeHandler node_handler) {
+        node.flags = node_flags;
+        node.handler = node_handler;
+        node.number_handler = number_handler_for(node);
+        node.float_handler = float_handler_for(node);
+    };
     uint32_t flags = 0;
     NodeHandler chosen = nullptr;
     switch (expr.kind) {
@@ -117,16 +124,25 @@ void Interpreter::resolve_expr(const Expr& expr) {
         chosen = handler(&identifier_read);
         break;
     case ExprKind::BinaryOp: {
-        auto& e = static_cast<const BinaryOpExpr&>(expr);
-        resolve_expr(*e.left);
-        resolve_expr(*e.right);
-        bool numeric = (is_arithmetic_operator(e.op) || is_comparison_operator(e.op)) &&
-                       is_numeric_candidate(*e.left) && is_numeric_candidate(*e.right);
-        // Only arithmetic can stand inside other arithmetic.
-        if (numeric && is_arithmetic_operator(e.op)) flags = kNumeric;
-        if (numeric) flags |= kNumericRule;
-        if (numeric && fast && is_comparison_operator(e.op)) flags |= kNumericTruth;
-        chosen = numeric && fast ? handler(&binary_numeric) : binary_handler_for(e, fast);
+        // a + b + c ... nests on the left: its links are resolved from the
+        // innermost out, each after its operands, taking no stack per link.
+        std::vector<const BinaryOpExpr*> chain;
+        for (const Expr* link = &expr; link->kind == ExprKind::BinaryOp;
+             link = static_cast<const BinaryOpExpr*>(link)->left.get())
+            chain.push_back(static_cast<const BinaryOpExpr*>(link));
+        resolve_expr(*chain.back()->left);
+        for (auto link = chain.rbegin(); link != chain.rend(); ++link) {
+            const BinaryOpExpr& e = **link;
+            resolve_expr(*e.right);
+            bool numeric = (is_arithmetic_operator(e.op) || is_comparison_operator(e.op)) &&
+                           is_numeric_candidate(*e.left) && is_numeric_candidate(*e.right);
+            // Only arithmetic can stand inside other arithmetic.
+            flags = numeric && is_arithmetic_operator(e.op) ? uint32_t(kNumeric) : 0u;
+            if (numeric) flags |= kNumericRule;
+            if (numeric && fast && is_comparison_operator(e.op)) flags |= kNumericTruth;
+            chosen = numeric && fast ? handler(&binary_numeric) : binary_handler_for(e, fast);
+            if (&e != &expr) settle(e, flags, chosen);
+        }
         break;
     }
     case ExprKind::UnaryOp: {
@@ -210,10 +226,7 @@ void Interpreter::resolve_expr(const Expr& expr) {
         break;
     }
     }
-    expr.flags = flags;
-    expr.handler = chosen;
-    expr.number_handler = number_handler_for(expr);
-    expr.float_handler = float_handler_for(expr);
+    settle(expr, flags, chosen);
 }
 
 void Interpreter::resolve_stmt(const Stmt& stmt) {

@@ -44,18 +44,15 @@ std::string three_decimals(double ms) {
     return buffer;
 }
 
-// Each run of tokens the parser skipped to keep moving, once, before the
-// program runs. Positions come from lexing the source again, which only
-// happens when there is something to report.
-void warn_skipped_tokens(std::string_view source, std::string_view file, const ParseNotes& notes) {
-    auto skipped = [](const ParseNote& note) { return is_skipped_token(note.finding); };
-    if (std::none_of(notes.notes.begin(), notes.notes.end(), skipped)) return;
-    SourceMap map;
-    TokenList tokens = tokenize(source, &map);
+// What the front end dropped, skipped or tolerated, as `drevel check` says
+// it, once each before the program runs.
+void warn_front_end_findings(std::string_view source, std::string_view file,
+                             const TokenList& tokens, const SourceMap& map,
+                             const ParseNotes& notes) {
+    std::vector<Finding> findings = front_end_findings(source, tokens, map, notes);
+    if (findings.empty()) return;
     LineIndex lines(source);
-    for (const ParseNote& note : notes.notes) {
-        if (!skipped(note)) continue;
-        Finding finding = parse_note_finding(source, tokens, map, note);
+    for (const Finding& finding : findings) {
         std::string line = "\x1b[33m[\x1b[93mWARNING\x1b[33m]\x1b[0m ";
         line += file;
         line += ":" + lines.position(finding.offset) + ": " + finding.message + "\n";
@@ -123,7 +120,10 @@ bool run_script(const std::string& source, bool debug, bool extra, std::string_v
         driver_log("Starting Drevel interpreter...");
     }
     auto start = Clock::now();
-    TokenList tokens = tokenize(source);
+    // A script file is mapped to its source, so that what the front end
+    // drops can be reported with its place.
+    SourceMap map;
+    TokenList tokens = tokenize(source, file.empty() ? nullptr : &map);
     double tokenize_ms = milliseconds_since(start);
     if (debug) driver_log("Tokenization completed in " + three_decimals(tokenize_ms) + "ms");
 
@@ -135,7 +135,7 @@ bool run_script(const std::string& source, bool debug, bool extra, std::string_v
         output::error_line("Error: " + *parsed.refusal + "\n");
         return false;
     }
-    warn_skipped_tokens(source, file, notes);
+    if (!file.empty()) warn_front_end_findings(source, file, tokens, map, notes);
     if (debug) {
         driver_log("Parsing completed in " + three_decimals(parse_ms) + "ms");
         driver_log("Starting execution...");

@@ -22,6 +22,16 @@ CallExpr::CallExpr(std::string n, std::vector<ExprPtr> a)
     }
 }
 
+BinaryOpExpr::~BinaryOpExpr() {
+    // a + b + c ... nests on the left: unhook each inner link before it goes,
+    // so freeing the chain takes no stack per link.
+    ExprPtr inner = std::move(left);
+    while (inner && inner->kind == ExprKind::BinaryOp) {
+        ExprPtr next = std::move(static_cast<BinaryOpExpr&>(*inner).left);
+        inner = std::move(next);
+    }
+}
+
 FunctionStmt::FunctionStmt(std::string n, std::vector<std::string> params, Block body)
     : Stmt(StmtKind::Function), name(std::move(n)), symbol(intern(name)) {
     auto definition = std::make_shared<FunctionDefinition>();

@@ -105,6 +105,7 @@ struct BinaryOpExpr final : Expr {
     ExprPtr right;
     BinaryOpExpr(ExprPtr l, TokenKind o, ExprPtr r)
         : Expr(ExprKind::BinaryOp), left(std::move(l)), op(o), right(std::move(r)) {}
+    ~BinaryOpExpr() override; // frees a long chain link by link
 };
 
 struct UnaryOpExpr final : Expr {

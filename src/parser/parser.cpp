@@ -80,8 +80,10 @@ class Parser {
         }
         ~DepthGuard() { --p.depth_; }
     };
-    // Operator chains build nested nodes without recursing here, but they are
-    // walked recursively when evaluated, so each link counts as a level.
+    // Member, element and call chains (a.b[0](1)) count each link as a level.
+    // Operator chains do not: a + b + c ... is one list a person wrote, not
+    // nesting, and every walk of the tree takes such chains without using
+    // stack per link.
     void chain_link(int& links) {
         if (++links + depth_ > kMaxNestingDepth) refuse();
     }
@@ -366,12 +368,10 @@ class Parser {
     ExprPtr climb(int min_level) {
         ExprPtr left = unary();
         int left_level = kAtom; // loosest operator at the top of left
-        int links = 0;
         while (true) {
             if (at(TK::Dot) && ahead(1).kind == TK::Dot) {
                 // start..end: only after a term-level start, once.
                 if (min_level > kRange || left_level < kTerm) break;
-                chain_link(links);
                 pos_ += 2;
                 ExprPtr end = climb(kTerm);
                 left = std::make_unique<RangeExpr>(std::move(left), std::move(end));
@@ -380,11 +380,12 @@ class Parser {
             }
             int level = binary_level(current().kind);
             if (level < min_level) break;
-            chain_link(links);
             TK op = current().kind;
+            size_t op_token = pos_;
             advance();
             ExprPtr right = climb(level + 1);
             left = std::make_unique<BinaryOpExpr>(std::move(left), op, std::move(right));
+            mark(left.get(), op_token);
             left_level = level;
         }
         return left;

@@ -15,8 +15,9 @@
 
 namespace drevel {
 
-// How deeply brackets, blocks and operator chains may nest; deeper source is
-// refused as a whole.
+// How deeply brackets, blocks, calls, prefix operators and member chains may
+// nest; deeper source is refused as a whole. A chain of binary operators
+// (a + b + c ...) is not nesting and may be of any length.
 inline constexpr int kMaxNestingDepth = 4000;
 
 struct ParseResult {
@@ -58,7 +59,8 @@ bool is_skipped_token(ParseFinding finding);
 struct ParseNotes {
     std::vector<ParseNote> notes;
     bool record_nodes = false; // fill node_tokens too
-    // The first token of every statement, identifier and call node built.
+    // The first token of every statement, identifier and call node built,
+    // and the operator token of every binary operation.
     std::unordered_map<const void*, uint32_t> node_tokens;
 };
 

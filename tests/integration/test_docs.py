@@ -11,11 +11,13 @@ with fenced blocks:
     ```output            exactly what the program writes on standard output
     ```errors            (optional) its standard error, colours removed;
                          without this block standard error must be empty
+    ```check             (optional) exactly what `drevel check` reports for
+                         a program that shows one of the traps it finds
     ```drevel file=NAME  a file written into the folder of the next program
     ```drevel norun      shown but not run (opens a window, serves forever)
 
-An example without an ```errors block must also come out clean from
-`drevel check`.
+An example without an ```errors or ```check block must also come out clean
+from `drevel check`.
 
 A ```drevel block that is neither a file, norun nor followed by an ```output
 block is an error, so that an example cannot silently go unchecked.
@@ -64,7 +66,7 @@ def examples(path):
         line, lang, info, body = found[i]
         i += 1
         if lang != "drevel":
-            if lang in ("output", "errors", "stdin"):
+            if lang in ("output", "errors", "stdin", "check"):
                 problems.append(f"{path}:{line}: ```{lang} block without a program before it")
             continue
         if info == "norun":
@@ -73,10 +75,10 @@ def examples(path):
             pending_files[info[len("file="):]] = body
             continue
         example = {"where": f"{path}:{line}", "source": body, "files": pending_files,
-                   "stdin": "", "output": None, "errors": ""}
+                   "stdin": "", "output": None, "errors": "", "expected_check": None}
         pending_files = {}
-        while i < len(found) and found[i][1] in ("stdin", "output", "errors"):
-            example[found[i][1]] = found[i][3]
+        while i < len(found) and found[i][1] in ("stdin", "output", "errors", "check"):
+            example["expected_check" if found[i][1] == "check" else found[i][1]] = found[i][3]
             i += 1
         if example["output"] is None:
             problems.append(f"{example['where']}: program without an ```output block")
@@ -126,8 +128,13 @@ def main():
             if out != example["output"]:
                 failures.append(f"{example['where']}: standard output differs\n--- expected\n"
                                 f"{example['output']}--- actual\n{out}")
-            # An example that shows no error must also pass `drevel check`.
-            if not example["errors"] and example["check"]:
+            # An example that shows no error must also pass `drevel check`,
+            # unless it shows what the check says about it.
+            if example["expected_check"] is not None:
+                if example["check"] != example["expected_check"]:
+                    failures.append(f"{example['where']}: drevel check reports differ\n--- expected\n"
+                                    f"{example['expected_check']}--- actual\n{example['check']}")
+            elif not example["errors"] and example["check"]:
                 failures.append(f"{example['where']}: drevel check reports\n{example['check']}")
             if err != example["errors"]:
                 failures.append(f"{example['where']}: standard error differs\n--- expected\n"

@@ -471,6 +471,72 @@ TEST(ParserNesting, ThousandLevelsParse) {
     ASSERT_FALSE(members.refusal);
 }
 
+// The stack check of a call sizes its body by nesting_depth, so every place
+// that holds an expression or a block must count: once arrays nested there
+// are the deepest part of the body, one more level deepens it by one.
+TEST(ParserNesting, EveryChildPlaceCountsTowardsTheDepth) {
+    auto arrays = [](int levels) { return repeat("[", levels) + "1" + repeat("]", levels); };
+    for (std::string_view form : {"let a = X",
+                                  "a = X",
+                                  "a += X",
+                                  "X",
+                                  "return X",
+                                  "if X { }",
+                                  "if 1 { X }",
+                                  "if 1 { } else { X }",
+                                  "while X { }",
+                                  "while 1 { X }",
+                                  "for i in X { }",
+                                  "for i in 1 { X }",
+                                  "match X { _ => 1 }",
+                                  "match 1 { X => 1 }",
+                                  "match 1 { _ => X }",
+                                  "match 1 { _ => { X } }",
+                                  "try { X } catch e { }",
+                                  "try { } catch e { X }",
+                                  "-X",
+                                  "1 + X",
+                                  "X * 1",
+                                  "f(X)",
+                                  "m.f(1, X)",
+                                  "X.k",
+                                  "a[X]",
+                                  "X[1]",
+                                  "{k: X}",
+                                  "[1, X]",
+                                  "X..1",
+                                  "1..X"}) {
+        auto body_depth = [&](const std::string& inner) {
+            std::string source(form);
+            source.replace(source.find('X'), 1, inner);
+            ParseResult parsed = parse("def f() { " + source + " }");
+            EXPECT_EQ(parsed.program.size(), 1u) << source;
+            if (parsed.program.empty()) return 0u;
+            return static_cast<const FunctionStmt&>(*parsed.program[0]).function->nesting;
+        };
+        EXPECT_EQ(body_depth(arrays(11)), body_depth(arrays(10)) + 1) << form;
+    }
+    // A nested definition runs its body in calls of its own.
+    ParseResult nested = parse("def f() { def g() { " + arrays(10) + " } }");
+    EXPECT_EQ(static_cast<const FunctionStmt&>(*nested.program[0]).function->nesting, 2u);
+}
+
+// Runs on the test's own (small) thread stack: a walk or a destructor that
+// recursed per link of a long chain would overflow it.
+TEST(ParserNesting, OperatorChainsAreNotNesting) {
+    for (std::string_view link : {" - 1", " or 1"}) {
+        ParseResult chain = parse("def f() { return 1" + repeat(link, 300000) + " }");
+        ASSERT_FALSE(chain.refusal) << link;
+        auto& f = static_cast<const FunctionStmt&>(*chain.program.at(0));
+        // The evaluator still walks the chain link by link: the stack check
+        // of a call must see every level.
+        EXPECT_GE(f.function->nesting, 300000u) << link;
+    }
+    // Brackets keep their limit, also inside a chain.
+    EXPECT_TRUE(parse("1 + " + repeat("(1 + ", 5000) + "1").refusal);
+    EXPECT_TRUE(parse("1 + " + repeat("-", 5000) + "1").refusal);
+}
+
 TEST(ParserNesting, ManyStatementsAtOneLevelAreNotNesting) {
     ParseResult flat = parse(repeat("x = x + 1; ", 100000));
     ASSERT_FALSE(flat.refusal);

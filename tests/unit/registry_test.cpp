@@ -1,9 +1,12 @@
 // The registry drives these checks: every module function answers both as
 // m.f() and when imported with `use m { f }`, names are unique, and the
-// guides list exactly the registered functions.
+// guides list exactly the registered functions with the argument counts
+// their rows say.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -242,6 +245,72 @@ TEST(Registry, EditorsHighlightExactlyTheRegisteredNames) {
         EXPECT_EQ(alternatives(vim, "\\(\\<" + name + "\\.\\)\\@<=", "\\(", "\\|", "\\)"),
                   functions);
         EXPECT_EQ(alternatives(textmate, "(?<=\\\\b" + name + "\\\\.)", "(", "|", ")"), functions);
+    }
+}
+
+} // namespace
+} // namespace drevel
+
+namespace drevel {
+namespace {
+
+// The argument counts the guides' tables write each call with: `f(a, b)` is
+// two, `f(a, ...)` one or more; `g(...)` after another form in the same cell
+// takes that form's counts.
+std::map<std::string, ArgumentCounts> documented_counts(const std::string& text,
+                                                        const std::regex& call) {
+    std::map<std::string, ArgumentCounts> counts;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("| `")) continue;
+        std::string first = line.substr(0, line.find(" | "));
+        ArgumentCounts form{0, 0};
+        for (std::sregex_iterator it(first.begin(), first.end(), call), end; it != end; ++it) {
+            std::string params = (*it)[2];
+            size_t written = params.empty() ? 0 : 1 + std::count(params.begin(), params.end(), ',');
+            bool open = params.ends_with("...");
+            if (params != "...") form = {open ? written - 1 : written, open ? SIZE_MAX : written};
+            auto [known, fresh] = counts.emplace((*it)[1], form);
+            if (!fresh) {
+                known->second.least = std::min(known->second.least, form.least);
+                known->second.most = std::max(known->second.most, form.most);
+            }
+        }
+    }
+    return counts;
+}
+
+// `drevel check` holds calls to the rows' counts, so each row must say the
+// counts its function is documented with.
+TEST(Registry, RowsTakeTheArgumentCountsTheGuidesWrite) {
+    std::map<std::string, const BuiltinEntry*> rows;
+    for (const BuiltinEntry& f : core_builtins())
+        rows[std::string(f.name)] = &f;
+    for (const NativeModule* module : native_modules()) {
+        for (const BuiltinEntry& f : module->builtins)
+            rows[std::string(f.name)] = &f;
+        for (const BuiltinEntry& f : module->functions)
+            rows[std::string(module->name) + "." + std::string(f.name)] = &f;
+    }
+    std::string language = read_doc("language.md");
+    std::string sections;
+    for (const char* heading : {"\n## Builtin functions\n", "\n## Graphics builtins\n"}) {
+        size_t from = language.find(heading);
+        ASSERT_NE(from, std::string::npos) << heading;
+        sections += language.substr(from, language.find("\n## ", from + 1) - from);
+    }
+    auto documented = documented_counts(sections, std::regex(R"(`([a-z_]+)\(([^)`]*)\)`)"));
+    auto modules = documented_counts(read_doc("modules.md"),
+                                     std::regex(R"(`([a-z0-9_]+\.[a-z_]+)\(([^)`]*)\)`)"));
+    documented.insert(modules.begin(), modules.end());
+    for (const auto& [name, row] : rows)
+        EXPECT_TRUE(documented.count(name)) << name << " is documented with no argument list";
+    for (const auto& [name, counts] : documented) {
+        ASSERT_TRUE(rows.count(name)) << name;
+        std::optional<ArgumentCounts> written = written_counts(rows[name]->arity);
+        ASSERT_TRUE(written) << name << " says no argument counts";
+        EXPECT_EQ(written->least, counts.least) << name;
+        EXPECT_EQ(written->most, counts.most) << name;
     }
 }
 

@@ -40,10 +40,10 @@ Value reverse(Value* args, size_t count, NativeContext&) {
 
 // The rows: name, function.
 constexpr BuiltinEntry kRows[] = {
-    {"len", len},
-    {"push", push},
-    {"pop", pop},
-    {"reverse", reverse},
+    {"len", len, takes(1)},
+    {"push", push, takes(2)},
+    {"pop", pop, takes(1)},
+    {"reverse", reverse, takes(1)},
 };
 
 std::span<const BuiltinEntry> collection_builtins() {

@@ -61,9 +61,10 @@ Value is_dict(Value* args, size_t count, NativeContext&) {
 
 // The rows: name, function.
 constexpr BuiltinEntry kRows[] = {
-    {"print", print},         {"input", input},         {"typeof", type_of},
-    {"is_number", is_number}, {"is_string", is_string}, {"is_array", is_array},
-    {"is_dict", is_dict},
+    {"print", print, takes(0, kAnyMore)}, {"input", input, takes(1)},
+    {"typeof", type_of, takes(1)},        {"is_number", is_number, takes(1)},
+    {"is_string", is_string, takes(1)},   {"is_array", is_array, takes(1)},
+    {"is_dict", is_dict, takes(1)},
 };
 
 std::span<const BuiltinEntry> io_builtins() {

@@ -150,16 +150,16 @@ Value random_range(Value* args, size_t count, NativeContext&) {
 // The rows: name, function and, for a builtin of one number, its rule on
 // machine numbers (which arithmetic calls directly).
 constexpr BuiltinEntry kRows[] = {
-    {"abs", abs, {}, abs_of},
-    {"sqrt", sqrt, {}, sqrt_of},
-    {"pow", pow},
-    {"min", min},
-    {"max", max},
-    {"floor", floor, {}, floor_of},
-    {"ceil", ceil, {}, ceil_of},
-    {"round", round, {}, round_of},
-    {"random", random},
-    {"random_range", random_range},
+    {"abs", abs, takes(1), abs_of},
+    {"sqrt", sqrt, takes(1), sqrt_of},
+    {"pow", pow, takes(2)},
+    {"min", min, takes(2, kAnyMore)},
+    {"max", max, takes(2, kAnyMore)},
+    {"floor", floor, takes(1), floor_of},
+    {"ceil", ceil, takes(1), ceil_of},
+    {"round", round, takes(1), round_of},
+    {"random", random, takes(0)},
+    {"random_range", random_range, takes(2)},
 };
 
 std::span<const BuiltinEntry> math_builtins() {

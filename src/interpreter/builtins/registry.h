@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -27,10 +29,42 @@ using NumberFn = Numeric (*)(Numeric);
 
 // Fewer arguments than required give an Error with the message instead of a
 // call. The core builtins require none: they give Null for what is missing.
+// `least` to `most` are the counts a call is meant to be written with (a
+// surplus is ignored at run time), which `drevel check` holds calls to; left
+// out, a row that requires arguments takes exactly that many, and one that
+// requires none is not held to a count.
+inline constexpr uint8_t kUnsaid = 254;
+inline constexpr uint8_t kAnyMore = 255; // `most`: no upper bound
 struct ArityRule {
     size_t required = 0;
     const char* message = nullptr;
+    uint8_t least = kUnsaid;
+    uint8_t most = kUnsaid; // left out: `least`
 };
+
+// The rule of a row that requires nothing and is written with least..most
+// arguments (the core builtins).
+constexpr ArityRule takes(uint8_t least, uint8_t most) {
+    return {0, nullptr, least, most};
+}
+constexpr ArityRule takes(uint8_t exactly) {
+    return takes(exactly, exactly);
+}
+
+// The argument counts a call of a row is meant to have; nothing when the row
+// does not say. `most` is SIZE_MAX for any number.
+struct ArgumentCounts {
+    size_t least;
+    size_t most;
+};
+constexpr std::optional<ArgumentCounts> written_counts(const ArityRule& rule) {
+    if (rule.least == kUnsaid) {
+        if (rule.required == 0) return std::nullopt;
+        return ArgumentCounts{rule.required, rule.required};
+    }
+    uint8_t most = rule.most == kUnsaid ? rule.least : rule.most;
+    return ArgumentCounts{rule.least, most == kAnyMore ? SIZE_MAX : size_t(most)};
+}
 
 struct BuiltinEntry {
     std::string_view name;

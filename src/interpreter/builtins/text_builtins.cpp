@@ -113,8 +113,9 @@ Value concat(Value* args, size_t count, NativeContext&) {
 
 // The rows: name, function.
 constexpr BuiltinEntry kRows[] = {
-    {"upper", upper},       {"lower", lower}, {"slice", slice},
-    {"contains", contains}, {"split", split}, {"concat", concat},
+    {"upper", upper, takes(1)}, {"lower", lower, takes(1)},
+    {"slice", slice, takes(3)}, {"contains", contains, takes(2)},
+    {"split", split, takes(2)}, {"concat", concat, takes(0, kAnyMore)},
 };
 
 std::span<const BuiltinEntry> text_builtins() {

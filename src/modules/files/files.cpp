@@ -123,7 +123,7 @@ constexpr BuiltinEntry kFunctions[] = {
     {"delete", remove, {1, "delete requires a filepath"}},
     {"exists", exists, {1, "exists requires a path"}},
     {"create_folder", create_folder, {1, "create_folder requires a folder path"}},
-    {"delete_folder", delete_folder, {1, "delete_folder requires a folder path"}},
+    {"delete_folder", delete_folder, {1, "delete_folder requires a folder path", 1, 2}},
     {"list", list, {1, "list requires a folder path"}},
     {"is_file", is_file, {1, "is_file requires a path"}},
     {"is_folder", is_folder, {1, "is_folder requires a path"}},

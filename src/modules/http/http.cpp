@@ -124,13 +124,13 @@ Value send(Value* args, size_t, NativeContext&) {
 
 constexpr BuiltinEntry kFunctions[] = {
     {"page", page, {2, "page requires a path and content"}},
-    {"serve", serve, {1, "serve requires a port number"}},
+    {"serve", serve, {1, "serve requires a port number", 1, 2}},
     {"template", template_text, {1, "template requires a filepath"}},
     {"json", json, {1, "json requires an argument"}},
-    {"status", status, {1, "status requires a status code"}},
-    {"handle", handle, {2, "handle requires a path and a function"}},
+    {"status", status, {1, "status requires a status code", 1, 2}},
+    {"handle", handle, {2, "handle requires a path and a function", 2, 3}},
     {"static", static_folder, {2, "static requires a url prefix and a folder"}},
-    {"redirect", redirect, {1, "redirect requires a location"}},
+    {"redirect", redirect, {1, "redirect requires a location", 1, 2}},
     {"limit", limit, {1, "limit requires a number of bytes"}},
     {"send", send, {3, "send requires url, method, and optionally body"}},
     {"get", get, {1, "get requires a url"}},

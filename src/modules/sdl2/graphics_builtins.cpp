@@ -77,18 +77,18 @@ template <bool Filled> Value paint(Value* a, size_t count, GraphicsContext& g) {
 }
 
 constexpr BuiltinEntry kGraphicsBuiltins[] = {
-    {"window", on_graphics<window>},
-    {"window_width", on_graphics<window_calls::width>},
-    {"window_height", on_graphics<window_calls::height>},
-    {"clear", on_graphics<window_calls::clear>},
-    {"present", on_graphics<window_calls::present>},
-    {"is_open", on_graphics<window_calls::is_open>},
-    {"rect", rect},
-    {"circle", circle},
-    {"triangle", triangle},
-    {"color", color},
-    {"fill", on_graphics<paint<true>>},
-    {"draw", on_graphics<paint<false>>},
+    {"window", on_graphics<window>, takes(2)},
+    {"window_width", on_graphics<window_calls::width>, takes(0)},
+    {"window_height", on_graphics<window_calls::height>, takes(0)},
+    {"clear", on_graphics<window_calls::clear>, takes(0)},
+    {"present", on_graphics<window_calls::present>, takes(0)},
+    {"is_open", on_graphics<window_calls::is_open>, takes(0)},
+    {"rect", rect, takes(4)},
+    {"circle", circle, takes(3)},
+    {"triangle", triangle, takes(6)},
+    {"color", color, takes(3)},
+    {"fill", on_graphics<paint<true>>, takes(2)},
+    {"draw", on_graphics<paint<false>>, takes(2)},
 };
 
 } // namespace
