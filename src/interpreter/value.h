@@ -223,6 +223,8 @@ class Value {
     struct DictObject : HeapObject {
         Dict map;
         explicit DictObject(Dict&& m) : HeapObject(ValueKind::Dict), map(std::move(m)) {}
+        static void* operator new(size_t bytes) { return allocate_block(bytes); }
+        static void operator delete(void* p, size_t bytes) noexcept { free_block(p, bytes); }
     };
     struct ShapeObject : HeapObject {
         ShapeFields fields;
@@ -266,14 +268,8 @@ class Value {
 
 static_assert(sizeof(Value) == 16, "Value should stay two words");
 
-struct Dict::Slot {
-    KeyText* key;
-    Value value;
-};
-
-const Value* Dict::find(const KeyText* key, uint32_t& hint) const noexcept {
-    if (hint <= mask_ && slots_ && slots_[hint].key == key) return &slots_[hint].value;
-    return probe(key, hint);
+const Value* Dict::slot_value(uint32_t slot) const noexcept {
+    return &values_[slot];
 }
 
 // The texts of the language's value kinds, in one place.
