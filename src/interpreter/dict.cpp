@@ -36,7 +36,9 @@ uint64_t load_tail(const char* p, size_t n) noexcept {
            uint64_t(uint8_t(p[n - 1])) << 16;
 }
 
-uint64_t hash_text(std::string_view text) noexcept {
+} // namespace
+
+uint64_t key_hash(std::string_view text) noexcept {
     // A word at a time from the process seed, then mixed: a key of up to 16
     // bytes costs two multiplications.
     const char* p = text.data();
@@ -47,6 +49,8 @@ uint64_t hash_text(std::string_view text) noexcept {
     if (n > 0) h = (h ^ (n == 8 ? load_word(p) : load_tail(p, n))) * 0x94d049bb133111ebULL;
     return mix(h);
 }
+
+namespace {
 
 // The intern table: linear probing over KeyText pointers. A removed entry
 // shifts its successors back, so the table needs no tombstones.
@@ -62,7 +66,7 @@ class InternTable {
     }
 
     KeyText* intern(std::string_view text) {
-        uint64_t hash = hash_text(text);
+        uint64_t hash = key_hash(text);
         if (const KeyText* found = find(text, hash)) {
             auto* key = const_cast<KeyText*>(found);
             ++key->refs;
@@ -148,7 +152,7 @@ uint64_t dict_seed() {
 }
 
 const KeyText* find_interned_key(std::string_view text) noexcept {
-    return intern_table().find(text, hash_text(text));
+    return intern_table().find(text, key_hash(text));
 }
 
 size_t interned_key_count() noexcept {
@@ -216,9 +220,11 @@ class BlockPool {
     FreeBlock* free_[kClasses] = {};
 };
 
+// Trivially destroyed: blocks may come back after main returns.
+constinit BlockPool pool;
+
 BlockPool& block_pool() {
-    static BlockPool* pool = new BlockPool; // blocks may be freed after main returns
-    return *pool;
+    return pool;
 }
 
 } // namespace
@@ -483,8 +489,26 @@ const Value* Dict::find(const KeyText* key) const noexcept {
 
 const Value* Dict::find(std::string_view text) const noexcept {
     if (size_ == 0) return nullptr;
-    const KeyText* key = find_interned_key(text);
-    return key ? find(key) : nullptr;
+    return find(text, key_hash(text));
+}
+
+// Keys carry their hash, so a text is found without the intern table: the
+// hash picks the candidates and the bytes confirm them.
+const Value* Dict::find(std::string_view text, uint64_t hash) const noexcept {
+    if (size_ == 0) return nullptr;
+    if (!table_) {
+        if (!(layout_->filter & (uint64_t(1) << (hash >> 58)))) return nullptr;
+        for (uint32_t i = 0; i < size_; ++i)
+            if (keys_[i]->hash == hash && keys_[i]->text() == text) return &values_[i];
+        return nullptr;
+    }
+    uint32_t mask = limit_ - 1;
+    for (uint32_t i = uint32_t(((hash ^ seed_) * 0x9e3779b97f4a7c15ULL) >> shift_);;
+         i = (i + 1) & mask) {
+        const KeyText* key = keys_[i];
+        if (!key) return nullptr;
+        if (key->hash == hash && key->text() == text) return &values_[i];
+    }
 }
 
 Value* Dict::find_mutable(std::string_view text) noexcept {
@@ -492,6 +516,21 @@ Value* Dict::find_mutable(std::string_view text) noexcept {
 }
 
 void Dict::insert_or_assign(const KeyText* key, Value value) {
+    if (!table_ && size_ < capacity_ && !(layout_ && (layout_->filter & key_bit(key)))) {
+        // A key surely new to a small dict with room, as while a literal is
+        // built: the layout one key longer is usually the first child.
+        DictLayout* from = layout_ ? layout_ : &root_layout();
+        DictLayout* next = !from->children.empty() && from->children[0].first == key
+                               ? from->children[0].second
+                               : extend(from, const_cast<KeyText*>(key));
+        new (&values_[size_]) Value(std::move(value));
+        ++next->refs;
+        if (layout_) --layout_->refs; // its child `next` still holds it
+        layout_ = next;
+        keys_ = next->keys;
+        limit_ = ++size_;
+        return;
+    }
     uint32_t hint = 0;
     if (const Value* found = probe(key, hint)) {
         *const_cast<Value*>(found) = std::move(value);
@@ -525,7 +564,7 @@ void Dict::insert_new(KeyText* key, Value&& value) {
     }
     new (&values_[size_]) Value(std::move(value));
     retain(next);
-    if (layout_) release(layout_);
+    if (layout_) --layout_->refs; // its child `next` still holds it
     layout_ = next;
     keys_ = next->keys;
     limit_ = ++size_;

@@ -37,6 +37,8 @@ struct KeyText {
     std::string_view text() const noexcept { return {data(), size}; }
 };
 
+// The hash a key of this text has (KeyText::hash).
+uint64_t key_hash(std::string_view text) noexcept;
 // The interned text of a key, if some dict or the tree holds it.
 const KeyText* find_interned_key(std::string_view text) noexcept;
 // How many texts are interned now.
@@ -107,6 +109,8 @@ class Dict {
 
     const Value* find(const KeyText* key) const noexcept;
     const Value* find(std::string_view text) const noexcept;
+    // The same, for a caller that knows the text's key_hash.
+    const Value* find(std::string_view text, uint64_t hash) const noexcept;
     // Tries the slot `hint` first and remembers where the key was found.
     const Value* find(const KeyText* key, uint32_t& hint) const noexcept {
         if (hint < limit_ && keys_[hint] == key) return slot_value(hint);

@@ -177,6 +177,9 @@ class Value {
         }
         return {reinterpret_cast<const char*>(this) + 2, size_t(uint8_t(head_ >> 8) >> 1)};
     }
+    // A String's key_hash, remembered in a long text's buffer so that
+    // looking up a dict by the same text again does not hash it again.
+    uint64_t text_key_hash() const noexcept;
     const std::vector<Value>& items() const noexcept {
         return static_cast<ArrayObject*>(payload_.object)->items;
     }
@@ -211,6 +214,7 @@ class Value {
     struct TextObject : HeapObject {
         uint32_t size;
         uint32_t capacity;
+        uint64_t hash = 0; // the text's key_hash once asked for (0: not yet)
         TextObject(ValueKind k, uint32_t s, uint32_t c) : HeapObject(k), size(s), capacity(c) {}
         char* data() noexcept { return reinterpret_cast<char*>(this + 1); }
         const char* data() const noexcept { return reinterpret_cast<const char*>(this + 1); }

@@ -123,6 +123,25 @@ TEST(DictTable, RememberedSlotIsCheckedNotTrusted) {
     EXPECT_EQ(large.find(wanted.get(), slot)->as_number(), 2);
 }
 
+TEST(DictKeys, ALongTextRemembersItsHashUntilItGrows) {
+    const std::string base = "a key longer than an inline text";
+    for (size_t expected : {size_t(0), size_t(Dict::kSmallDictMax + 1)}) {
+        Dict map(expected);
+        map.insert_or_assign(base, Value::number(1));
+        map.insert_or_assign(base + "!", Value::number(2));
+        map.insert_or_assign(base + "!?", Value::number(3));
+        Value text = Value::string(base);
+        auto lookup = [&map, &text] { return map.find(text.text(), text.text_key_hash()); };
+        EXPECT_EQ(lookup()->as_number(), 1);
+        text.append_text("!"); // a new, larger buffer
+        EXPECT_EQ(lookup()->as_number(), 2);
+        text.append_text("?"); // in place: the remembered hash must go
+        EXPECT_EQ(lookup()->as_number(), 3);
+        text.append_text("?");
+        EXPECT_EQ(lookup(), nullptr);
+    }
+}
+
 TEST(DictLayouts, DictsBuiltAlikeShareSlotsAndOrder) {
     // Two dicts given the same keys in the same order read a key through one
     // remembered slot and iterate alike; their values stay their own.
