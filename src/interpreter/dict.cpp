@@ -206,18 +206,22 @@ class BlockPool {
         FreeBlock* next;
     };
     void refill(size_t size_class) {
-        // Chunks stay with the pool for the life of the process.
+        // Chunks stay with the pool for the life of the process, linked
+        // through their first 16 bytes.
         char* chunk = static_cast<char*>(::operator new(kChunkBytes));
+        *reinterpret_cast<char**>(chunk) = chunks_;
+        chunks_ = chunk;
         size_t step = size_class * 16;
         FreeBlock* head = nullptr;
-        for (size_t at = kChunkBytes / step * step; at >= step; at -= step) {
-            auto* block = reinterpret_cast<FreeBlock*>(chunk + at - step);
+        for (size_t at = (kChunkBytes - 16) / step * step; at >= step; at -= step) {
+            auto* block = reinterpret_cast<FreeBlock*>(chunk + 16 + at - step);
             block->next = head;
             head = block;
         }
         free_[size_class] = head;
     }
     FreeBlock* free_[kClasses] = {};
+    char* chunks_ = nullptr;
 };
 
 // Trivially destroyed: blocks may come back after main returns.
