@@ -47,7 +47,9 @@ uint64_t key_hash(std::string_view text) noexcept {
     for (; n > 8; n -= 8, p += 8)
         h = (h ^ load_word(p)) * 0xbf58476d1ce4e5b9ULL;
     if (n > 0) h = (h ^ (n == 8 ? load_word(p) : load_tail(p, n))) * 0x94d049bb133111ebULL;
-    return mix(h);
+    // The products carry every byte into the high half; folding it down
+    // gives the low bits (the intern table's) the same.
+    return h ^ (h >> 32);
 }
 
 namespace {
