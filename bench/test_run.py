@@ -98,13 +98,17 @@ class Sizes(unittest.TestCase):
                     with open(os.path.join(runner.WORKLOADS_DIR,
                                            name + runner.EXTENSIONS[language])) as f:
                         full = int(runner.SIZE_LINE.search(f.read()).group(2))
-                    expected = full - 1 if rule == "fib" else round(full / 2)
+                    expected = full - 1 if rule in ("fib", "doubling") else round(full / 2)
                     self.assertEqual(size, expected, path)
 
     def test_fib_size_follows_the_golden_ratio(self):
         self.assertEqual(runner.scaled_size("fib", 33, 0.1), 28)
         self.assertEqual(runner.scaled_size("fib", 33, 1), 33)
         self.assertEqual(runner.scaled_size("linear", 10, 0.01), 1)
+
+    def test_doubling_size_moves_by_the_binary_logarithm(self):
+        self.assertEqual(runner.scaled_size("doubling", 17, 0.1), 14)
+        self.assertEqual(runner.scaled_size("doubling", 17, 0.5), 16)
 
 
 class PeakMemory(unittest.TestCase):

@@ -4,14 +4,20 @@
 // in the process, so keys compare by pointer. Keys written in the program are
 // interned when the tree is built; a text seen at run time is only looked up,
 // and a text that is not interned cannot be a key of any dict. An interned
-// text lives while something holds it (a dict or the tree) and leaves the
-// intern table with its last reference, so keys made from request data do
-// not pile up in a long-running server.
+// text lives while something holds it (a dict, a layout or the tree) and
+// leaves the intern table with its last reference, so keys made from request
+// data do not pile up in a long-running server.
 //
-// The table is open addressing with linear probing. Each map draws its own
-// seed, which places its keys, so iteration order (the order display text
-// follows) is neither insertion order nor sorted and differs between maps
-// and runs.
+// A dict of up to kSmallDictMax keys shares its keys with every dict that
+// got the same keys in the same order (the same literal, or the same run of
+// insertions): they point at one layout, which lists the keys by slot, and
+// hold only their values, slot by slot, in one pooled block. Layouts form a
+// tree: each knows the layouts one key longer. A remembered slot is checked
+// against the layout's key there and read, with no hashing. Each layout draws
+// its own seed, which orders its keys for iteration (the order display text
+// follows), so that order is neither insertion order nor sorted and differs
+// between layouts and runs. A larger dict is an open addressing table with
+// linear probing and a seed of its own.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +37,8 @@ struct KeyText {
     std::string_view text() const noexcept { return {data(), size}; }
 };
 
+// The hash a key of this text has (KeyText::hash).
+uint64_t key_hash(std::string_view text) noexcept;
 // The interned text of a key, if some dict or the tree holds it.
 const KeyText* find_interned_key(std::string_view text) noexcept;
 // How many texts are interned now.
@@ -72,16 +80,27 @@ template <typename Pairs> std::vector<DictKey> intern_keys(const Pairs& pairs) {
     return keys;
 }
 
+struct DictLayout; // the keys of small dicts, shared (dict.cpp)
+
+// Blocks of up to kPooledBlockMax bytes from per-size free lists: the values
+// of small dicts and the dict objects themselves come and go by the million.
+constexpr size_t kPooledBlockMax = 256;
+void* allocate_block(size_t bytes);
+void free_block(void* block, size_t bytes) noexcept;
+
 class Dict {
   public:
-    struct Slot; // a key (null when empty) and its value
+    static constexpr uint32_t kSmallDictMax = 16;
 
     explicit Dict(size_t expected = 0);
     Dict(const Dict& other);
     Dict(Dict&& other) noexcept
-        : slots_(std::exchange(other.slots_, nullptr)), mask_(std::exchange(other.mask_, 0)),
-          size_(std::exchange(other.size_, 0)), shift_(std::exchange(other.shift_, 64)),
-          seed_(other.seed_) {}
+        : keys_(std::exchange(other.keys_, nullptr)),
+          values_(std::exchange(other.values_, nullptr)),
+          layout_(std::exchange(other.layout_, nullptr)), seed_(other.seed_),
+          limit_(std::exchange(other.limit_, 0)), size_(std::exchange(other.size_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)), shift_(other.shift_),
+          table_(std::exchange(other.table_, false)) {}
     Dict& operator=(const Dict&) = delete;
     ~Dict();
 
@@ -90,43 +109,69 @@ class Dict {
 
     const Value* find(const KeyText* key) const noexcept;
     const Value* find(std::string_view text) const noexcept;
-    // Tries the slot `hint` first and remembers where the key was found
-    // (defined in value.h, where a slot's value is complete).
-    inline const Value* find(const KeyText* key, uint32_t& hint) const noexcept;
+    // The same, for a caller that knows the text's key_hash.
+    const Value* find(std::string_view text, uint64_t hash) const noexcept;
+    // Tries the slot `hint` first and remembers where the key was found.
+    const Value* find(const KeyText* key, uint32_t& hint) const noexcept {
+        if (hint < limit_ && keys_[hint] == key) return slot_value(hint);
+        return probe(key, hint);
+    }
+    // The value under the key, writable; null when absent.
+    Value* find_mutable(const KeyText* key) noexcept {
+        uint32_t hint = 0;
+        return const_cast<Value*>(probe(key, hint));
+    }
+    Value* find_mutable(std::string_view text) noexcept;
     // Stores the value under the key, replacing what was there.
     void insert_or_assign(const KeyText* key, Value value);
     void insert_or_assign(std::string_view text, Value value);
+    // Removes the key; false when it was absent.
+    bool erase(const KeyText* key);
+    bool erase(std::string_view text);
 
-    // Entries in table order, as pairs of key text and value.
+    // Entries in the dict's own order, as pairs of key text and value.
     class iterator {
       public:
-        iterator(const Slot* at, const Slot* end) noexcept : at_(at), end_(end) { skip(); }
+        iterator(const Dict& dict, uint32_t at) noexcept;
         std::pair<std::string_view, const Value&> operator*() const noexcept;
         iterator& operator++() noexcept;
         bool operator!=(const iterator& other) const noexcept { return at_ != other.at_; }
         bool operator==(const iterator& other) const noexcept { return at_ == other.at_; }
 
       private:
+        uint32_t slot() const noexcept { return order_ ? order_[at_] : at_; }
         void skip() noexcept;
-        const Slot* at_;
-        const Slot* end_;
+        KeyText* const* keys_;
+        const Value* values_;
+        const uint8_t* order_; // small dicts: slots in iteration order
+        uint32_t at_;
+        uint32_t end_;
     };
-    iterator begin() const noexcept;
-    iterator end() const noexcept;
+    iterator begin() const noexcept { return iterator(*this, 0); }
+    iterator end() const noexcept { return iterator(*this, limit_); }
+    // Entries sorted by key bytes (code point order for UTF-8 text).
+    std::vector<std::pair<std::string_view, const Value*>> sorted_entries() const;
 
   private:
-    uint32_t home(const KeyText* key) const noexcept {
-        return uint32_t(((key->hash ^ seed_) * 0x9e3779b97f4a7c15ULL) >> shift_);
-    }
+    // Defined in value.h, where Value is complete.
+    inline const Value* slot_value(uint32_t slot) const noexcept;
     const Value* probe(const KeyText* key, uint32_t& hint) const noexcept;
-    void grow();
-    void place(KeyText* key, Value&& value); // key not present, room available
+    uint32_t home(const KeyText* key) const noexcept;
+    void insert_new(KeyText* key, Value&& value);
+    void make_table(uint32_t capacity);
+    void place(KeyText* key, Value&& value) noexcept; // table: key absent, room available
+    void release_storage() noexcept;
 
-    Slot* slots_ = nullptr;
-    uint32_t mask_ = 0; // capacity - 1
+    // Slot i holds the value of keys_[i]; a table's empty slot has a null key.
+    KeyText* const* keys_ = nullptr; // small: the layout's keys; table: its key column
+    Value* values_ = nullptr;
+    DictLayout* layout_ = nullptr; // small, with keys: counted reference
+    uint64_t seed_ = 0;            // table
+    uint32_t limit_ = 0;           // slots readable through keys_
     uint32_t size_ = 0;
-    uint32_t shift_ = 64;
-    uint64_t seed_;
+    uint32_t capacity_ = 0; // values_ slots
+    uint32_t shift_ = 64;   // table: 64 - log2(capacity)
+    bool table_ = false;
 };
 
 } // namespace drevel

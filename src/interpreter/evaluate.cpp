@@ -160,7 +160,7 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
         if (index.kind() != ValueKind::String) {
             return fail("Dictionary key must be a string, got " + std::string(type_name(index)));
         }
-        const Value* found = object.entries().find(index.text());
+        const Value* found = object.entries().find(index.text(), index.text_key_hash());
         if (!found) return fail("Dictionary key '" + std::string(index.text()) + "' not found");
         return *found;
     }

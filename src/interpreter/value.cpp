@@ -155,6 +155,14 @@ void Value::append_text(std::string_view more) {
     }
     std::memmove(object->data() + object->size, more.data(), more.size());
     object->size = uint32_t(size);
+    object->hash = 0;
+}
+
+uint64_t Value::text_key_hash() const noexcept {
+    if (!has_heap()) return key_hash(text());
+    auto* object = static_cast<TextObject*>(payload_.object);
+    if (object->hash == 0) object->hash = key_hash(text());
+    return object->hash;
 }
 
 void Value::unshare_items() {

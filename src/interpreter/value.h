@@ -177,6 +177,9 @@ class Value {
         }
         return {reinterpret_cast<const char*>(this) + 2, size_t(uint8_t(head_ >> 8) >> 1)};
     }
+    // A String's key_hash, remembered in a long text's buffer so that
+    // looking up a dict by the same text again does not hash it again.
+    uint64_t text_key_hash() const noexcept;
     const std::vector<Value>& items() const noexcept {
         return static_cast<ArrayObject*>(payload_.object)->items;
     }
@@ -211,6 +214,7 @@ class Value {
     struct TextObject : HeapObject {
         uint32_t size;
         uint32_t capacity;
+        uint64_t hash = 0; // the text's key_hash once asked for (0: not yet)
         TextObject(ValueKind k, uint32_t s, uint32_t c) : HeapObject(k), size(s), capacity(c) {}
         char* data() noexcept { return reinterpret_cast<char*>(this + 1); }
         const char* data() const noexcept { return reinterpret_cast<const char*>(this + 1); }
@@ -223,6 +227,8 @@ class Value {
     struct DictObject : HeapObject {
         Dict map;
         explicit DictObject(Dict&& m) : HeapObject(ValueKind::Dict), map(std::move(m)) {}
+        static void* operator new(size_t bytes) { return allocate_block(bytes); }
+        static void operator delete(void* p, size_t bytes) noexcept { free_block(p, bytes); }
     };
     struct ShapeObject : HeapObject {
         ShapeFields fields;
@@ -266,14 +272,8 @@ class Value {
 
 static_assert(sizeof(Value) == 16, "Value should stay two words");
 
-struct Dict::Slot {
-    KeyText* key;
-    Value value;
-};
-
-const Value* Dict::find(const KeyText* key, uint32_t& hint) const noexcept {
-    if (hint <= mask_ && slots_ && slots_[hint].key == key) return &slots_[hint].value;
-    return probe(key, hint);
+const Value* Dict::slot_value(uint32_t slot) const noexcept {
+    return &values_[slot];
 }
 
 // The texts of the language's value kinds, in one place.
