@@ -79,9 +79,10 @@ void Interpreter::expression_statement(Interpreter& in, const Stmt& s) {
     if (result.is_error()) report_with("Error in expression: ", result);
 }
 
-// Steps 2 to 4 of a compound assignment, from the variable's value as read
-// before the operand was evaluated.
+// A compound assignment once its operand is evaluated, from the variable's
+// value as read before the operand ran.
 void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
+    if (!completes_binding()) return; // before the target is let go below
     if (operand.is_error())
         report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
     if (stmt.bound) { // the operation may reuse the target's buffer
@@ -110,6 +111,7 @@ void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
         return in.finish_compound(stmt, value_of(l), in.evaluate(*stmt.value));
     }
     Value operand = in.evaluate(*stmt.value);
+    if (!completes_binding()) return;
     Numeric r = numeric_of(operand);
     Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
     if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
@@ -175,6 +177,7 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
     releasing_symbol_ = stmt.symbol;
     Value result = evaluate(*stmt.value);
     releasing_operation_ = nullptr;
+    if (!completes_binding()) return;
     if (result.is_error()) {
         report_with(stmt.kind == StmtKind::Let ? "Error in let statement for '" + stmt.name + "': "
                                                : "Error in assignment to '" + stmt.name + "': ",
@@ -289,7 +292,7 @@ void Interpreter::try_statement(Interpreter& in, const Stmt& s) {
 
 void Interpreter::run_try(const TryStmt& stmt) {
     execute_block(stmt.body);
-    if ((pending_ & kReturn) && return_value_.is_error()) {
+    if ((pending_ & kReturn) && return_value_.is_error() && completes_binding()) {
         Value caught = take_return_value();
         set_variable(stmt.symbol, Value::string(caught.text()));
         execute_block(stmt.catch_body);

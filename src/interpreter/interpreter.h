@@ -340,6 +340,12 @@ class Interpreter {
     }
 
     // Statements.
+    // Whether a statement that ran code may now bind its result: an input
+    // Ctrl-C interrupted completes no binding, whatever value reached the
+    // statement, so every variable keeps the value it had (a try does not
+    // catch the interruption either). Statements that run no code bind as
+    // usual.
+    static bool completes_binding() { return !interrupt_requested; }
     void execute_assign(const AssignStmt& stmt);
     void finish_compound(const AssignStmt& stmt, Value current, Value operand);
     void run_while(const WhileStmt& stmt);
