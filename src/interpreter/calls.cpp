@@ -231,6 +231,8 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
     execute_block(body.body);
     Value result = (pending_ & kReturn) ? take_return_value() : Value();
     pop_scope(scope);
+    if (stack_to_give_back) [[unlikely]]
+        give_back_stack(depth_ != 0);
     return result;
 }
 
