@@ -20,10 +20,18 @@ bool pattern_equal(const Value& scrutinee, const Value& pattern) {
     }
 }
 
-void report_with(std::string_view context, const Value& error) {
+[[gnu::cold, gnu::noinline]] void report_with(std::string_view context, const Value& error) {
     std::string message(context);
     message += error.text();
     report_error(message);
+}
+// The failures of assignments, out of line: the common path builds no text.
+[[gnu::cold, gnu::noinline]] void report_assignment(const AssignStmt& stmt, const Value& error) {
+    if (stmt.kind == StmtKind::Let)
+        return report_with("Error in let statement for '" + stmt.name + "': ", error);
+    if (stmt.kind == StmtKind::CompoundAssign)
+        return report_with("Error in compound assignment to '" + stmt.name + "': ", error);
+    report_with("Error in assignment to '" + stmt.name + "': ", error);
 }
 
 } // namespace
@@ -83,8 +91,7 @@ void Interpreter::expression_statement(Interpreter& in, const Stmt& s) {
 // value as read before the operand ran.
 void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
     if (!completes_binding()) return; // before the target is let go below
-    if (operand.is_error())
-        report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
+    if (operand.is_error()) report_assignment(stmt, operand);
     if (stmt.bound) { // the operation may reuse the target's buffer
         if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
     }
@@ -172,17 +179,13 @@ void Interpreter::assign_general(Interpreter& in, const Stmt& s) {
 }
 
 void Interpreter::execute_assign(const AssignStmt& stmt) {
-    // Appends stay linear in both modes.
-    releasing_operation_ = static_cast<const Expr*>(stmt.bound);
-    releasing_symbol_ = stmt.symbol;
-    Value result = evaluate(*stmt.value);
-    releasing_operation_ = nullptr;
-    if (!completes_binding()) return;
-    if (result.is_error()) {
-        report_with(stmt.kind == StmtKind::Let ? "Error in let statement for '" + stmt.name + "': "
-                                               : "Error in assignment to '" + stmt.name + "': ",
-                    result);
+    Value result;
+    {
+        ReleasingTarget releasing(*this, stmt); // appends stay linear in both modes
+        result = evaluate(*stmt.value);
     }
+    if (!completes_binding()) return;
+    if (result.is_error()) report_assignment(stmt, result);
     set_variable(stmt.symbol, std::move(result));
 }
 

@@ -85,17 +85,12 @@ Value Interpreter::get_variable(std::string_view name) const {
     std::string module(name.substr(0, dot));
     std::string member(name.substr(dot + 1));
     auto it = modules_.find(module);
-    if (it == modules_.end()) {
-        std::string message =
-            "Module '" + module + "' is not imported. Use 'use " + module + ";' to import it";
-        report_error(message);
-        return Value::error(std::move(message));
-    }
+    if (it == modules_.end())
+        return fail("Module '" + module + "' is not imported. Use 'use " + module +
+                    ";' to import it");
     auto export_it = it->second->find(member);
     if (export_it != it->second->end()) return export_it->second;
-    std::string message = "Module '" + module + "' has no export named '" + member + "'";
-    report_error(message);
-    return Value::error(std::move(message));
+    return fail("Module '" + module + "' has no export named '" + member + "'");
 }
 
 bool Interpreter::variable_exists(Symbol name) const {

@@ -206,6 +206,7 @@ class Interpreter {
         return reinterpret_cast<ExprHandler>(expr.handler)(*this, expr);
     }
     Value call_function(const CallExpr& call);
+    // Runs a function value, holding it while it runs.
     Value call_user_function(const Value& function, Value* args, size_t count);
     Value binary_operation(Value left, TokenKind op, const Value& right);
     Exports import_module(const std::string& name);
@@ -449,13 +450,23 @@ class Interpreter {
         if (r.kind == Numeric::None) return -1;
         return int(comparison_row(binary.op, l, r).i);
     }
-    bool numeric_failed_ = false; // set while the general path redoes a failed try
     const bool fast_paths_ = fast_paths_enabled;
 
     static bool runs_no_code(const Expr& expr) {
+        static_assert(
+            ExprKind::Number < ExprKind::Identifier && ExprKind::Float < ExprKind::Identifier &&
+                ExprKind::String < ExprKind::Identifier &&
+                ExprKind::Boolean < ExprKind::Identifier &&
+                ExprKind::Identifier < ExprKind::BinaryOp &&
+                ExprKind::BinaryOp < ExprKind::UnaryOp && ExprKind::UnaryOp < ExprKind::Call,
+            "the literal and name kinds come first");
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
-    Value evaluate_binary(const BinaryOpExpr& expr);
+    // The general rule of a binary operation. After the operation's try in
+    // machine numbers failed (numbers_failed), its inner operations of the
+    // same subtree go this way at once rather than try again.
+    Value evaluate_binary(const BinaryOpExpr& expr, bool numbers_failed = false);
+    const Value& failed_numbers_operand(const Expr& expr, Value& holder);
     // The operator table applied to operands already evaluated; a target
     // released by the assignment around the operation is let go first.
     Value finish_binary(const BinaryOpExpr& expr, Value left, const Value& right);
@@ -535,8 +546,23 @@ class Interpreter {
     }
     uint64_t steps_left_ = UINT64_MAX;
 
+    // Marks, for as long as an assignment's value is evaluated, the operation
+    // that may let the target's old binding go before it runs.
     const Expr* releasing_operation_ = nullptr;
     Symbol releasing_symbol_ = 0;
+    class ReleasingTarget {
+      public:
+        ReleasingTarget(Interpreter& in, const AssignStmt& stmt) : in_(in) {
+            in.releasing_operation_ = static_cast<const Expr*>(stmt.bound);
+            in.releasing_symbol_ = stmt.symbol;
+        }
+        ~ReleasingTarget() { in_.releasing_operation_ = nullptr; }
+        ReleasingTarget(const ReleasingTarget&) = delete;
+        ReleasingTarget& operator=(const ReleasingTarget&) = delete;
+
+      private:
+        Interpreter& in_;
+    };
 
     // The per-module state of the native functions called from here.
     NativeContext natives_;

@@ -31,7 +31,7 @@ Numeric Interpreter::number_negated(const Interpreter& in, const Expr& e) {
     if (n.kind == Numeric::Float)
         n.f = -n.f;
     else if (n.kind == Numeric::Int)
-        n.i = int64_t(0 - uint64_t(n.i));
+        n.i = wrapping_negation(n.i);
     return n;
 }
 // A builtin's rule on one number. With -D the call goes the general way,
@@ -175,15 +175,10 @@ Value Interpreter::index_numeric(Interpreter& in, const Expr& e) {
 
 Value Interpreter::binary_numeric(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const BinaryOpExpr&>(e);
-    if (in.numeric_failed_) return in.evaluate_binary(expr);
     Numeric n = in.numeric_value(expr);
     if (n.kind != Numeric::None) return value_of(n);
-    // The general path, for operands the numbers cannot handle. The subtree
-    // runs no code, so nothing else can see the flag.
-    in.numeric_failed_ = true;
-    Value result = in.evaluate_binary(expr);
-    in.numeric_failed_ = false;
-    return result;
+    // The general path, for operands the numbers cannot handle.
+    return in.evaluate_binary(expr, true);
 }
 
 // An operation whose right operand runs code: both operands are evaluated
