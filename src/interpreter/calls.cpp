@@ -105,10 +105,10 @@ template <size_t N> Value Interpreter::call_builtin(Interpreter& in, const Expr&
     in.release_pending_target(call);
     return call_native(*static_cast<const BuiltinEntry*>(call.bound), args.data(), N, in.natives_);
 }
-template Value Interpreter::call_builtin<0>(Interpreter&, const Expr&);
-template Value Interpreter::call_builtin<1>(Interpreter&, const Expr&);
-template Value Interpreter::call_builtin<2>(Interpreter&, const Expr&);
-template Value Interpreter::call_builtin<3>(Interpreter&, const Expr&);
+#define DREVEL_BUILTIN_CALL(N)                                                                     \
+    template Value Interpreter::call_builtin<N>(Interpreter&, const Expr&);
+DREVEL_BUILTIN_CALL_ARITIES(DREVEL_BUILTIN_CALL)
+#undef DREVEL_BUILTIN_CALL
 
 // A plain call with N arguments, moved into the callee's parameters.
 // Anything but a user function taking N parameters goes the general way.
@@ -121,13 +121,9 @@ template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e)
         return in.call_user_function(*found, args.data(), N);
     return in.call_plain(call, args.data(), N);
 }
-template Value Interpreter::call_user<0>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<1>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<2>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<3>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<4>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<5>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<6>(Interpreter&, const Expr&);
+#define DREVEL_USER_CALL(N) template Value Interpreter::call_user<N>(Interpreter&, const Expr&);
+DREVEL_USER_CALL_ARITIES(DREVEL_USER_CALL)
+#undef DREVEL_USER_CALL
 
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);

@@ -140,10 +140,10 @@ template <TokenKind Op> void Interpreter::compound_number(Interpreter& in, const
     }
     compound_numeric(in, s);
 }
-template void Interpreter::compound_number<TokenKind::Plus>(Interpreter&, const Stmt&);
-template void Interpreter::compound_number<TokenKind::Minus>(Interpreter&, const Stmt&);
-template void Interpreter::compound_number<TokenKind::Star>(Interpreter&, const Stmt&);
-template void Interpreter::compound_number<TokenKind::Slash>(Interpreter&, const Stmt&);
+#define DREVEL_COMPOUND_HANDLER(OP)                                                                \
+    template void Interpreter::compound_number<TokenKind::OP>(Interpreter&, const Stmt&);
+DREVEL_COMPOUND_OPERATORS(DREVEL_COMPOUND_HANDLER)
+#undef DREVEL_COMPOUND_HANDLER
 
 // a = push(a, v) where v is a number or a bound name: v joins the array in
 // the binding itself, which push would take over and hand back. A shared
