@@ -106,6 +106,12 @@ inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
 #define DREVEL_NUMBER_OPERATORS(X)                                                                 \
     X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)                                          \
     X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
+// The operators of compound assignments changed in place in their binding.
+#define DREVEL_COMPOUND_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash)
+// The argument counts of calls whose arguments live on the native stack:
+// of builtins, and of user functions.
+#define DREVEL_BUILTIN_CALL_ARITIES(X) X(0) X(1) X(2) X(3)
+#define DREVEL_USER_CALL_ARITIES(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6)
 // clang-format on
 
 // An Error value ends the evaluation that read it: it is the result, passed
@@ -249,6 +255,7 @@ class Interpreter {
     static Value binary_general(Interpreter& in, const Expr& e);
     static Value binary_numeric(Interpreter& in, const Expr& e);
     template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
+    template <bool Equal> static Value text_equality(Interpreter& in, const Expr& e);
     // The handler of a binary operation that is not arithmetic over names
     // and numbers.
     static NodeHandler binary_handler_for(const BinaryOpExpr& expr, bool fast);
