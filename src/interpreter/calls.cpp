@@ -105,10 +105,10 @@ template <size_t N> Value Interpreter::call_builtin(Interpreter& in, const Expr&
     in.release_pending_target(call);
     return call_native(*static_cast<const BuiltinEntry*>(call.bound), args.data(), N, in.natives_);
 }
-template Value Interpreter::call_builtin<0>(Interpreter&, const Expr&);
-template Value Interpreter::call_builtin<1>(Interpreter&, const Expr&);
-template Value Interpreter::call_builtin<2>(Interpreter&, const Expr&);
-template Value Interpreter::call_builtin<3>(Interpreter&, const Expr&);
+#define DREVEL_BUILTIN_CALL(N)                                                                     \
+    template Value Interpreter::call_builtin<N>(Interpreter&, const Expr&);
+DREVEL_BUILTIN_CALL_ARITIES(DREVEL_BUILTIN_CALL)
+#undef DREVEL_BUILTIN_CALL
 
 // A plain call with N arguments, moved into the callee's parameters.
 // Anything but a user function taking N parameters goes the general way.
@@ -117,20 +117,13 @@ template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e)
     StackArguments<N> args;
     Value failure;
     if (!args.fill(in, call, failure)) return failure;
-    if (const Value* found = in.user_function(call, N)) {
-        // Held while it runs: the body may rebind its name.
-        FunctionHold held(found->function_ref());
-        return in.run_function(held.body(), args.data(), N);
-    }
+    if (const Value* found = in.user_function(call, N))
+        return in.call_user_function(*found, args.data(), N);
     return in.call_plain(call, args.data(), N);
 }
-template Value Interpreter::call_user<0>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<1>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<2>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<3>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<4>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<5>(Interpreter&, const Expr&);
-template Value Interpreter::call_user<6>(Interpreter&, const Expr&);
+#define DREVEL_USER_CALL(N) template Value Interpreter::call_user<N>(Interpreter&, const Expr&);
+DREVEL_USER_CALL_ARITIES(DREVEL_USER_CALL)
+#undef DREVEL_USER_CALL
 
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
@@ -151,10 +144,8 @@ Value Interpreter::call_function(const CallExpr& call) {
         // The common case, a user function called with its parameter count.
         const Value* found = find(call.symbol);
         if (found && found->kind() == ValueKind::Function &&
-            found->function_body().params.size() == arguments.size()) {
-            Value function = *found; // held while it runs: the body may rebind its name
-            return run_function(function.function_body(), args, arguments.size());
-        }
+            found->function_body().arity == arguments.size())
+            return call_user_function(*found, args, arguments.size());
     }
     return call_plain(call, args, arguments.size());
 }
@@ -167,16 +158,14 @@ Value Interpreter::call_plain(const CallExpr& call, Value* args, size_t count) {
                   ") returned: " + debug_text(found ? *found : Value()));
     }
     if (found && found->kind() == ValueKind::Function) {
-        // Hold the function while it runs: the body may rebind its name.
-        Value function = *found;
-        size_t params = function.function_body().params.size();
+        size_t params = found->function_body().arity;
         if (extra_debug)
             trace_log("Found function with " + std::to_string(params) + " params, calling");
         if (params != count) {
             return fail("Function '" + call.name + "' expects " + std::to_string(params) +
                         " arguments but got " + std::to_string(count));
         }
-        return call_user_function(function, args, count);
+        return call_user_function(*found, args, count);
     }
     if (found && found->kind() == ValueKind::BuiltinFunction) {
         std::string qualified(found->text());
@@ -219,7 +208,9 @@ Value Interpreter::call_qualified(const CallExpr& call, Value* args, size_t coun
 }
 
 Value Interpreter::call_user_function(const Value& function, Value* args, size_t count) {
-    return run_function(function.function_body(), args, count);
+    // Held while it runs: the body may rebind the name it was found by.
+    FunctionHold held(function.function_ref());
+    return run_function(held.body(), args, count);
 }
 
 Value Interpreter::call_function(const Value& function, Value* args, size_t count) {
@@ -250,6 +241,8 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
     execute_block(body.body);
     Value result = (pending_ & kReturn) ? take_return_value() : Value();
     pop_scope(scope);
+    if (stack_to_give_back) [[unlikely]]
+        give_back_stack(depth_ != 0);
     return result;
 }
 

@@ -23,6 +23,32 @@ bool range_bound(const Value& v, int64_t& out) {
 
 constexpr uint64_t kMaxRangeLength = 100000000;
 
+// The messages of the handlers below, out of line so that a handler's common
+// path saves no registers for building them.
+[[gnu::cold, gnu::noinline]] Value undefined_variable(const std::string& name) {
+    return fail("Undefined variable '" + name + "'");
+}
+[[gnu::cold, gnu::noinline]] Value cannot_negate(const Value& operand) {
+    return fail("Cannot negate " + std::string(type_name(operand)));
+}
+[[gnu::cold, gnu::noinline]] Value array_index_not_number(const Value& index) {
+    return fail("Array index must be a number, got " + std::string(type_name(index)));
+}
+[[gnu::cold, gnu::noinline]] Value array_index_out_of_bounds(int64_t i, size_t length) {
+    return fail("Array index out of bounds: " + std::to_string(i) +
+                " (length: " + std::to_string(length) + ")");
+}
+[[gnu::cold, gnu::noinline]] Value dict_key_not_string(const Value& index) {
+    return fail("Dictionary key must be a string, got " + std::string(type_name(index)));
+}
+[[gnu::cold, gnu::noinline]] Value dict_key_missing(std::string_view key) {
+    return fail("Dictionary key '" + std::string(key) + "' not found");
+}
+[[gnu::cold, gnu::noinline]] Value cannot_index(const Value& object, const Value& index) {
+    return fail("Cannot index " + std::string(type_name(object)) + " with " +
+                std::string(type_name(index)));
+}
+
 } // namespace
 
 Value Interpreter::number_literal(Interpreter&, const Expr& e) {
@@ -41,20 +67,22 @@ Value Interpreter::string_literal(Interpreter&, const Expr& e) {
 Value Interpreter::identifier_read(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const IdentifierExpr&>(e);
     if (const Value* v = in.find(expr.symbol)) return *v;
-    return fail("Undefined variable '" + expr.name + "'");
+    return undefined_variable(expr.name);
 }
 
 Value Interpreter::binary_general(Interpreter& in, const Expr& e) {
     return in.evaluate_binary(static_cast<const BinaryOpExpr&>(e));
 }
 
-Value Interpreter::evaluate_binary(const BinaryOpExpr& expr) {
+Value Interpreter::evaluate_binary(const BinaryOpExpr& expr, bool numbers_failed) {
     // The left operand is read in place only when the right one runs no code
     // that could rebind it.
     Value left_value, right_value;
-    const Value& left = operand(*expr.left, left_value, runs_no_code(*expr.right));
+    const Value& left = numbers_failed ? failed_numbers_operand(*expr.left, left_value)
+                                       : operand(*expr.left, left_value, runs_no_code(*expr.right));
     DREVEL_TRY(left);
-    const Value& right = operand(*expr.right, right_value, true);
+    const Value& right = numbers_failed ? failed_numbers_operand(*expr.right, right_value)
+                                        : operand(*expr.right, right_value, true);
     DREVEL_TRY(right);
     if (fast_paths_) {
         // Number and Float rows that do not fail build no message.
@@ -65,6 +93,15 @@ Value Interpreter::evaluate_binary(const BinaryOpExpr& expr) {
         }
     }
     return finish_binary(expr, &left == &left_value ? std::move(left_value) : left, right);
+}
+
+// An operand inside arithmetic over names and numbers, which runs no code.
+const Value& Interpreter::failed_numbers_operand(const Expr& expr, Value& holder) {
+    if (expr.kind == ExprKind::BinaryOp && (expr.flags & kNumeric)) {
+        holder = evaluate_binary(static_cast<const BinaryOpExpr&>(expr), true);
+        return holder;
+    }
+    return operand(expr, holder, true);
 }
 
 Value Interpreter::finish_binary(const BinaryOpExpr& expr, Value left, const Value& right) {
@@ -81,13 +118,13 @@ Value Interpreter::finish_binary(const BinaryOpExpr& expr, Value left, const Val
 Value Interpreter::unary_general(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const UnaryOpExpr&>(e);
     Value operand = in.evaluate(*expr.operand);
-    if (operand.is_error()) return operand;
+    DREVEL_TRY(operand);
     if (expr.op == TokenKind::Not) return Value::boolean(!is_truthy(operand));
     if (expr.op == TokenKind::Minus) {
         if (operand.kind() == ValueKind::Number)
-            return Value::number(int64_t(0 - uint64_t(operand.as_number())));
+            return Value::number(wrapping_negation(operand.as_number()));
         if (operand.kind() == ValueKind::Float) return Value::floating(-operand.as_float());
-        return fail("Cannot negate " + std::string(type_name(operand)));
+        return cannot_negate(operand);
     }
     return fail("Unsupported unary operation: " + std::string(token_kind_name(expr.op)));
 }
@@ -98,7 +135,7 @@ Value Interpreter::array_literal(Interpreter& in, const Expr& e) {
     items.reserve(expr.elements.size());
     for (const ExprPtr& element : expr.elements) {
         Value v = in.evaluate(*element);
-        if (v.is_error()) return v;
+        DREVEL_TRY(v);
         items.push_back(std::move(v));
     }
     return Value::array(std::move(items));
@@ -110,7 +147,7 @@ Value Interpreter::dict_literal(Interpreter& in, const Expr& e) {
     Dict map(expr.entries.size());
     for (size_t i = 0; i < expr.entries.size(); ++i) {
         Value v = in.evaluate(*expr.entries[i].second);
-        if (v.is_error()) return v;
+        DREVEL_TRY(v);
         map.insert_or_assign(keys[i].get(), std::move(v));
     }
     return Value::dict(std::move(map));
@@ -145,27 +182,19 @@ Value Interpreter::evaluate_index(const IndexExpr& expr) {
 
 Value Interpreter::index_value(const Value& object, const Value& index) {
     if (object.kind() == ValueKind::Array) {
-        if (index.kind() != ValueKind::Number) {
-            return fail("Array index must be a number, got " + std::string(type_name(index)));
-        }
+        if (index.kind() != ValueKind::Number) return array_index_not_number(index);
         const std::vector<Value>& items = object.items();
         int64_t i = index.as_number();
-        if (i < 0 || uint64_t(i) >= items.size()) {
-            return fail("Array index out of bounds: " + std::to_string(i) +
-                        " (length: " + std::to_string(items.size()) + ")");
-        }
+        if (i < 0 || uint64_t(i) >= items.size()) return array_index_out_of_bounds(i, items.size());
         return items[size_t(i)];
     }
     if (object.kind() == ValueKind::Dict) {
-        if (index.kind() != ValueKind::String) {
-            return fail("Dictionary key must be a string, got " + std::string(type_name(index)));
-        }
+        if (index.kind() != ValueKind::String) return dict_key_not_string(index);
         const Value* found = object.entries().find(index.text(), index.text_key_hash());
-        if (!found) return fail("Dictionary key '" + std::string(index.text()) + "' not found");
+        if (!found) return dict_key_missing(index.text());
         return *found;
     }
-    return fail("Cannot index " + std::string(type_name(object)) + " with " +
-                std::string(type_name(index)));
+    return cannot_index(object, index);
 }
 
 Value Interpreter::range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end) {
@@ -185,7 +214,7 @@ Value Interpreter::range_general(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const RangeExpr&>(e);
     int64_t start = 0, end = 0;
     Value failure = in.range_bounds(expr, start, end);
-    if (failure.is_error()) return failure;
+    DREVEL_TRY(failure);
     if (start >= end) return Value::array({});
     in.charge_steps(uint64_t(end) - uint64_t(start)); // building it is work like a loop's
     std::vector<Value> items;

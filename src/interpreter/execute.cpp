@@ -20,10 +20,18 @@ bool pattern_equal(const Value& scrutinee, const Value& pattern) {
     }
 }
 
-void report_with(std::string_view context, const Value& error) {
+[[gnu::cold, gnu::noinline]] void report_with(std::string_view context, const Value& error) {
     std::string message(context);
     message += error.text();
     report_error(message);
+}
+// The failures of assignments, out of line: the common path builds no text.
+[[gnu::cold, gnu::noinline]] void report_assignment(const AssignStmt& stmt, const Value& error) {
+    if (stmt.kind == StmtKind::Let)
+        return report_with("Error in let statement for '" + stmt.name + "': ", error);
+    if (stmt.kind == StmtKind::CompoundAssign)
+        return report_with("Error in compound assignment to '" + stmt.name + "': ", error);
+    report_with("Error in assignment to '" + stmt.name + "': ", error);
 }
 
 } // namespace
@@ -79,11 +87,11 @@ void Interpreter::expression_statement(Interpreter& in, const Stmt& s) {
     if (result.is_error()) report_with("Error in expression: ", result);
 }
 
-// Steps 2 to 4 of a compound assignment, from the variable's value as read
-// before the operand was evaluated.
+// A compound assignment once its operand is evaluated, from the variable's
+// value as read before the operand ran.
 void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
-    if (operand.is_error())
-        report_with("Error in compound assignment to '" + stmt.name + "': ", operand);
+    if (!completes_binding()) return; // before the target is let go below
+    if (operand.is_error()) report_assignment(stmt, operand);
     if (stmt.bound) { // the operation may reuse the target's buffer
         if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
     }
@@ -110,6 +118,7 @@ void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
         return in.finish_compound(stmt, value_of(l), in.evaluate(*stmt.value));
     }
     Value operand = in.evaluate(*stmt.value);
+    if (!completes_binding()) return;
     Numeric r = numeric_of(operand);
     Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
     if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
@@ -131,10 +140,10 @@ template <TokenKind Op> void Interpreter::compound_number(Interpreter& in, const
     }
     compound_numeric(in, s);
 }
-template void Interpreter::compound_number<TokenKind::Plus>(Interpreter&, const Stmt&);
-template void Interpreter::compound_number<TokenKind::Minus>(Interpreter&, const Stmt&);
-template void Interpreter::compound_number<TokenKind::Star>(Interpreter&, const Stmt&);
-template void Interpreter::compound_number<TokenKind::Slash>(Interpreter&, const Stmt&);
+#define DREVEL_COMPOUND_HANDLER(OP)                                                                \
+    template void Interpreter::compound_number<TokenKind::OP>(Interpreter&, const Stmt&);
+DREVEL_COMPOUND_OPERATORS(DREVEL_COMPOUND_HANDLER)
+#undef DREVEL_COMPOUND_HANDLER
 
 // a = push(a, v) where v is a number or a bound name: v joins the array in
 // the binding itself, which push would take over and hand back. A shared
@@ -170,16 +179,13 @@ void Interpreter::assign_general(Interpreter& in, const Stmt& s) {
 }
 
 void Interpreter::execute_assign(const AssignStmt& stmt) {
-    // Appends stay linear in both modes.
-    releasing_operation_ = static_cast<const Expr*>(stmt.bound);
-    releasing_symbol_ = stmt.symbol;
-    Value result = evaluate(*stmt.value);
-    releasing_operation_ = nullptr;
-    if (result.is_error()) {
-        report_with(stmt.kind == StmtKind::Let ? "Error in let statement for '" + stmt.name + "': "
-                                               : "Error in assignment to '" + stmt.name + "': ",
-                    result);
+    Value result;
+    {
+        ReleasingTarget releasing(*this, stmt); // appends stay linear in both modes
+        result = evaluate(*stmt.value);
     }
+    if (!completes_binding()) return;
+    if (result.is_error()) report_assignment(stmt, result);
     set_variable(stmt.symbol, std::move(result));
 }
 
@@ -289,7 +295,7 @@ void Interpreter::try_statement(Interpreter& in, const Stmt& s) {
 
 void Interpreter::run_try(const TryStmt& stmt) {
     execute_block(stmt.body);
-    if ((pending_ & kReturn) && return_value_.is_error()) {
+    if ((pending_ & kReturn) && return_value_.is_error() && completes_binding()) {
         Value caught = take_return_value();
         set_variable(stmt.symbol, Value::string(caught.text()));
         execute_block(stmt.catch_body);

@@ -1,6 +1,8 @@
 #include "interpreter/interpreter.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -10,16 +12,21 @@
 namespace drevel {
 
 thread_local constinit const char* stack_floor = nullptr;
-
-Value depth_exceeded() {
-    return fail("Maximum call depth exceeded");
-}
+thread_local constinit const char* stack_to_give_back = nullptr;
 
 namespace {
 
 // Kept free below the floor for builtins, the C library and the graphics
 // and network code they call.
 constexpr size_t kStackReserve = size_t(256) << 10;
+// The stack a script may use: the deepest chain of ordinary calls.
+constexpr size_t kStackBudget = kMaxCallDepth * kStackPerOrdinaryCall;
+// How far the stack unwinds between two give-backs, and what is left below
+// the caller's frame for the calls it still makes.
+constexpr uintptr_t kGiveBackStep = uintptr_t(16) << 20;
+constexpr uintptr_t kGiveBackMargin = uintptr_t(64) << 10;
+
+thread_local constinit const char* stack_low = nullptr;
 
 const char* find_stack_floor() {
     pthread_attr_t attributes;
@@ -29,10 +36,32 @@ const char* find_stack_floor() {
     int got = pthread_attr_getstack(&attributes, &low, &size);
     pthread_attr_destroy(&attributes);
     if (got != 0 || low == nullptr) return nullptr;
-    return static_cast<const char*>(low) + std::min(kStackReserve, size / 2);
+    stack_low = static_cast<const char*>(low);
+    uintptr_t floor = uintptr_t(low) + std::min(kStackReserve, size / 2);
+    uintptr_t here = stack_pointer();
+    if (here > floor + kStackBudget) floor = here - kStackBudget;
+    return reinterpret_cast<const char*>(floor);
+}
+
+uintptr_t page_down(uintptr_t address) {
+    static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    return address & ~(page - 1);
 }
 
 } // namespace
+
+Value depth_exceeded() {
+    if (stack_low) stack_to_give_back = stack_low;
+    return fail("Maximum call depth exceeded");
+}
+
+void give_back_stack(bool calls_open) {
+    uintptr_t from = page_down(uintptr_t(stack_to_give_back));
+    uintptr_t to = page_down(stack_pointer() - kGiveBackMargin);
+    if (calls_open && to < from + kGiveBackStep) return;
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+    stack_to_give_back = calls_open ? reinterpret_cast<const char*>(to) : nullptr;
+}
 
 Interpreter::Interpreter() {
     if (stack_floor == nullptr) stack_floor = find_stack_floor();
@@ -56,17 +85,12 @@ Value Interpreter::get_variable(std::string_view name) const {
     std::string module(name.substr(0, dot));
     std::string member(name.substr(dot + 1));
     auto it = modules_.find(module);
-    if (it == modules_.end()) {
-        std::string message =
-            "Module '" + module + "' is not imported. Use 'use " + module + ";' to import it";
-        report_error(message);
-        return Value::error(std::move(message));
-    }
+    if (it == modules_.end())
+        return fail("Module '" + module + "' is not imported. Use 'use " + module +
+                    ";' to import it");
     auto export_it = it->second->find(member);
     if (export_it != it->second->end()) return export_it->second;
-    std::string message = "Module '" + module + "' has no export named '" + member + "'";
-    report_error(message);
-    return Value::error(std::move(message));
+    return fail("Module '" + module + "' has no export named '" + member + "'");
 }
 
 bool Interpreter::variable_exists(Symbol name) const {

@@ -43,27 +43,45 @@ inline constexpr uint32_t kMaxCallDepth = 200000;
 // The lowest native stack address the evaluator may reach on this thread.
 // A call is refused like a too deep one when the stack left is less than its
 // body can take (its nesting depth times a bound per level), so no script's
-// shape can overflow the stack. Set when the thread's first interpreter is
-// made.
+// shape can overflow the stack. The floor also lies no further down than the
+// deepest chain of ordinary calls the depth limit allows needs
+// (kStackPerOrdinaryCall each), so a runaway recursion of a wide body is
+// refused at about the memory a small body's takes, however large the
+// thread's stack. Set when the thread's first interpreter is made.
 extern thread_local constinit const char* stack_floor;
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr size_t kStackPerLevel = 8192; // frames carry red zones
+inline constexpr size_t kStackPerOrdinaryCall = size_t(16) << 10;
 #else
 inline constexpr size_t kStackPerLevel = 1024;
+// A call of a small body takes about 500 bytes, one of a body a few blocks
+// deep under 1 KiB.
+inline constexpr size_t kStackPerOrdinaryCall = size_t(2) << 10;
 #endif
-[[gnu::always_inline]] inline bool stack_runs_short(size_t need) {
+[[gnu::always_inline]] inline uintptr_t stack_pointer() {
 #if defined(__x86_64__)
     // The stack pointer itself: asking for a frame address would make every
     // caller set up a frame.
     uintptr_t here;
     asm("mov %%rsp, %0" : "=r"(here));
+    return here;
 #else
-    uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
 #endif
-    return here < reinterpret_cast<uintptr_t>(stack_floor) + need;
 }
-// Reports and returns the refusal of a too deep call or evaluation.
+[[gnu::always_inline]] inline bool stack_runs_short(size_t need) {
+    return stack_pointer() < reinterpret_cast<uintptr_t>(stack_floor) + need;
+}
+// Reports and returns the refusal of a too deep call or evaluation, and
+// marks the stack the refused chain filled to be given back as it unwinds.
 [[gnu::cold, gnu::noinline]] Value depth_exceeded();
+// Where the stack is not yet given back after a refusal; null when nothing
+// is left to give back.
+extern thread_local constinit const char* stack_to_give_back;
+// Gives the system the pages of the stack below the caller's frames that a
+// refused chain of calls made resident, a step at a time as it unwinds, and
+// all of them once no call is open.
+[[gnu::cold, gnu::noinline]] void give_back_stack(bool calls_open);
 
 // Process-wide; false makes every node take the general rule (set from
 // DREVEL_NO_FAST_PATHS at start-up), so the two can be compared.
@@ -88,6 +106,12 @@ inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
 #define DREVEL_NUMBER_OPERATORS(X)                                                                 \
     X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)                                          \
     X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
+// The operators of compound assignments changed in place in their binding.
+#define DREVEL_COMPOUND_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash)
+// The argument counts of calls whose arguments live on the native stack:
+// of builtins, and of user functions.
+#define DREVEL_BUILTIN_CALL_ARITIES(X) X(0) X(1) X(2) X(3)
+#define DREVEL_USER_CALL_ARITIES(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6)
 // clang-format on
 
 // An Error value ends the evaluation that read it: it is the result, passed
@@ -188,6 +212,7 @@ class Interpreter {
         return reinterpret_cast<ExprHandler>(expr.handler)(*this, expr);
     }
     Value call_function(const CallExpr& call);
+    // Runs a function value, holding it while it runs.
     Value call_user_function(const Value& function, Value* args, size_t count);
     // A function value called from native code (a request handler, a
     // callback) as a call in the script would call it: a Function with its
@@ -236,6 +261,7 @@ class Interpreter {
     static Value binary_general(Interpreter& in, const Expr& e);
     static Value binary_numeric(Interpreter& in, const Expr& e);
     template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
+    template <bool Equal> static Value text_equality(Interpreter& in, const Expr& e);
     // The handler of a binary operation that is not arithmetic over names
     // and numbers.
     static NodeHandler binary_handler_for(const BinaryOpExpr& expr, bool fast);
@@ -346,6 +372,12 @@ class Interpreter {
     }
 
     // Statements.
+    // Whether a statement that ran code may now bind its result: an input
+    // Ctrl-C interrupted completes no binding, whatever value reached the
+    // statement, so every variable keeps the value it had (a try does not
+    // catch the interruption either). Statements that run no code bind as
+    // usual.
+    static bool completes_binding() { return !interrupt_requested; }
     void execute_assign(const AssignStmt& stmt);
     void finish_compound(const AssignStmt& stmt, Value current, Value operand);
     void run_while(const WhileStmt& stmt);
@@ -431,13 +463,23 @@ class Interpreter {
         if (r.kind == Numeric::None) return -1;
         return int(comparison_row(binary.op, l, r).i);
     }
-    bool numeric_failed_ = false; // set while the general path redoes a failed try
     const bool fast_paths_ = fast_paths_enabled;
 
     static bool runs_no_code(const Expr& expr) {
+        static_assert(
+            ExprKind::Number < ExprKind::Identifier && ExprKind::Float < ExprKind::Identifier &&
+                ExprKind::String < ExprKind::Identifier &&
+                ExprKind::Boolean < ExprKind::Identifier &&
+                ExprKind::Identifier < ExprKind::BinaryOp &&
+                ExprKind::BinaryOp < ExprKind::UnaryOp && ExprKind::UnaryOp < ExprKind::Call,
+            "the literal and name kinds come first");
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
-    Value evaluate_binary(const BinaryOpExpr& expr);
+    // The general rule of a binary operation. After the operation's try in
+    // machine numbers failed (numbers_failed), its inner operations of the
+    // same subtree go this way at once rather than try again.
+    Value evaluate_binary(const BinaryOpExpr& expr, bool numbers_failed = false);
+    const Value& failed_numbers_operand(const Expr& expr, Value& holder);
     // The operator table applied to operands already evaluated; a target
     // released by the assignment around the operation is let go first.
     Value finish_binary(const BinaryOpExpr& expr, Value left, const Value& right);
@@ -517,8 +559,23 @@ class Interpreter {
     }
     uint64_t steps_left_ = UINT64_MAX;
 
+    // Marks, for as long as an assignment's value is evaluated, the operation
+    // that may let the target's old binding go before it runs.
     const Expr* releasing_operation_ = nullptr;
     Symbol releasing_symbol_ = 0;
+    class ReleasingTarget {
+      public:
+        ReleasingTarget(Interpreter& in, const AssignStmt& stmt) : in_(in) {
+            in.releasing_operation_ = static_cast<const Expr*>(stmt.bound);
+            in.releasing_symbol_ = stmt.symbol;
+        }
+        ~ReleasingTarget() { in_.releasing_operation_ = nullptr; }
+        ReleasingTarget(const ReleasingTarget&) = delete;
+        ReleasingTarget& operator=(const ReleasingTarget&) = delete;
+
+      private:
+        Interpreter& in_;
+    };
 
     // The per-module state of the native functions called from here.
     NativeContext natives_{this};

@@ -31,7 +31,7 @@ Numeric Interpreter::number_negated(const Interpreter& in, const Expr& e) {
     if (n.kind == Numeric::Float)
         n.f = -n.f;
     else if (n.kind == Numeric::Int)
-        n.i = int64_t(0 - uint64_t(n.i));
+        n.i = wrapping_negation(n.i);
     return n;
 }
 // A builtin's rule on one number. With -D the call goes the general way,
@@ -175,15 +175,10 @@ Value Interpreter::index_numeric(Interpreter& in, const Expr& e) {
 
 Value Interpreter::binary_numeric(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const BinaryOpExpr&>(e);
-    if (in.numeric_failed_) return in.evaluate_binary(expr);
     Numeric n = in.numeric_value(expr);
     if (n.kind != Numeric::None) return value_of(n);
-    // The general path, for operands the numbers cannot handle. The subtree
-    // runs no code, so nothing else can see the flag.
-    in.numeric_failed_ = true;
-    Value result = in.evaluate_binary(expr);
-    in.numeric_failed_ = false;
-    return result;
+    // The general path, for operands the numbers cannot handle.
+    return in.evaluate_binary(expr, true);
 }
 
 // An operation whose right operand runs code: both operands are evaluated
@@ -203,8 +198,25 @@ template <TokenKind Op> Value Interpreter::binary_values(Interpreter& in, const 
     return in.finish_binary(expr, std::move(left), right);
 }
 
+// name == "text" and name != "text": a String binding compared with the
+// literal where both lie, as the operator table compares two texts. Any
+// other value, or an unbound name, goes the general way.
+template <bool Equal> Value Interpreter::text_equality(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const BinaryOpExpr&>(e);
+    const Value* left = in.in_place(*expr.left);
+    if (left && left->kind() == ValueKind::String) {
+        const Value& right = literal_text(static_cast<const StringExpr&>(*expr.right)).value;
+        return Value::boolean((left->text() == right.text()) == Equal);
+    }
+    return in.evaluate_binary(expr);
+}
+
 NodeHandler Interpreter::binary_handler_for(const BinaryOpExpr& expr, bool fast) {
     auto as_handler = [](ExprHandler h) { return reinterpret_cast<NodeHandler>(h); };
+    if (fast && expr.left->kind == ExprKind::Identifier && expr.right->kind == ExprKind::String) {
+        if (expr.op == TokenKind::Equal) return as_handler(&text_equality<true>);
+        if (expr.op == TokenKind::NotEqual) return as_handler(&text_equality<false>);
+    }
     // With the right operand a name or a literal, the general rule reads the
     // left one in place, which lets a text append grow its buffer.
     if (fast && !runs_no_code(*expr.right)) {

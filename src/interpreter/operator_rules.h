@@ -16,6 +16,11 @@ namespace drevel {
 // Doubles closer than this are equal (Equal, NotEqual and match patterns).
 inline constexpr double kFloatTolerance = 2.220446049250313e-16;
 
+// Negation wraps around: the most negative Number negates to itself.
+inline int64_t wrapping_negation(int64_t n) {
+    return int64_t(0 - uint64_t(n));
+}
+
 // Integer power: the exponent is the low 32 bits, unsigned; products wrap.
 inline int64_t wrapping_power(int64_t base, int64_t exponent) {
     uint32_t e = uint32_t(uint64_t(exponent));
@@ -95,7 +100,7 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
     return float_comparison(op, l.as_double(), r.as_double());
 }
 
-// Two Numbers (row 1), without its failures.
+// Two Numbers, without the row's failures.
 [[gnu::always_inline]] inline Numeric integer_row(TokenKind op, int64_t a, int64_t b) {
     switch (op) {
     case TokenKind::Plus: return Numeric::integer(int64_t(uint64_t(a) + uint64_t(b)));
@@ -104,7 +109,7 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
     case TokenKind::Slash:
         if (b == 0) return Numeric{};
         // The one quotient that does not fit wraps to itself.
-        return Numeric::integer(b == -1 ? int64_t(0 - uint64_t(a)) : a / b);
+        return Numeric::integer(b == -1 ? wrapping_negation(a) : a / b);
     case TokenKind::Percent:
         if (b == 0) return Numeric{};
         return Numeric::integer(b == -1 ? 0 : a % b);
@@ -113,7 +118,8 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
     }
 }
 
-// Two doubles (rows 2 and 3), without their failures.
+// Two doubles (two Floats, or a Number beside a Float), without the rows'
+// failures.
 [[gnu::always_inline]] inline Numeric float_row(TokenKind op, double a, double b) {
     switch (op) {
     case TokenKind::Plus: return Numeric::real(a + b);

@@ -168,21 +168,18 @@ void Interpreter::resolve_expr(const Expr& expr) {
         if (fast && !extra_debug && !e.qualified) {
             if (builtin) {
                 switch (e.args.size()) {
-                case 0: chosen = handler(&call_builtin<0>); break;
-                case 1: chosen = handler(&call_builtin<1>); break;
-                case 2: chosen = handler(&call_builtin<2>); break;
-                case 3: chosen = handler(&call_builtin<3>); break;
+#define DREVEL_ARITY_CASE(N)                                                                       \
+    case N: chosen = handler(&call_builtin<N>); break;
+                    DREVEL_BUILTIN_CALL_ARITIES(DREVEL_ARITY_CASE)
+#undef DREVEL_ARITY_CASE
                 default: chosen = handler(&call_builtin_any); break;
                 }
             } else {
                 switch (e.args.size()) {
-                case 0: chosen = handler(&call_user<0>); break;
-                case 1: chosen = handler(&call_user<1>); break;
-                case 2: chosen = handler(&call_user<2>); break;
-                case 3: chosen = handler(&call_user<3>); break;
-                case 4: chosen = handler(&call_user<4>); break;
-                case 5: chosen = handler(&call_user<5>); break;
-                case 6: chosen = handler(&call_user<6>); break;
+#define DREVEL_ARITY_CASE(N)                                                                       \
+    case N: chosen = handler(&call_user<N>); break;
+                    DREVEL_USER_CALL_ARITIES(DREVEL_ARITY_CASE)
+#undef DREVEL_ARITY_CASE
                 default: break;
                 }
             }
@@ -250,10 +247,10 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
             chosen = fast ? handler(&compound_numeric) : handler(&compound_general);
             if (fast && (flags & kNumericOperand)) {
                 switch (s.binary_op) {
-                case TokenKind::Plus: chosen = handler(&compound_number<TokenKind::Plus>); break;
-                case TokenKind::Minus: chosen = handler(&compound_number<TokenKind::Minus>); break;
-                case TokenKind::Star: chosen = handler(&compound_number<TokenKind::Star>); break;
-                case TokenKind::Slash: chosen = handler(&compound_number<TokenKind::Slash>); break;
+#define DREVEL_COMPOUND_CASE(OP)                                                                   \
+    case TokenKind::OP: chosen = handler(&compound_number<TokenKind::OP>); break;
+                    DREVEL_COMPOUND_OPERATORS(DREVEL_COMPOUND_CASE)
+#undef DREVEL_COMPOUND_CASE
                 default: break;
                 }
             }

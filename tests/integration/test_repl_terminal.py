@@ -194,6 +194,47 @@ def test_std_callbacks(drevel, home):
           "std.exit ends the REPL with its status", repr(status))
 
 
+def test_interrupt_completes_no_binding(drevel, home):
+    """An input cut short by Ctrl-C leaves every variable as it was, whether
+    the interruption reaches the statement as the failing value or a function
+    goes on to return an ordinary one after it."""
+    t = Terminal([drevel], home)
+    t.expect(">>> ", "prompt for the binding checks")
+    setup = [
+        b"let keep = [1, 2, 3]",
+        b"let n = 1",
+        b'let caught = "no"',
+        b"def spin() { let i = 0 while true { i += 1 } }",
+        b"def late() { spin() return 5 }",
+    ]
+    for line in setup:
+        t.send(line + b"\r")
+        t.expect(">>> ", "prompt after " + line.decode())
+    interrupted = [
+        b"keep = spin()",
+        b"let keep = spin()",
+        b"keep = late()",
+        b"n += spin()",
+        b"n += late()",
+        b"n = n + late()",
+        b"let fresh = spin()",
+        b"try { spin() } catch e { caught = e }",
+    ]
+    for line in interrupted:
+        t.send(line + b"\r")
+        time.sleep(0.3)
+        t.send(b"\x03")
+        t.expect("Interrupted\r\n>>> ", "Ctrl-C stops " + line.decode())
+        t.send(b"print(keep, n, caught)\r")
+        check(t.expect("[1, 2, 3]\r\n1\r\nno\r\n>>> ", "after " + line.decode()),
+              "no binding completed by " + line.decode())
+    t.send(b"print(fresh)\r")
+    t.expect("Undefined variable 'fresh'", "an interrupted let makes no variable")
+    t.send(b"exit\r")
+    t.expect("Goodbye!", "exit after the binding checks")
+    t.finish()
+
+
 def test_script_ends_on_ctrl_c(drevel, work):
     path = os.path.join(work, "spin.dv")
     with open(path, "w") as f:
@@ -218,6 +259,7 @@ def main():
         test_session(drevel, home)
         test_plain_lines_on_a_terminal(drevel, home)
         test_std_callbacks(drevel, home)
+        test_interrupt_completes_no_binding(drevel, home)
         test_script_ends_on_ctrl_c(drevel, work)
     if failures:
         sys.exit("%d failure(s)" % len(failures))

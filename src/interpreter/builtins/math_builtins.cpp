@@ -57,7 +57,7 @@ Value on_one_number(const Value* args, size_t count, NumberFn rule) {
 
 // Wraps around for the most negative Number; a Float loses its sign bit.
 Numeric abs_of(Numeric n) {
-    if (n.kind == Numeric::Int) return Numeric::integer(n.i < 0 ? int64_t(0 - uint64_t(n.i)) : n.i);
+    if (n.kind == Numeric::Int) return Numeric::integer(n.i < 0 ? wrapping_negation(n.i) : n.i);
     return Numeric::real(std::fabs(n.f));
 }
 Numeric sqrt_of(Numeric n) {
