@@ -170,13 +170,9 @@ Value remove(Value* args, size_t, NativeContext&) {
     if (result.is(ValueKind::Dict)) {
         std::string storage;
         std::string_view key = argument_text(args[1], storage);
-        const Dict& old = result.entries();
-        if (!old.find(key)) return result;
-        // The dict has no removal of its own: the others move to a new one.
-        Dict kept(old.size() - 1);
-        for (auto [k, v] : old)
-            if (k != key) kept.insert_or_assign(k, v);
-        return Value::dict(std::move(kept));
+        // Only a dict that holds the key is copied (when shared) to lose it.
+        if (result.entries().find(key)) result.mutable_entries().erase(key);
+        return result;
     }
     if (result.is(ValueKind::Array)) {
         size_t size = result.items().size();
