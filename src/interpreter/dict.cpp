@@ -188,7 +188,7 @@ class BlockPool {
 #endif
         return ::operator new(bytes);
     }
-    void free(void* block, size_t bytes) noexcept {
+    void free(void* block, [[maybe_unused]] size_t bytes) noexcept {
 #ifndef __SANITIZE_ADDRESS__
         size_t size_class = (bytes + 15) / 16;
         if (size_class < kClasses) {
