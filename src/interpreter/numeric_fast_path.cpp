@@ -152,15 +152,21 @@ NodeHandler Interpreter::number_handler_for(const Expr& expr) {
     return as_handler(&number_none);
 }
 
+// The object is a name or itself a stored element (grid[r][c]), and the index
+// a text literal or arithmetic over names and numbers (xs[i + 1],
+// grid[(r + 1) % rows]), worked out in machine numbers: no value is built on
+// the way to the element.
 const Value* Interpreter::stored_element(const IndexExpr& index) const {
-    const Value* object = find(static_cast<const IdentifierExpr&>(*index.object).symbol);
+    const Value* object = index.object->kind == ExprKind::Identifier
+                              ? find(static_cast<const IdentifierExpr&>(*index.object).symbol)
+                              : stored_element(static_cast<const IndexExpr&>(*index.object));
     if (!object) return nullptr;
     if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
         auto& key = static_cast<const StringExpr&>(*index.index);
         return object->entries().find(literal_text(key).key.get(), index.key_slot);
     } else if (object->kind() == ValueKind::Array) {
         // A Number index only: every other kind is refused by the rule.
-        Numeric i = numeric_value(*index.index);
+        Numeric i = operand_number(*index.index);
         if (i.kind == Numeric::Int && i.i >= 0 && uint64_t(i.i) < object->items().size())
             return &object->items()[size_t(i.i)];
     }

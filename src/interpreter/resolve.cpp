@@ -206,11 +206,11 @@ void Interpreter::resolve_expr(const Expr& expr) {
         auto& e = static_cast<const IndexExpr&>(expr);
         resolve_expr(*e.object);
         resolve_expr(*e.index);
-        // d["k"], d.k, a[0] and a[j] on a name read a stored value and run
-        // no code.
-        if (e.object->kind == ExprKind::Identifier &&
-            (e.index->kind == ExprKind::String || e.index->kind == ExprKind::Number ||
-             e.index->kind == ExprKind::Identifier))
+        // d["k"], d.k, a[0], a[j], a[i + 1] and a[(r + 1) % n] on a name, or
+        // on such an element (grid[r][c]), read a stored value and run no code.
+        bool stored_object = e.object->kind == ExprKind::Identifier ||
+                             (e.object->kind == ExprKind::Index && is_numeric_candidate(*e.object));
+        if (stored_object && (e.index->kind == ExprKind::String || is_numeric_candidate(*e.index)))
             flags = kNumeric;
         chosen = flags && fast ? handler(&index_numeric) : handler(&index_general);
         break;
