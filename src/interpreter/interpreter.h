@@ -288,6 +288,7 @@ class Interpreter {
     static void for_general(Interpreter& in, const Stmt& s);
     static void for_range(Interpreter& in, const Stmt& s);
     static void match_statement(Interpreter& in, const Stmt& s);
+    static void match_literals(Interpreter& in, const Stmt& s);
     static void try_statement(Interpreter& in, const Stmt& s);
     static void return_statement(Interpreter& in, const Stmt& s);
     static void break_statement(Interpreter& in, const Stmt& s);

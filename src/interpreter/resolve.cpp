@@ -21,6 +21,18 @@ bool is_identifier(const Expr* e, Symbol symbol) {
            static_cast<const IdentifierExpr*>(e)->symbol == symbol;
 }
 
+bool is_literal(const Expr& e) {
+    return e.kind == ExprKind::Number || e.kind == ExprKind::Float || e.kind == ExprKind::String ||
+           e.kind == ExprKind::Boolean;
+}
+
+// Whether every pattern of a match is a literal or the wildcard.
+bool literal_patterns(const MatchStmt& stmt) {
+    for (const MatchArm& arm : stmt.arms)
+        if (arm.pattern && !is_literal(*arm.pattern)) return false;
+    return true;
+}
+
 // The plain builtin a call names (a dotted call's row is no plain builtin).
 const BuiltinEntry* bound_builtin(const CallExpr& call) {
     return call.qualified ? nullptr : static_cast<const BuiltinEntry*>(call.bound);
@@ -306,7 +318,8 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
             if (arm.pattern) resolve_expr(*arm.pattern);
             resolve_block(arm.body);
         }
-        chosen = handler(&match_statement);
+        chosen = fast && !extra_debug && literal_patterns(s) ? handler(&match_literals)
+                                                             : handler(&match_statement);
         break;
     }
     case StmtKind::Try: {
