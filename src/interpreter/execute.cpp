@@ -102,6 +102,13 @@ void Interpreter::return_statement(Interpreter& in, const Stmt& s) {
     in.pending_ |= kReturn;
 }
 
+// return of a literal: the value resolving made for it is copied into the
+// pending return.
+void Interpreter::return_literal(Interpreter& in, const Stmt& s) {
+    in.return_value_ = *static_cast<const Value*>(static_cast<const ReturnStmt&>(s).literal.get());
+    in.pending_ |= kReturn;
+}
+
 void Interpreter::break_statement(Interpreter& in, const Stmt&) {
     in.pending_ |= kBreak;
 }

@@ -291,6 +291,7 @@ class Interpreter {
     static void match_literals(Interpreter& in, const Stmt& s);
     static void try_statement(Interpreter& in, const Stmt& s);
     static void return_statement(Interpreter& in, const Stmt& s);
+    static void return_literal(Interpreter& in, const Stmt& s);
     static void break_statement(Interpreter& in, const Stmt& s);
     static void continue_statement(Interpreter& in, const Stmt& s);
     static void global_statement(Interpreter& in, const Stmt& s);

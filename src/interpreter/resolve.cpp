@@ -333,6 +333,14 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
         auto& s = static_cast<const ReturnStmt&>(stmt);
         if (s.value) resolve_expr(*s.value);
         chosen = handler(&return_statement);
+        if (fast && !extra_debug && s.value && is_literal(*s.value)) {
+            // A literal evaluates to the same value every time: made once.
+            if (!s.literal.get()) {
+                s.literal.set(new Value(evaluate(*s.value)),
+                              [](void* p) { delete static_cast<Value*>(p); });
+            }
+            chosen = handler(&return_literal);
+        }
         break;
     }
     case StmtKind::Break: chosen = handler(&break_statement); break;
