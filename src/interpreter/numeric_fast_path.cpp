@@ -152,14 +152,8 @@ NodeHandler Interpreter::number_handler_for(const Expr& expr) {
     return as_handler(&number_none);
 }
 
-// The object is a name or itself a stored element (grid[r][c]), and the index
-// a text literal or arithmetic over names and numbers (xs[i + 1],
-// grid[(r + 1) % rows]), worked out in machine numbers: no value is built on
-// the way to the element.
-const Value* Interpreter::stored_element(const IndexExpr& index) const {
-    const Value* object = index.object->kind == ExprKind::Identifier
-                              ? find(static_cast<const IdentifierExpr&>(*index.object).symbol)
-                              : stored_element(static_cast<const IndexExpr&>(*index.object));
+[[gnu::always_inline]] inline const Value* Interpreter::element_in(const Value* object,
+                                                                   const IndexExpr& index) const {
     if (!object) return nullptr;
     if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
         auto& key = static_cast<const StringExpr&>(*index.index);
@@ -171,6 +165,21 @@ const Value* Interpreter::stored_element(const IndexExpr& index) const {
             return &object->items()[size_t(i.i)];
     }
     return nullptr;
+}
+
+// The object is a name or itself a stored element (grid[r][c]), and the index
+// a text literal or arithmetic over names and numbers (xs[i + 1],
+// grid[(r + 1) % rows]), worked out in machine numbers: no value is built on
+// the way to the element. A name's element, the common case, takes no call
+// of its own for the object.
+const Value* Interpreter::stored_element(const IndexExpr& index) const {
+    if (index.object->kind != ExprKind::Identifier) [[unlikely]]
+        return nested_element(index);
+    return element_in(find(static_cast<const IdentifierExpr&>(*index.object).symbol), index);
+}
+
+const Value* Interpreter::nested_element(const IndexExpr& index) const {
+    return element_in(stored_element(static_cast<const IndexExpr&>(*index.object)), index);
 }
 
 Value Interpreter::index_numeric(Interpreter& in, const Expr& e) {
