@@ -8,16 +8,49 @@ namespace drevel {
 namespace {
 
 // Match arms compare without conversions: a Number never matches a Float.
-bool pattern_equal(const Value& scrutinee, const Value& pattern) {
-    if (scrutinee.kind() != pattern.kind()) return false;
-    switch (scrutinee.kind()) {
-    case ValueKind::Number: return scrutinee.as_number() == pattern.as_number();
-    case ValueKind::Float: return floats_equal(scrutinee.as_float(), pattern.as_float());
-    case ValueKind::String: return scrutinee.text() == pattern.text();
-    case ValueKind::Boolean: return scrutinee.as_boolean() == pattern.as_boolean();
-    case ValueKind::Null: return true;
+// One comparison per pattern kind, for evaluated and literal patterns alike.
+bool number_pattern(const Value& subject, int64_t pattern) {
+    return subject.kind() == ValueKind::Number && subject.as_number() == pattern;
+}
+bool float_pattern(const Value& subject, double pattern) {
+    return subject.kind() == ValueKind::Float && floats_equal(subject.as_float(), pattern);
+}
+bool text_pattern(const Value& subject, std::string_view pattern) {
+    return subject.kind() == ValueKind::String && subject.text() == pattern;
+}
+bool boolean_pattern(const Value& subject, bool pattern) {
+    return subject.kind() == ValueKind::Boolean && subject.as_boolean() == pattern;
+}
+
+bool pattern_equal(const Value& subject, const Value& pattern) {
+    switch (pattern.kind()) {
+    case ValueKind::Number: return number_pattern(subject, pattern.as_number());
+    case ValueKind::Float: return float_pattern(subject, pattern.as_float());
+    case ValueKind::String: return text_pattern(subject, pattern.text());
+    case ValueKind::Boolean: return boolean_pattern(subject, pattern.as_boolean());
+    case ValueKind::Null: return subject.is_null();
     default: return false;
     }
+}
+
+// A literal pattern compared where it lies, without the value it evaluates to.
+bool literal_pattern_equal(const Value& subject, const Expr& pattern) {
+    switch (pattern.kind) {
+    case ExprKind::Number:
+        return number_pattern(subject, static_cast<const NumberExpr&>(pattern).value);
+    case ExprKind::Float:
+        return float_pattern(subject, static_cast<const FloatExpr&>(pattern).value);
+    case ExprKind::String:
+        return text_pattern(subject,
+                            literal_text(static_cast<const StringExpr&>(pattern)).value.text());
+    case ExprKind::Boolean:
+        return boolean_pattern(subject, static_cast<const BooleanExpr&>(pattern).value);
+    default: return false; // resolving chose this way for literals only
+    }
+}
+
+[[gnu::cold, gnu::noinline]] void no_arm_matched() {
+    debug_log("No match patterns matched in match statement");
 }
 
 [[gnu::cold, gnu::noinline]] void report_with(std::string_view context, const Value& error) {
@@ -66,6 +99,13 @@ void Interpreter::if_statement(Interpreter& in, const Stmt& s) {
 void Interpreter::return_statement(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const ReturnStmt&>(s);
     in.return_value_ = stmt.value ? in.evaluate(*stmt.value) : Value();
+    in.pending_ |= kReturn;
+}
+
+// return of a literal: the value resolving made for it is copied into the
+// pending return.
+void Interpreter::return_literal(Interpreter& in, const Stmt& s) {
+    in.return_value_ = *static_cast<const Value*>(static_cast<const ReturnStmt&>(s).literal.get());
     in.pending_ |= kReturn;
 }
 
@@ -286,7 +326,23 @@ void Interpreter::run_match(const MatchStmt& stmt) {
         execute_block(arm.body);
         return;
     }
-    if (extra_debug) debug_log("No match patterns matched in match statement");
+    if (extra_debug) no_arm_matched();
+}
+
+// A match whose patterns are all literals: the subject is read in place when
+// it is a bound name or a literal (the patterns run no code that could rebind
+// it) and evaluated once otherwise, as the general rule does, and each
+// pattern is compared where it lies.
+void Interpreter::match_literals(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const MatchStmt&>(s);
+    Value holder;
+    const Value& subject = in.operand(*stmt.expr, holder, true);
+    if (subject.is_error()) return report_with("Error in match expression: ", subject);
+    for (const MatchArm& arm : stmt.arms) {
+        if (!arm.pattern || literal_pattern_equal(subject, *arm.pattern))
+            return in.execute_block(arm.body);
+    }
+    if (extra_debug) no_arm_matched();
 }
 
 void Interpreter::try_statement(Interpreter& in, const Stmt& s) {

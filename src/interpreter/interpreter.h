@@ -288,8 +288,10 @@ class Interpreter {
     static void for_general(Interpreter& in, const Stmt& s);
     static void for_range(Interpreter& in, const Stmt& s);
     static void match_statement(Interpreter& in, const Stmt& s);
+    static void match_literals(Interpreter& in, const Stmt& s);
     static void try_statement(Interpreter& in, const Stmt& s);
     static void return_statement(Interpreter& in, const Stmt& s);
+    static void return_literal(Interpreter& in, const Stmt& s);
     static void break_statement(Interpreter& in, const Stmt& s);
     static void continue_statement(Interpreter& in, const Stmt& s);
     static void global_statement(Interpreter& in, const Stmt& s);
@@ -487,6 +489,9 @@ class Interpreter {
     // The element a[j] or d["k"] names, when the name holds an array and j
     // is a Number in range, or a dict holding the key; nullptr otherwise.
     const Value* stored_element(const IndexExpr& index) const;
+    [[gnu::noinline]] const Value* nested_element(const IndexExpr& index) const;
+    // The element of an object already found that stored_element reads.
+    const Value* element_in(const Value* object, const IndexExpr& index) const;
     // Evaluates and checks a range's bounds; an Error value (already
     // reported) when they are unusable.
     Value range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end);

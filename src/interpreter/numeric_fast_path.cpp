@@ -152,19 +152,34 @@ NodeHandler Interpreter::number_handler_for(const Expr& expr) {
     return as_handler(&number_none);
 }
 
-const Value* Interpreter::stored_element(const IndexExpr& index) const {
-    const Value* object = find(static_cast<const IdentifierExpr&>(*index.object).symbol);
+[[gnu::always_inline]] inline const Value* Interpreter::element_in(const Value* object,
+                                                                   const IndexExpr& index) const {
     if (!object) return nullptr;
     if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
         auto& key = static_cast<const StringExpr&>(*index.index);
         return object->entries().find(literal_text(key).key.get(), index.key_slot);
     } else if (object->kind() == ValueKind::Array) {
         // A Number index only: every other kind is refused by the rule.
-        Numeric i = numeric_value(*index.index);
+        Numeric i = operand_number(*index.index);
         if (i.kind == Numeric::Int && i.i >= 0 && uint64_t(i.i) < object->items().size())
             return &object->items()[size_t(i.i)];
     }
     return nullptr;
+}
+
+// The object is a name or itself a stored element (grid[r][c]), and the index
+// a text literal or arithmetic over names and numbers (xs[i + 1],
+// grid[(r + 1) % rows]), worked out in machine numbers: no value is built on
+// the way to the element. A name's element, the common case, takes no call
+// of its own for the object.
+const Value* Interpreter::stored_element(const IndexExpr& index) const {
+    if (index.object->kind != ExprKind::Identifier) [[unlikely]]
+        return nested_element(index);
+    return element_in(find(static_cast<const IdentifierExpr&>(*index.object).symbol), index);
+}
+
+const Value* Interpreter::nested_element(const IndexExpr& index) const {
+    return element_in(stored_element(static_cast<const IndexExpr&>(*index.object)), index);
 }
 
 Value Interpreter::index_numeric(Interpreter& in, const Expr& e) {

@@ -21,6 +21,18 @@ bool is_identifier(const Expr* e, Symbol symbol) {
            static_cast<const IdentifierExpr*>(e)->symbol == symbol;
 }
 
+bool is_literal(const Expr& e) {
+    return e.kind == ExprKind::Number || e.kind == ExprKind::Float || e.kind == ExprKind::String ||
+           e.kind == ExprKind::Boolean;
+}
+
+// Whether every pattern of a match is a literal or the wildcard.
+bool literal_patterns(const MatchStmt& stmt) {
+    for (const MatchArm& arm : stmt.arms)
+        if (arm.pattern && !is_literal(*arm.pattern)) return false;
+    return true;
+}
+
 // The plain builtin a call names (a dotted call's row is no plain builtin).
 const BuiltinEntry* bound_builtin(const CallExpr& call) {
     return call.qualified ? nullptr : static_cast<const BuiltinEntry*>(call.bound);
@@ -206,11 +218,11 @@ void Interpreter::resolve_expr(const Expr& expr) {
         auto& e = static_cast<const IndexExpr&>(expr);
         resolve_expr(*e.object);
         resolve_expr(*e.index);
-        // d["k"], d.k, a[0] and a[j] on a name read a stored value and run
-        // no code.
-        if (e.object->kind == ExprKind::Identifier &&
-            (e.index->kind == ExprKind::String || e.index->kind == ExprKind::Number ||
-             e.index->kind == ExprKind::Identifier))
+        // d["k"], d.k, a[0], a[j], a[i + 1] and a[(r + 1) % n] on a name, or
+        // on such an element (grid[r][c]), read a stored value and run no code.
+        bool stored_object = e.object->kind == ExprKind::Identifier ||
+                             (e.object->kind == ExprKind::Index && is_numeric_candidate(*e.object));
+        if (stored_object && (e.index->kind == ExprKind::String || is_numeric_candidate(*e.index)))
             flags = kNumeric;
         chosen = flags && fast ? handler(&index_numeric) : handler(&index_general);
         break;
@@ -306,7 +318,8 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
             if (arm.pattern) resolve_expr(*arm.pattern);
             resolve_block(arm.body);
         }
-        chosen = handler(&match_statement);
+        chosen = fast && !extra_debug && literal_patterns(s) ? handler(&match_literals)
+                                                             : handler(&match_statement);
         break;
     }
     case StmtKind::Try: {
@@ -320,6 +333,14 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
         auto& s = static_cast<const ReturnStmt&>(stmt);
         if (s.value) resolve_expr(*s.value);
         chosen = handler(&return_statement);
+        if (fast && !extra_debug && s.value && is_literal(*s.value)) {
+            // A literal evaluates to the same value every time: made once.
+            if (!s.literal.get()) {
+                s.literal.set(new Value(evaluate(*s.value)),
+                              [](void* p) { delete static_cast<Value*>(p); });
+            }
+            chosen = handler(&return_literal);
+        }
         break;
     }
     case StmtKind::Break: chosen = handler(&break_statement); break;

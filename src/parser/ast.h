@@ -258,7 +258,8 @@ struct TryStmt final : Stmt {
 };
 
 struct ReturnStmt final : Stmt {
-    ExprPtr value; // empty for a bare return
+    ExprPtr value;      // empty for a bare return
+    Attachment literal; // the evaluator's ready value of a literal returned
     explicit ReturnStmt(ExprPtr v) : Stmt(StmtKind::Return), value(std::move(v)) {}
 };
 
