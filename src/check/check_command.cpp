@@ -21,9 +21,11 @@ std::vector<Finding> check_source(const std::string& source) {
     std::vector<Finding> findings = front_end_findings(source, tokens, map, notes);
     add_program_findings(parsed.program, notes, map, findings);
     add_trap_findings(source, tokens, map, parsed.program, notes, findings);
-    for (auto [mark, end] : foreign_comment_lines(source, tokens, map))
-        std::erase_if(findings,
-                      [&](const Finding& f) { return f.offset > mark && f.offset <= end; });
+    for (const auto& line : foreign_comment_lines(source, tokens, map)) {
+        std::erase_if(findings, [&](const Finding& f) {
+            return f.offset > line.first && f.offset <= line.second;
+        });
+    }
     sort_findings(findings);
     return findings;
 }
