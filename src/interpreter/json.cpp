@@ -10,6 +10,7 @@
 #include <simdjson.h>
 
 #include "platform/dynamic_library.h"
+#include "platform/utf8.h"
 
 // The parser's kernels live in its shared library, which is loaded the first
 // time a text is parsed, so that a run that reads no JSON does not pay for
@@ -85,36 +86,6 @@ std::string_view reason(simdjson::error_code code) {
     }
 }
 
-// The length of the UTF-8 sequence at text[i], or 0 when it is not one
-// (overlong forms, surrogates and code points past U+10FFFF included).
-size_t utf8_length(std::string_view text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b = byte(i);
-    if (b < 0x80) return 1;
-    size_t n;
-    char32_t c;
-    if (b >= 0xC2 && b <= 0xDF) {
-        n = 2;
-        c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        n = 3;
-        c = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        n = 4;
-        c = b & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > text.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF))) return 0;
-    if (c >= 0xD800 && c <= 0xDFFF) return 0;
-    return n;
-}
-
 // Where a refused text goes wrong. The parser checks the whole text before
 // it hands anything over and says only what went wrong; this walk follows
 // the grammar and stops at the first byte that does not fit, to say where.
@@ -123,11 +94,7 @@ class FaultFinder {
     explicit FaultFinder(std::string_view text) : text_(text) {}
 
     size_t offset() {
-        for (size_t i = 0; i < text_.size();) {
-            const size_t n = utf8_length(text_, i);
-            if (n == 0) return i;
-            i += n;
-        }
+        if (const size_t valid = valid_utf8_prefix(text_); valid < text_.size()) return valid;
         skip_space();
         if (at_ == text_.size()) return at_;
         if (!value(1)) return at_;

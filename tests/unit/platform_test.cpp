@@ -87,6 +87,10 @@ TEST(Utf8, ValidationFollowsTheEncodingRules) {
     };
     for (const auto& [bytes, valid] : cases)
         EXPECT_EQ(is_valid_utf8(bytes), valid) << testing::PrintToString(bytes);
+    // The valid prefix ends where the first bad sequence begins.
+    EXPECT_EQ(valid_utf8_prefix("ab\xc3\xa9\xed\xa0\x80z"), 4u);
+    EXPECT_EQ(valid_utf8_prefix("ab\xc3"), 2u);
+    EXPECT_EQ(valid_utf8_prefix("ab\xc3\xa9"), 4u);
 }
 
 } // namespace
