@@ -1,5 +1,6 @@
 """Helpers shared by the integration tests that watch a drevel process."""
 import os
+import shutil
 import socket
 import subprocess
 import tempfile
@@ -16,6 +17,16 @@ def check(condition, what, detail=""):
         detail = str(detail)[:2000] if detail else ""
         print("FAIL:", what, detail, file=sys.stderr, flush=True)
     return condition
+
+
+def runnable_by_anyone(binary, folder):
+    """A copy of the binary in folder (which others may enter), for a child
+    that drops to nobody: the checkout may lie below a folder only its owner
+    can enter, as a clone in a fresh mktemp -d folder does."""
+    copy = os.path.join(folder, "drevel-as-nobody")
+    shutil.copy2(binary, copy)
+    os.chmod(copy, 0o755)
+    return copy
 
 
 def is_sanitized(binary):

@@ -14,6 +14,8 @@ import tempfile
 import threading
 import unittest
 
+from process_support import runnable_by_anyone
+
 DREVEL = None
 ERROR = "\x1b[31m[\x1b[91mERROR\x1b[31m]\x1b[0m Error in expression: "
 
@@ -148,13 +150,14 @@ class FilesTest(unittest.TestCase):
         with open(self.path("s.dv"), "w") as f:
             f.write('use files\nfiles.write("locked/open.txt", "new")\n'
                     'print(files.read("locked/open.txt"), files.list("locked"))\n')
-        drop = None
+        drop, drevel = None, DREVEL
         if os.geteuid() == 0:
             def drop():
                 os.setgroups([])
                 os.setgid(65534)
                 os.setuid(65534)
-        result = subprocess.run([DREVEL, "s.dv"], cwd=self.dir, capture_output=True, timeout=30,
+            drevel = runnable_by_anyone(DREVEL, self.dir)
+        result = subprocess.run([drevel, "s.dv"], cwd=self.dir, capture_output=True, timeout=30,
                                 preexec_fn=drop)
         self.assertEqual((result.stdout, result.stderr), (b"new\n[open.txt]\n", b""))
 

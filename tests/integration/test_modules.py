@@ -16,7 +16,7 @@ import tempfile
 import threading
 import time
 
-from process_support import check, failures, free_port
+from process_support import check, failures, free_port, runnable_by_anyone
 
 DREVEL = os.path.abspath(sys.argv[1])
 TIMEOUT = 60
@@ -397,7 +397,8 @@ def test_scratch_folders(reg, work):
     drop = as_nobody()
     os.chmod(work.path, 0o755)
     os.chmod(os.path.join(drevel, "modules"), 0o555)
-    proc = subprocess.run([DREVEL, "upgrade", "scr/atch"], cwd=work.path, env=work.env,
+    binary = runnable_by_anyone(DREVEL, work.path) if drop else DREVEL
+    proc = subprocess.run([binary, "upgrade", "scr/atch"], cwd=work.path, env=work.env,
                           capture_output=True, timeout=TIMEOUT, preexec_fn=drop)
     os.chmod(os.path.join(drevel, "modules"), 0o755)
     check(proc.returncode == 1 and proc.stderr.decode() == red_error(
