@@ -15,8 +15,8 @@ bool number_pattern(const Value& subject, int64_t pattern) {
 bool float_pattern(const Value& subject, double pattern) {
     return subject.kind() == ValueKind::Float && floats_equal(subject.as_float(), pattern);
 }
-bool text_pattern(const Value& subject, std::string_view pattern) {
-    return subject.kind() == ValueKind::String && subject.text() == pattern;
+bool text_pattern(const Value& subject, const Value& pattern) {
+    return subject.kind() == ValueKind::String && subject.same_text(pattern);
 }
 bool boolean_pattern(const Value& subject, bool pattern) {
     return subject.kind() == ValueKind::Boolean && subject.as_boolean() == pattern;
@@ -26,7 +26,7 @@ bool pattern_equal(const Value& subject, const Value& pattern) {
     switch (pattern.kind()) {
     case ValueKind::Number: return number_pattern(subject, pattern.as_number());
     case ValueKind::Float: return float_pattern(subject, pattern.as_float());
-    case ValueKind::String: return text_pattern(subject, pattern.text());
+    case ValueKind::String: return text_pattern(subject, pattern);
     case ValueKind::Boolean: return boolean_pattern(subject, pattern.as_boolean());
     case ValueKind::Null: return subject.is_null();
     default: return false;
@@ -41,8 +41,7 @@ bool literal_pattern_equal(const Value& subject, const Expr& pattern) {
     case ExprKind::Float:
         return float_pattern(subject, static_cast<const FloatExpr&>(pattern).value);
     case ExprKind::String:
-        return text_pattern(subject,
-                            literal_text(static_cast<const StringExpr&>(pattern)).value.text());
+        return text_pattern(subject, literal_text(static_cast<const StringExpr&>(pattern)).value);
     case ExprKind::Boolean:
         return boolean_pattern(subject, static_cast<const BooleanExpr&>(pattern).value);
     default: return false; // resolving chose this way for literals only

@@ -213,22 +213,27 @@ template <TokenKind Op> Value Interpreter::binary_values(Interpreter& in, const 
     return in.finish_binary(expr, std::move(left), right);
 }
 
-// name == "text" and name != "text": a String binding compared with the
-// literal where both lie, as the operator table compares two texts. Any
-// other value, or an unbound name, goes the general way.
+// name == "text" and chars[i] != "text": a String binding or stored element
+// compared with the literal where both lie, as the operator table compares
+// two texts. Any other value, an unbound name or a missing element goes the
+// general way; finding the left operand runs no code.
 template <bool Equal> Value Interpreter::text_equality(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const BinaryOpExpr&>(e);
-    const Value* left = in.in_place(*expr.left);
+    const Value* left = expr.left->kind == ExprKind::Identifier
+                            ? in.find(static_cast<const IdentifierExpr&>(*expr.left).symbol)
+                            : in.stored_element(static_cast<const IndexExpr&>(*expr.left));
     if (left && left->kind() == ValueKind::String) {
         const Value& right = literal_text(static_cast<const StringExpr&>(*expr.right)).value;
-        return Value::boolean((left->text() == right.text()) == Equal);
+        return Value::boolean(left->same_text(right) == Equal);
     }
     return in.evaluate_binary(expr);
 }
 
 NodeHandler Interpreter::binary_handler_for(const BinaryOpExpr& expr, bool fast) {
     auto as_handler = [](ExprHandler h) { return reinterpret_cast<NodeHandler>(h); };
-    if (fast && expr.left->kind == ExprKind::Identifier && expr.right->kind == ExprKind::String) {
+    bool stored_left = expr.left->kind == ExprKind::Identifier ||
+                       (expr.left->kind == ExprKind::Index && is_numeric_candidate(*expr.left));
+    if (fast && stored_left && expr.right->kind == ExprKind::String) {
         if (expr.op == TokenKind::Equal) return as_handler(&text_equality<true>);
         if (expr.op == TokenKind::NotEqual) return as_handler(&text_equality<false>);
     }

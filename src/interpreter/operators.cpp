@@ -48,8 +48,8 @@ Value Interpreter::binary_operation(Value left, TokenKind op, const Value& right
             // A buffer nobody else holds grows in place.
             left.append_text(right.text());
             return left;
-        case TokenKind::Equal: return Value::boolean(left.text() == right.text());
-        case TokenKind::NotEqual: return Value::boolean(left.text() != right.text());
+        case TokenKind::Equal: return Value::boolean(left.same_text(right));
+        case TokenKind::NotEqual: return Value::boolean(!left.same_text(right));
         default: return fail("Unsupported operation on strings: " + op_name(op));
         }
     }

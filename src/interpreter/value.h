@@ -177,6 +177,13 @@ class Value {
         }
         return {reinterpret_cast<const char*>(this) + 2, size_t(uint8_t(head_ >> 8) >> 1)};
     }
+    // Whether this String holds the same bytes as another. Two inline texts
+    // compare as their two words: their unused bytes are always zero.
+    bool same_text(const Value& other) const noexcept {
+        if (!((head_ | other.head_) & kHeapFlag))
+            return head_ == other.head_ && payload_.integer == other.payload_.integer;
+        return text() == other.text();
+    }
     // A String's key_hash, remembered in a long text's buffer so that
     // looking up a dict by the same text again does not hash it again.
     uint64_t text_key_hash() const noexcept;
