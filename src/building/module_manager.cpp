@@ -236,6 +236,18 @@ std::optional<std::string> refuse_symbolic_links(const ModuleName& name) {
     return std::nullopt;
 }
 
+// The name of a module that is installed and may be changed, or the
+// message that says why not.
+std::variant<ModuleName, std::string> installed_module(std::string_view text) {
+    auto parsed = parse_module_name(text);
+    if (auto* name = std::get_if<ModuleName>(&parsed)) {
+        if (auto refusal = refuse_symbolic_links(*name)) return *refusal;
+        if (!something_exists(name->directory()))
+            return "Module '" + name->qualified_name() + "' is not installed";
+    }
+    return parsed;
+}
+
 } // namespace
 
 std::optional<std::string> install_module(std::string_view text) {
@@ -258,14 +270,10 @@ std::optional<std::string> install_module(std::string_view text) {
 }
 
 std::optional<std::string> uninstall_module(std::string_view text) {
-    auto parsed = parse_module_name(text);
-    if (auto* message = std::get_if<std::string>(&parsed)) return *message;
-    const ModuleName& name = std::get<ModuleName>(parsed);
+    auto found = installed_module(text);
+    if (auto* message = std::get_if<std::string>(&found)) return *message;
+    const ModuleName& name = std::get<ModuleName>(found);
     const std::string directory = name.directory();
-    if (auto refusal = refuse_symbolic_links(name)) return refusal;
-    if (!something_exists(directory)) {
-        return "Module '" + name.qualified_name() + "' is not installed";
-    }
 
     const std::string step = "Removing module files...";
     Stopwatch clock;
@@ -279,13 +287,11 @@ std::optional<std::string> uninstall_module(std::string_view text) {
 }
 
 std::optional<std::string> upgrade_module(std::string_view text) {
-    auto parsed = parse_module_name(text);
-    if (auto* message = std::get_if<std::string>(&parsed)) return *message;
-    const ModuleName& name = std::get<ModuleName>(parsed);
+    auto found = installed_module(text);
+    if (auto* message = std::get_if<std::string>(&found)) return *message;
+    const ModuleName& name = std::get<ModuleName>(found);
     const std::string qualified = name.qualified_name();
     const std::string directory = name.directory();
-    if (auto refusal = refuse_symbolic_links(name)) return refusal;
-    if (!something_exists(directory)) return "Module '" + qualified + "' is not installed";
 
     // The installed version stays in place until the new one has arrived
     // whole; then the two change places and the old one is removed.
