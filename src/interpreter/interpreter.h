@@ -101,10 +101,11 @@ inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
     return *static_cast<const std::vector<DictKey>*>(expr.keys.get());
 }
 
-// The operators whose Number and Float rows run in machine numbers.
+// The operators whose Number and Float rows run in machine numbers: the
+// arithmetic ones and the comparisons.
 // clang-format off
-#define DREVEL_NUMBER_OPERATORS(X)                                                                 \
-    X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)                                          \
+#define DREVEL_ARITHMETIC_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)
+#define DREVEL_COMPARISON_OPERATORS(X)                                                             \
     X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
 // The operators of compound assignments changed in place in their binding.
 #define DREVEL_COMPOUND_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash)
@@ -246,10 +247,41 @@ class Interpreter {
         kNumericTruth = 16,  // a comparison of such operands, tried in machine numbers
         kFloatResult = 32,   // arithmetic whose last result in machine numbers was a Float
     };
+    // The walk (resolve.cpp) resolves a node's children, then asks the
+    // node's family to choose its handler.
     void resolve_block(const Block& block);
     void resolve_stmt(const Stmt& stmt);
     void resolve_expr(const Expr& expr);
+    void choose(const Expr& expr);
+    NodeHandler choose(const Stmt& stmt);
+    // Each family's choice (in its own file): an expression's is settled in
+    // the node, a statement's returned.
+    void choose_literal(const Expr& expr);
+    void choose_name(const Expr& expr);
+    NodeHandler choose_name(const Stmt& stmt);
+    void choose_arithmetic(const Expr& expr);
+    void choose_comparison(const Expr& expr);
+    void choose_call(const Expr& expr);
+    NodeHandler choose_call(const Stmt& stmt);
+    void choose_element(const Expr& expr);
+    NodeHandler choose_control(const Stmt& stmt);
     static bool is_numeric_candidate(const Expr& expr) { return expr.flags & kNumeric; }
+    template <typename Handler> static NodeHandler handler(Handler h) {
+        return reinterpret_cast<NodeHandler>(h);
+    }
+    using NumberHandler = Numeric (*)(const Interpreter&, const Expr&);
+    static NodeHandler number_handler(NumberHandler h) { return handler(h); }
+    // Records an expression's choice: its flags, its handler, its number
+    // handler (which gives up at once unless the flags say the node may be a
+    // number) and its float handler.
+    static void settle(const Expr& node, uint32_t flags, NodeHandler chosen,
+                       NodeHandler number = nullptr, NodeHandler floating = nullptr) {
+        node.flags = flags;
+        node.handler = chosen;
+        node.number_handler =
+            number && (flags & (kNumeric | kNumericRule)) ? number : number_handler(&number_none);
+        node.float_handler = floating;
+    }
 
     // The handlers: one general rule per node kind and the specialised ones
     // that hand over to it.
@@ -262,9 +294,6 @@ class Interpreter {
     static Value binary_numeric(Interpreter& in, const Expr& e);
     template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
     template <bool Equal> static Value text_equality(Interpreter& in, const Expr& e);
-    // The handler of a binary operation that is not arithmetic over names
-    // and numbers.
-    static NodeHandler binary_handler_for(const BinaryOpExpr& expr, bool fast);
     static Value unary_general(Interpreter& in, const Expr& e);
     static Value array_literal(Interpreter& in, const Expr& e);
     static Value dict_literal(Interpreter& in, const Expr& e);
@@ -399,10 +428,9 @@ class Interpreter {
             return &literal_text(static_cast<const StringExpr&>(expr)).value;
         return nullptr;
     }
-    // Arithmetic in machine numbers (numeric_fast_path.cpp), by the number
-    // handler resolving gave the node; None means the general path must
-    // evaluate the expression.
-    using NumberHandler = Numeric (*)(const Interpreter&, const Expr&);
+    // Arithmetic in machine numbers (arithmetic.cpp), by the number handler
+    // resolving gave the node; None means the general path must evaluate the
+    // expression.
     Numeric numeric_value(const Expr& expr) const {
         return reinterpret_cast<NumberHandler>(expr.number_handler)(*this, expr);
     }
@@ -417,7 +445,6 @@ class Interpreter {
             return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
         return numeric_value(expr);
     }
-    static NodeHandler number_handler_for(const Expr& expr);
     static Numeric number_none(const Interpreter&, const Expr&);
     static Numeric number_integer(const Interpreter&, const Expr& e);
     static Numeric number_float(const Interpreter&, const Expr& e);
@@ -433,7 +460,6 @@ class Interpreter {
     // which the number handler runs: the subtree runs no code, so trying
     // twice is unseen.
     using FloatHandler = double (*)(const Interpreter&, const Expr&);
-    static NodeHandler float_handler_for(const Expr& expr);
     template <TokenKind Op> static double float_binary(const Interpreter& in, const Expr& e);
     // An operand as a double; false when it was a Number, which counts only
     // beside a Float.

@@ -1,5 +1,9 @@
-// Statement execution. A statement never stops the program: a failure inside
-// it is reported with the statement's context and execution goes on.
+// Control: blocks, if, while, for, match, try, return, break, continue, use
+// and expression statements. A statement never stops the program: a failure
+// inside it is reported with the statement's context and execution goes on.
+// return, break and continue leave a pending signal that ends every
+// enclosing block until the statement that takes it (a call, a loop, a try).
+#include "interpreter/failure.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
@@ -49,22 +53,20 @@ bool literal_pattern_equal(const Value& subject, const Expr& pattern) {
     }
 }
 
-[[gnu::cold, gnu::noinline]] void no_arm_matched() {
-    debug_log("No match patterns matched in match statement");
+bool is_literal(const Expr& e) {
+    return e.kind == ExprKind::Number || e.kind == ExprKind::Float || e.kind == ExprKind::String ||
+           e.kind == ExprKind::Boolean;
 }
 
-[[gnu::cold, gnu::noinline]] void report_with(std::string_view context, const Value& error) {
-    std::string message(context);
-    message += error.text();
-    report_error(message);
+// Whether every pattern of a match is a literal or the wildcard.
+bool literal_patterns(const MatchStmt& stmt) {
+    for (const MatchArm& arm : stmt.arms)
+        if (arm.pattern && !is_literal(*arm.pattern)) return false;
+    return true;
 }
-// The failures of assignments, out of line: the common path builds no text.
-[[gnu::cold, gnu::noinline]] void report_assignment(const AssignStmt& stmt, const Value& error) {
-    if (stmt.kind == StmtKind::Let)
-        return report_with("Error in let statement for '" + stmt.name + "': ", error);
-    if (stmt.kind == StmtKind::CompoundAssign)
-        return report_with("Error in compound assignment to '" + stmt.name + "': ", error);
-    report_with("Error in assignment to '" + stmt.name + "': ", error);
+
+[[gnu::cold, gnu::noinline]] void no_arm_matched() {
+    debug_log("No match patterns matched in match statement");
 }
 
 } // namespace
@@ -76,9 +78,24 @@ void Interpreter::execute_block(const Block& block) {
     }
 }
 
-void Interpreter::function_definition(Interpreter& in, const Stmt& s) {
-    auto& stmt = static_cast<const FunctionStmt&>(s);
-    in.set_variable(stmt.symbol, *static_cast<const Value*>(stmt.value.get()));
+void Interpreter::expression_statement(Interpreter& in, const Stmt& s) {
+    Value result = in.evaluate(*static_cast<const ExprStmt&>(s).expr);
+    if (result.is_error()) report_with("Error in expression: ", result);
+}
+
+void Interpreter::use_statement(Interpreter& in, const Stmt& s) {
+    in.execute_use(static_cast<const UseStmt&>(s));
+}
+
+// ---- conditions ----
+
+int Interpreter::condition_truth(const Expr& expr, Value& failure) {
+    Value value = evaluate(expr);
+    if (value.is_error()) {
+        failure = std::move(value);
+        return -1;
+    }
+    return is_truthy(value);
 }
 
 void Interpreter::if_statement(Interpreter& in, const Stmt& s) {
@@ -96,138 +113,7 @@ void Interpreter::if_statement(Interpreter& in, const Stmt& s) {
     }
 }
 
-void Interpreter::return_statement(Interpreter& in, const Stmt& s) {
-    auto& stmt = static_cast<const ReturnStmt&>(s);
-    in.return_value_ = stmt.value ? in.evaluate(*stmt.value) : Value();
-    in.pending_ |= kReturn;
-}
-
-// return of a literal: the value resolving made for it is copied into the
-// pending return.
-void Interpreter::return_literal(Interpreter& in, const Stmt& s) {
-    in.return_value_ = *static_cast<const Value*>(static_cast<const ReturnStmt&>(s).literal.get());
-    in.pending_ |= kReturn;
-}
-
-void Interpreter::break_statement(Interpreter& in, const Stmt&) {
-    in.pending_ |= kBreak;
-}
-void Interpreter::continue_statement(Interpreter& in, const Stmt&) {
-    in.pending_ |= kContinue;
-}
-void Interpreter::global_statement(Interpreter& in, const Stmt& s) {
-    in.declare_global(static_cast<const GlobalStmt&>(s).symbol);
-}
-void Interpreter::use_statement(Interpreter& in, const Stmt& s) {
-    in.execute_use(static_cast<const UseStmt&>(s));
-}
-
-void Interpreter::expression_statement(Interpreter& in, const Stmt& s) {
-    Value result = in.evaluate(*static_cast<const ExprStmt&>(s).expr);
-    if (result.is_error()) report_with("Error in expression: ", result);
-}
-
-// A compound assignment once its operand is evaluated, from the variable's
-// value as read before the operand ran.
-void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value operand) {
-    if (!completes_binding()) return; // before the target is let go below
-    if (operand.is_error()) report_assignment(stmt, operand);
-    if (stmt.bound) { // the operation may reuse the target's buffer
-        if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
-    }
-    set_variable(stmt.symbol, binary_operation(std::move(current), stmt.binary_op, operand));
-}
-
-void Interpreter::compound_general(Interpreter& in, const Stmt& s) {
-    auto& stmt = static_cast<const AssignStmt&>(s);
-    Value current = in.get_variable(stmt.symbol);
-    in.finish_compound(stmt, std::move(current), in.evaluate(*stmt.value));
-}
-
-// x += y on numbers. The variable's number is kept before the operand runs,
-// as the general rule reads it first; a row that fails hands both over to it.
-void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
-    auto& stmt = static_cast<const AssignStmt&>(s);
-    const Value* found = in.find(stmt.symbol);
-    Numeric l = found ? numeric_of(*found) : Numeric{};
-    if (l.kind == Numeric::None) return compound_general(in, s);
-    if (stmt.flags & kNumericOperand) {
-        Numeric r = in.operand_number(*stmt.value);
-        Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-        if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
-        return in.finish_compound(stmt, value_of(l), in.evaluate(*stmt.value));
-    }
-    Value operand = in.evaluate(*stmt.value);
-    if (!completes_binding()) return;
-    Numeric r = numeric_of(operand);
-    Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
-    in.finish_compound(stmt, value_of(l), std::move(operand));
-}
-
-// x += y where y runs no code, the operator chosen when the tree was
-// resolved. When the binding read is the one written, it changes in place.
-template <TokenKind Op> void Interpreter::compound_number(Interpreter& in, const Stmt& s) {
-    auto& stmt = static_cast<const AssignStmt&>(s);
-    if (Value* target = in.binding_read_and_written(stmt.symbol)) {
-        Numeric l = numeric_of(*target);
-        if (l.kind != Numeric::None) {
-            Numeric r = in.operand_number(*stmt.value);
-            Numeric n = r.kind != Numeric::None ? numeric_row(Op, l, r) : Numeric{};
-            // The binding holds a number, so it owns nothing to release.
-            if (n.kind != Numeric::None) return target->adopt(value_of(n).words());
-        }
-    }
-    compound_numeric(in, s);
-}
-#define DREVEL_COMPOUND_HANDLER(OP)                                                                \
-    template void Interpreter::compound_number<TokenKind::OP>(Interpreter&, const Stmt&);
-DREVEL_COMPOUND_OPERATORS(DREVEL_COMPOUND_HANDLER)
-#undef DREVEL_COMPOUND_HANDLER
-
-// a = push(a, v) where v is a number or a bound name: v joins the array in
-// the binding itself, which push would take over and hand back. A shared
-// array is copied first, as push copies it. Anything push would not simply
-// append, and any value that needs evaluating, goes the general way.
-void Interpreter::assign_push(Interpreter& in, const Stmt& s) {
-    auto& stmt = static_cast<const AssignStmt&>(s);
-    Value* target = in.binding_read_and_written(stmt.symbol);
-    if (!target || target->kind() != ValueKind::Array) return in.execute_assign(stmt);
-    const Expr& pushed = *static_cast<const CallExpr&>(*stmt.value).args[1];
-    if (pushed.kind == ExprKind::Identifier) {
-        const Value* found = in.find(static_cast<const IdentifierExpr&>(pushed).symbol);
-        if (!found || found->is_error()) return in.execute_assign(stmt);
-        Value item = *found; // taken before the array may be copied: it can be the array
-        target->mutable_items().push_back(std::move(item));
-        return;
-    }
-    Numeric n = in.numeric_value(pushed);
-    if (n.kind == Numeric::None) return in.execute_assign(stmt);
-    target->mutable_items().push_back(value_of(n));
-}
-
-// Arithmetic that works out in machine numbers is stored directly.
-void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
-    auto& stmt = static_cast<const AssignStmt&>(s);
-    Numeric n = in.numeric_value(*stmt.value);
-    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
-    in.execute_assign(stmt);
-}
-
-void Interpreter::assign_general(Interpreter& in, const Stmt& s) {
-    in.execute_assign(static_cast<const AssignStmt&>(s));
-}
-
-void Interpreter::execute_assign(const AssignStmt& stmt) {
-    Value result;
-    {
-        ReleasingTarget releasing(*this, stmt); // appends stay linear in both modes
-        result = evaluate(*stmt.value);
-    }
-    if (!completes_binding()) return;
-    if (result.is_error()) report_assignment(stmt, result);
-    set_variable(stmt.symbol, std::move(result));
-}
+// ---- loops ----
 
 void Interpreter::while_statement(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const WhileStmt&>(s);
@@ -304,6 +190,8 @@ void Interpreter::run_for_range(const ForStmt& stmt, const RangeExpr& range) {
     pending_ &= uint8_t(~kBreak);
 }
 
+// ---- match ----
+
 void Interpreter::match_statement(Interpreter& in, const Stmt& s) {
     in.run_match(static_cast<const MatchStmt&>(s));
 }
@@ -345,6 +233,8 @@ void Interpreter::match_literals(Interpreter& in, const Stmt& s) {
     if (extra_debug) no_arm_matched();
 }
 
+// ---- try and the signals ----
+
 void Interpreter::try_statement(Interpreter& in, const Stmt& s) {
     in.run_try(static_cast<const TryStmt&>(s));
 }
@@ -355,6 +245,63 @@ void Interpreter::run_try(const TryStmt& stmt) {
         Value caught = take_return_value();
         set_variable(stmt.symbol, Value::string(caught.text()));
         execute_block(stmt.catch_body);
+    }
+}
+
+void Interpreter::return_statement(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const ReturnStmt&>(s);
+    in.return_value_ = stmt.value ? in.evaluate(*stmt.value) : Value();
+    in.pending_ |= kReturn;
+}
+
+// return of a literal: the value resolving made for it is copied into the
+// pending return.
+void Interpreter::return_literal(Interpreter& in, const Stmt& s) {
+    in.return_value_ = *static_cast<const Value*>(static_cast<const ReturnStmt&>(s).literal.get());
+    in.pending_ |= kReturn;
+}
+
+void Interpreter::break_statement(Interpreter& in, const Stmt&) {
+    in.pending_ |= kBreak;
+}
+void Interpreter::continue_statement(Interpreter& in, const Stmt&) {
+    in.pending_ |= kContinue;
+}
+
+// ---- the choice ----
+
+// for over a range walks its numbers; a match of literal patterns compares
+// them where they lie; return of a literal copies a value made once.
+NodeHandler Interpreter::choose_control(const Stmt& stmt) {
+    const bool fast = fast_paths_;
+    switch (stmt.kind) {
+    case StmtKind::If: return handler(&if_statement);
+    case StmtKind::While: return handler(&while_statement);
+    case StmtKind::For:
+        return fast && static_cast<const ForStmt&>(stmt).iter->kind == ExprKind::Range
+                   ? handler(&for_range)
+                   : handler(&for_general);
+    case StmtKind::Match:
+        return fast && !extra_debug && literal_patterns(static_cast<const MatchStmt&>(stmt))
+                   ? handler(&match_literals)
+                   : handler(&match_statement);
+    case StmtKind::Try: return handler(&try_statement);
+    case StmtKind::Return: {
+        auto& s = static_cast<const ReturnStmt&>(stmt);
+        if (!(fast && !extra_debug && s.value && is_literal(*s.value)))
+            return handler(&return_statement);
+        // A literal evaluates to the same value every time: made once.
+        if (!s.literal.get()) {
+            s.literal.set(new Value(evaluate(*s.value)),
+                          [](void* p) { delete static_cast<Value*>(p); });
+        }
+        return handler(&return_literal);
+    }
+    case StmtKind::Break: return handler(&break_statement);
+    case StmtKind::Continue: return handler(&continue_statement);
+    case StmtKind::Use: return handler(&use_statement);
+    case StmtKind::Expr: return handler(&expression_statement);
+    default: throw std::logic_error("not a control statement");
     }
 }
 
