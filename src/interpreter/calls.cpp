@@ -9,6 +9,11 @@
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
+// The argument counts of calls whose arguments live on the native stack:
+// of builtins, and of user functions.
+#define DREVEL_BUILTIN_CALL_ARITIES(X) X(0) X(1) X(2) X(3)
+#define DREVEL_USER_CALL_ARITIES(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6)
+
 namespace drevel {
 
 namespace {
@@ -44,7 +49,6 @@ class Arguments {
 } // namespace
 
 bool native_io_enabled = true;
-uint32_t max_call_depth = kMaxCallDepth;
 bool fast_paths_enabled = true;
 
 // ---- definitions ----

@@ -7,6 +7,9 @@
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
+// The operators of compound assignments changed in place in their binding.
+#define DREVEL_COMPOUND_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash)
+
 namespace drevel {
 
 namespace {

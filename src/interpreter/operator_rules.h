@@ -13,6 +13,15 @@
 
 namespace drevel {
 
+// The operators whose Number and Float rows run in machine numbers: the
+// arithmetic ones and the comparisons. The evaluator's handlers for them are
+// made from these lists.
+// clang-format off
+#define DREVEL_ARITHMETIC_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)
+#define DREVEL_COMPARISON_OPERATORS(X)                                                             \
+    X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
+// clang-format on
+
 // Doubles closer than this are equal (Equal, NotEqual and match patterns).
 inline constexpr double kFloatTolerance = 2.220446049250313e-16;
 
