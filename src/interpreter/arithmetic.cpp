@@ -5,6 +5,8 @@
 // Number and Float rows (operator_rules.h) and gives up, with no effect,
 // wherever they would fail or another row applies; the general rule then
 // takes over and reports as usual.
+#include <algorithm>
+
 #include "interpreter/failure.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
@@ -27,8 +29,7 @@ Value numeric_result(Numeric n, TokenKind op, const char* unsupported) {
     case Numeric::Bool: return Value::boolean(n.i != 0);
     case Numeric::None: break;
     }
-    if (op == TokenKind::Slash) return fail("Division by zero");
-    if (op == TokenKind::Percent) return fail("Modulo by zero");
+    if (const char* failure = arithmetic_failure(op)) return fail(failure);
     return fail(unsupported + op_name(op));
 }
 
@@ -256,6 +257,11 @@ template <TokenKind Op> double Interpreter::float_binary(const Interpreter& in, 
 
 // ---- the choice ----
 
+// Every operator the parser reads at an arithmetic level has its rows.
+static_assert(std::ranges::all_of(kBinaryOperators, [](const BinaryOperator& op) {
+    return !is_arithmetic_operator(op.kind) || has_arithmetic_rows(op.kind);
+}));
+
 // An arithmetic operation over names and numbers runs in machine numbers;
 // one whose right operand runs code evaluates both operands into values;
 // anything else takes the general rule.
@@ -273,7 +279,7 @@ void Interpreter::choose_arithmetic(const Expr& expr) {
     NodeHandler chosen = handler(&binary_general);
     NodeHandler number = nullptr, floating = nullptr;
     switch (e.op) {
-#define DREVEL_ARITHMETIC_CHOICE(OP)                                                               \
+#define DREVEL_ARITHMETIC_CHOICE(OP, ...)                                                          \
     case TokenKind::OP:                                                                            \
         if (fast && !runs_no_code(*e.right)) chosen = handler(&binary_values<TokenKind::OP>);      \
         number = number_handler(&number_binary<TokenKind::OP>);                                    \

@@ -7,9 +7,6 @@
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
 
-// The operators of compound assignments changed in place in their binding.
-#define DREVEL_COMPOUND_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash)
-
 namespace drevel {
 
 namespace {
@@ -236,9 +233,9 @@ NodeHandler Interpreter::choose_name(const Stmt& stmt) {
     if (stmt.kind == StmtKind::CompoundAssign) {
         if (fast && (flags & kNumericOperand)) {
             switch (s.binary_op) {
-#define DREVEL_COMPOUND_CHOICE(OP)                                                                 \
+#define DREVEL_COMPOUND_CHOICE(OP, ...)                                                            \
     case TokenKind::OP: return handler(&compound_number<TokenKind::OP>);
-                DREVEL_COMPOUND_OPERATORS(DREVEL_COMPOUND_CHOICE)
+                DREVEL_ARITHMETIC_OPERATORS(DREVEL_COMPOUND_CHOICE)
 #undef DREVEL_COMPOUND_CHOICE
             default: break;
             }
