@@ -1,11 +1,18 @@
-// Function calls: builtins first, then user functions held in variables, or,
-// for a dotted name, a native module or the exports of a script module.
+// Calls and function definitions. A plain name calls a builtin first, then a
+// user function held in a variable; a dotted name calls a native module's
+// function or a script module's export. A call of a builtin, or of a user
+// function with its parameter count, keeps its arguments on the native stack.
 #include <new>
 
 #include "interpreter/builtins/registry.h"
 #include "interpreter/failure.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/log.h"
+
+// The argument counts of calls whose arguments live on the native stack:
+// of builtins, and of user functions.
+#define DREVEL_BUILTIN_CALL_ARITIES(X) X(0) X(1) X(2) X(3)
+#define DREVEL_USER_CALL_ARITIES(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6)
 
 namespace drevel {
 
@@ -42,12 +49,22 @@ class Arguments {
 } // namespace
 
 bool native_io_enabled = true;
-uint32_t max_call_depth = kMaxCallDepth;
 bool fast_paths_enabled = true;
+
+// ---- definitions ----
+
+void Interpreter::function_definition(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const FunctionStmt&>(s);
+    in.set_variable(stmt.symbol, *static_cast<const Value*>(stmt.value.get()));
+}
+
+// ---- the general rule ----
 
 Value Interpreter::call_general(Interpreter& in, const Expr& e) {
     return in.call_function(static_cast<const CallExpr&>(e));
 }
+
+// ---- specialised handlers ----
 
 // A call bound to a builtin when the tree was resolved.
 Value Interpreter::call_builtin_any(Interpreter& in, const Expr& e) {
@@ -105,10 +122,6 @@ template <size_t N> Value Interpreter::call_builtin(Interpreter& in, const Expr&
     in.release_pending_target(call);
     return call_native(*static_cast<const BuiltinEntry*>(call.bound), args.data(), N, in.natives_);
 }
-#define DREVEL_BUILTIN_CALL(N)                                                                     \
-    template Value Interpreter::call_builtin<N>(Interpreter&, const Expr&);
-DREVEL_BUILTIN_CALL_ARITIES(DREVEL_BUILTIN_CALL)
-#undef DREVEL_BUILTIN_CALL
 
 // A plain call with N arguments, moved into the callee's parameters.
 // Anything but a user function taking N parameters goes the general way.
@@ -121,9 +134,18 @@ template <size_t N> Value Interpreter::call_user(Interpreter& in, const Expr& e)
         return in.call_user_function(*found, args.data(), N);
     return in.call_plain(call, args.data(), N);
 }
-#define DREVEL_USER_CALL(N) template Value Interpreter::call_user<N>(Interpreter&, const Expr&);
-DREVEL_USER_CALL_ARITIES(DREVEL_USER_CALL)
-#undef DREVEL_USER_CALL
+
+// A builtin's rule on one number. With -D the call goes the general way,
+// which writes its trace lines.
+Numeric Interpreter::number_rule(const Interpreter& in, const Expr& e) {
+    if (extra_debug) return Numeric{};
+    auto& call = static_cast<const CallExpr&>(e);
+    Numeric argument = in.operand_number(*call.args[0]);
+    if (argument.kind == Numeric::None) return argument;
+    return static_cast<const BuiltinEntry*>(call.bound)->number_rule(argument);
+}
+
+// ---- the general rule, continued ----
 
 Value Interpreter::call_function(const CallExpr& call) {
     if (extra_debug) trace_log("Calling function: " + call.name);
@@ -244,6 +266,54 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
     if (stack_to_give_back) [[unlikely]]
         give_back_stack(depth_ != 0);
     return result;
+}
+
+// ---- the choice ----
+
+// A call of a builtin by its argument count; of anything else by its
+// argument count, as a user function taking that many. sqrt(x), abs(x),
+// floor(x) on a number may run in machine numbers.
+void Interpreter::choose_call(const Expr& expr) {
+    auto& e = static_cast<const CallExpr&>(expr);
+    const BuiltinEntry* builtin = e.qualified ? nullptr : find_builtin(e.name);
+    // A dotted call keeps the row of the native function it names, if any,
+    // for when its module turns out to be imported.
+    e.bound = e.qualified ? find_module_function(e.name).entry : builtin;
+    uint32_t flags = 0;
+    if (builtin && builtin->number_rule && e.args.size() == 1 && is_numeric_candidate(*e.args[0]))
+        flags = kNumeric;
+    NodeHandler chosen = handler(&call_general);
+    if (fast_paths_ && !extra_debug && !e.qualified) {
+        if (builtin) {
+            switch (e.args.size()) {
+#define DREVEL_ARITY_CHOICE(N)                                                                     \
+    case N: chosen = handler(&call_builtin<N>); break;
+                DREVEL_BUILTIN_CALL_ARITIES(DREVEL_ARITY_CHOICE)
+#undef DREVEL_ARITY_CHOICE
+            default: chosen = handler(&call_builtin_any); break;
+            }
+        } else {
+            switch (e.args.size()) {
+#define DREVEL_ARITY_CHOICE(N)                                                                     \
+    case N: chosen = handler(&call_user<N>); break;
+                DREVEL_USER_CALL_ARITIES(DREVEL_ARITY_CHOICE)
+#undef DREVEL_ARITY_CHOICE
+            default: break;
+            }
+        }
+    }
+    settle(expr, flags, chosen, number_handler(&number_rule));
+}
+
+// One function value per definition; each run of the statement binds
+// another reference to it.
+NodeHandler Interpreter::choose_call(const Stmt& stmt) {
+    auto& s = static_cast<const FunctionStmt&>(stmt);
+    if (!s.value.get()) {
+        s.value.set(new Value(Value::function(new FunctionBody(s.function))),
+                    [](void* p) { delete static_cast<Value*>(p); });
+    }
+    return handler(&function_definition);
 }
 
 } // namespace drevel

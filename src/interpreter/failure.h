@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "interpreter/log.h"
 #include "interpreter/value.h"
@@ -12,6 +13,15 @@ namespace drevel {
 inline Value fail(std::string message) {
     report_error(message);
     return Value::error(std::move(message));
+}
+
+// The second report of an Error, by the statement it reached: the
+// statement's context followed by the message. Out of line, so that a
+// statement's common path builds no text.
+[[gnu::cold, gnu::noinline]] inline void report_with(std::string_view context, const Value& error) {
+    std::string message(context);
+    message += error.text();
+    report_error(message);
 }
 
 } // namespace drevel

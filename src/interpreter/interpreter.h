@@ -1,10 +1,8 @@
-// The state of one running program and the walk over its syntax tree.
-//
-// Scopes are dynamic: one scope per active user-function call, searched
-// innermost first, then the globals. Each interned name has one cell holding
-// its innermost binding; a binding a call hides is saved and given back when
-// the call returns (shallow binding), so a read or write costs the same at
-// any call depth.
+// The state of one running program and the walk over its syntax tree: its
+// variables (variables.h), modules, pending signals, and the handlers that
+// run each node, grouped by node family (one file each: arithmetic.cpp,
+// comparison.cpp, names.cpp, calls.cpp, elements.cpp, control.cpp,
+// literals.cpp).
 #pragma once
 
 #include <cstdint>
@@ -20,8 +18,11 @@
 #include "interpreter/interrupt.h"
 #include "interpreter/log.h"
 #include "interpreter/native_context.h"
+#include "interpreter/node_flags.h"
 #include "interpreter/operator_rules.h"
+#include "interpreter/stack_guard.h"
 #include "interpreter/value.h"
+#include "interpreter/variables.h"
 #include "parser/ast.h"
 
 namespace drevel {
@@ -35,84 +36,9 @@ using Exports = std::shared_ptr<const ExportMap>;
 // the file system or the network (the files and http modules then fail).
 extern bool native_io_enabled;
 
-// How deep user-function calls may nest before a call is refused.
-// Process-wide; start-up lowers it when the evaluator's stack is smaller.
-extern uint32_t max_call_depth;
-inline constexpr uint32_t kMaxCallDepth = 200000;
-
-// The lowest native stack address the evaluator may reach on this thread.
-// A call is refused like a too deep one when the stack left is less than its
-// body can take (its nesting depth times a bound per level), so no script's
-// shape can overflow the stack. The floor also lies no further down than the
-// deepest chain of ordinary calls the depth limit allows needs
-// (kStackPerOrdinaryCall each), so a runaway recursion of a wide body is
-// refused at about the memory a small body's takes, however large the
-// thread's stack. Set when the thread's first interpreter is made.
-extern thread_local constinit const char* stack_floor;
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr size_t kStackPerLevel = 8192; // frames carry red zones
-inline constexpr size_t kStackPerOrdinaryCall = size_t(16) << 10;
-#else
-inline constexpr size_t kStackPerLevel = 1024;
-// A call of a small body takes about 500 bytes, one of a body a few blocks
-// deep under 1 KiB.
-inline constexpr size_t kStackPerOrdinaryCall = size_t(2) << 10;
-#endif
-[[gnu::always_inline]] inline uintptr_t stack_pointer() {
-#if defined(__x86_64__)
-    // The stack pointer itself: asking for a frame address would make every
-    // caller set up a frame.
-    uintptr_t here;
-    asm("mov %%rsp, %0" : "=r"(here));
-    return here;
-#else
-    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-#endif
-}
-[[gnu::always_inline]] inline bool stack_runs_short(size_t need) {
-    return stack_pointer() < reinterpret_cast<uintptr_t>(stack_floor) + need;
-}
-// Reports and returns the refusal of a too deep call or evaluation, and
-// marks the stack the refused chain filled to be given back as it unwinds.
-[[gnu::cold, gnu::noinline]] Value depth_exceeded();
-// Where the stack is not yet given back after a refusal; null when nothing
-// is left to give back.
-extern thread_local constinit const char* stack_to_give_back;
-// Gives the system the pages of the stack below the caller's frames that a
-// refused chain of calls made resident, a step at a time as it unwinds, and
-// all of them once no call is open.
-[[gnu::cold, gnu::noinline]] void give_back_stack(bool calls_open);
-
 // Process-wide; false makes every node take the general rule (set from
 // DREVEL_NO_FAST_PATHS at start-up), so the two can be compared.
 extern bool fast_paths_enabled;
-
-// A string literal as the evaluator attaches it to its node: the value every
-// evaluation shares and the text's hash as a dict key.
-struct LiteralText {
-    Value value;
-    DictKey key; // the text interned, for reads of a dict by it
-};
-inline const LiteralText& literal_text(const StringExpr& expr) {
-    return *static_cast<const LiteralText*>(expr.literal.get());
-}
-// A dict literal's keys, interned, in the order of its entries.
-inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
-    return *static_cast<const std::vector<DictKey>*>(expr.keys.get());
-}
-
-// The operators whose Number and Float rows run in machine numbers.
-// clang-format off
-#define DREVEL_NUMBER_OPERATORS(X)                                                                 \
-    X(Plus) X(Minus) X(Star) X(Slash) X(Percent) X(Power)                                          \
-    X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
-// The operators of compound assignments changed in place in their binding.
-#define DREVEL_COMPOUND_OPERATORS(X) X(Plus) X(Minus) X(Star) X(Slash)
-// The argument counts of calls whose arguments live on the native stack:
-// of builtins, and of user functions.
-#define DREVEL_BUILTIN_CALL_ARITIES(X) X(0) X(1) X(2) X(3)
-#define DREVEL_USER_CALL_ARITIES(X) X(0) X(1) X(2) X(3) X(4) X(5) X(6)
-// clang-format on
 
 // An Error value ends the evaluation that read it: it is the result, passed
 // on without a new report.
@@ -121,73 +47,18 @@ inline const std::vector<DictKey>& literal_keys(const DictExpr& expr) {
         if ((value).is_error()) return (value);                                                    \
     } while (0)
 
-class Interpreter {
+class Interpreter : public Environment {
   public:
     Interpreter();
     ~Interpreter();
     Interpreter(const Interpreter&) = delete;
     Interpreter& operator=(const Interpreter&) = delete;
 
-    // ---- environment ----
-    // Gives every name interned so far a slot; called after parsing.
-    void ensure_slots() {
-        if (slots_.size() < symbol_count()) grow_slots();
-    }
-    // A copy of the variable's value, or Null when no scope or global holds it.
-    Value get_variable(Symbol name) const;
+    // ---- environment (variables.h) ----
+    using Environment::get_variable;
     // Also reads module exports by a dotted name (m.x), reporting the two
     // module messages.
     Value get_variable(std::string_view name) const;
-    bool variable_exists(Symbol name) const;
-    void set_variable(Symbol name, Value value) {
-        // Overwriting an existing binding of the current scope (or a global
-        // at top level) is the common case.
-        if (Value* target = binding_to_overwrite(name)) {
-            *target = std::move(value);
-            return;
-        }
-        bind_variable(name, std::move(value));
-    }
-    // set_variable of a value that stays where it is: the binding takes a
-    // copy in place, with no temporary to move through.
-    void copy_to_variable(Symbol name, const Value& value) {
-        if (Value* target = binding_to_overwrite(name)) [[likely]] {
-            *target = value;
-            return;
-        }
-        bind_variable(name, value);
-    }
-    // set_variable of a machine number, written into the binding in place.
-    void set_numeric(Symbol name, Numeric n) {
-        if (Value* target = binding_to_overwrite(name)) return store_number(*target, n);
-        bind_variable(name, value_of(n));
-    }
-    static void store_number(Value& target, Numeric n) {
-        if (n.kind == Numeric::Int)
-            target.assign_number(n.i);
-        else if (n.kind == Numeric::Float)
-            target.assign_floating(n.f);
-        else
-            target = Value::boolean(n.i != 0);
-    }
-    void declare_global(Symbol name);
-    // A call's scope: push_scope returns where its bindings begin, which
-    // pop_scope takes back to drop them.
-    uint32_t push_scope() {
-        ++depth_;
-        return hidden_count_;
-    }
-    void pop_scope(uint32_t start) {
-        HiddenBinding* first = hidden_.data() + start;
-        for (HiddenBinding* it = hidden_.data() + hidden_count_; it != first;) {
-            --it;
-            Slot& s = slots_[it->symbol];
-            s.local.replace_with(it->value);
-            s.local_depth = it->depth;
-        }
-        hidden_count_ = start; // the records own nothing now
-        --depth_;
-    }
     // The top-level names and their values.
     ExportMap globals() const;
 
@@ -237,159 +108,46 @@ class Interpreter {
   private:
     using ExprHandler = Value (*)(Interpreter&, const Expr&);
     using StmtHandler = void (*)(Interpreter&, const Stmt&);
-    // What resolving records in a node's flags.
-    enum NodeFlag : uint32_t {
-        kNumeric = 1,        // arithmetic over names and numbers: it runs no code
-        kNumericValue = 2,   // an assignment whose value is such arithmetic or a number rule
-        kNumericOperand = 4, // an assignment whose value runs no code and may be a number
-        kNumericRule = 8,    // arithmetic or a comparison over such operands
-        kNumericTruth = 16,  // a comparison of such operands, tried in machine numbers
-        kFloatResult = 32,   // arithmetic whose last result in machine numbers was a Float
-    };
+    // The walk (resolve.cpp) resolves a node's children, then asks the
+    // node's family to choose its handler.
     void resolve_block(const Block& block);
     void resolve_stmt(const Stmt& stmt);
     void resolve_expr(const Expr& expr);
+    void choose(const Expr& expr);
+    NodeHandler choose(const Stmt& stmt);
+    // Each family's choice (in its own file): an expression's is settled in
+    // the node, a statement's returned.
+    void choose_literal(const Expr& expr);
+    void choose_name(const Expr& expr);
+    NodeHandler choose_name(const Stmt& stmt);
+    void choose_arithmetic(const Expr& expr);
+    void choose_comparison(const Expr& expr);
+    void choose_call(const Expr& expr);
+    NodeHandler choose_call(const Stmt& stmt);
+    void choose_element(const Expr& expr);
+    NodeHandler choose_control(const Stmt& stmt);
     static bool is_numeric_candidate(const Expr& expr) { return expr.flags & kNumeric; }
-
-    // The handlers: one general rule per node kind and the specialised ones
-    // that hand over to it.
-    static Value number_literal(Interpreter&, const Expr& e);
-    static Value float_literal(Interpreter&, const Expr& e);
-    static Value boolean_literal(Interpreter&, const Expr& e);
-    static Value string_literal(Interpreter&, const Expr& e);
-    static Value identifier_read(Interpreter& in, const Expr& e);
-    static Value binary_general(Interpreter& in, const Expr& e);
-    static Value binary_numeric(Interpreter& in, const Expr& e);
-    template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
-    template <bool Equal> static Value text_equality(Interpreter& in, const Expr& e);
-    // The handler of a binary operation that is not arithmetic over names
-    // and numbers.
-    static NodeHandler binary_handler_for(const BinaryOpExpr& expr, bool fast);
-    static Value unary_general(Interpreter& in, const Expr& e);
-    static Value array_literal(Interpreter& in, const Expr& e);
-    static Value dict_literal(Interpreter& in, const Expr& e);
-    static Value index_general(Interpreter& in, const Expr& e);
-    static Value index_numeric(Interpreter& in, const Expr& e);
-    static Value range_general(Interpreter& in, const Expr& e);
-    static Value call_general(Interpreter& in, const Expr& e);
-    static Value call_builtin_any(Interpreter& in, const Expr& e);
-    template <size_t N> static Value call_builtin(Interpreter& in, const Expr& e);
-    template <size_t N> static Value call_user(Interpreter& in, const Expr& e);
-
-    static void assign_general(Interpreter& in, const Stmt& s);
-    static void assign_numeric(Interpreter& in, const Stmt& s);
-    static void assign_push(Interpreter& in, const Stmt& s);
-    static void compound_general(Interpreter& in, const Stmt& s);
-    static void compound_numeric(Interpreter& in, const Stmt& s);
-    template <TokenKind Op> static void compound_number(Interpreter& in, const Stmt& s);
-    static void function_definition(Interpreter& in, const Stmt& s);
-    static void if_statement(Interpreter& in, const Stmt& s);
-    static void while_statement(Interpreter& in, const Stmt& s);
-    static void for_general(Interpreter& in, const Stmt& s);
-    static void for_range(Interpreter& in, const Stmt& s);
-    static void match_statement(Interpreter& in, const Stmt& s);
-    static void match_literals(Interpreter& in, const Stmt& s);
-    static void try_statement(Interpreter& in, const Stmt& s);
-    static void return_statement(Interpreter& in, const Stmt& s);
-    static void return_literal(Interpreter& in, const Stmt& s);
-    static void break_statement(Interpreter& in, const Stmt& s);
-    static void continue_statement(Interpreter& in, const Stmt& s);
-    static void global_statement(Interpreter& in, const Stmt& s);
-    static void use_statement(Interpreter& in, const Stmt& s);
-    static void expression_statement(Interpreter& in, const Stmt& s);
-
-    // One cell per interned name: its innermost local binding and its global.
-    struct Slot {
-        Value local;
-        uint32_t local_depth = 0; // the scope that bound local; 0 when there is none
-        bool has_global = false;
-        bool declared_global = false;
-        Value global;
-    };
-    // A binding a newer scope hid, given back when that scope closes. The
-    // record owns the hidden value's words until then.
-    struct HiddenBinding {
-        Value::Words value;
-        Symbol symbol;
-        uint32_t depth;
-    };
-    // A new local binding in the current scope, hiding the name's binding.
-    // Both values are relocated word by word: the hidden one into its
-    // record, the new one into the cell, leaving `value` empty.
-    void bind_local(Slot& s, Symbol name, Value& value) {
-        if (hidden_count_ == hidden_.size()) [[unlikely]]
-            grow_hidden();
-        hidden_[hidden_count_++] = HiddenBinding{s.local.words(), name, s.local_depth};
-        s.local.adopt(value.words());
-        value.forget();
-        s.local_depth = depth_;
+    template <typename Handler> static NodeHandler handler(Handler h) {
+        return reinterpret_cast<NodeHandler>(h);
+    }
+    using NumberHandler = Numeric (*)(const Interpreter&, const Expr&);
+    static NodeHandler number_handler(NumberHandler h) { return handler(h); }
+    // Records an expression's choice: its flags, its handler, its number
+    // handler (which gives up at once unless the flags say the node may be a
+    // number) and its float handler.
+    static void settle(const Expr& node, uint32_t flags, NodeHandler chosen,
+                       NodeHandler number = nullptr, NodeHandler floating = nullptr) {
+        node.flags = flags;
+        node.handler = chosen;
+        node.number_handler =
+            number && (flags & (kNumeric | kNumericRule)) ? number : number_handler(&number_none);
+        node.float_handler = floating;
     }
 
-    const Value* find(Symbol name) const {
-        if (name >= slot_count_) return nullptr; // a name no code here has bound
-        const Slot& slot = slots_[name];
-        if (slot.local_depth) return &slot.local;
-        return slot.has_global ? &slot.global : nullptr;
-    }
-    Slot& slot(Symbol name) {
-        if (name >= slot_count_) grow_slots();
-        return slots_[name];
-    }
-    [[gnu::noinline, gnu::cold]] void grow_slots() {
-        slots_.resize(symbol_count() + 64);
-        slot_count_ = uint32_t(slots_.size());
-    }
-    // set_variable for a parameter of the scope just opened: usually a new
-    // local binding.
-    // The argument is relocated out of `value`, which is left empty.
-    void bind_parameter(Symbol name, Value& value) {
-        Slot& s = slot(name);
-        if (!s.declared_global && s.local_depth != depth_) [[likely]]
-            return bind_local(s, name, value);
-        rebind_parameter(name, value);
-    }
-    // A parameter named like an earlier one, or declared global.
-    [[gnu::noinline]] void rebind_parameter(Symbol name, Value& value) {
-        set_variable(name, std::move(value));
-    }
-    // set_variable when a new binding is made or the name is global.
-    void bind_variable(Symbol name, Value value);
-    // The binding set_variable would overwrite, if one exists.
-    Value* binding_to_overwrite(Symbol name) {
-        if (name >= slot_count_) return nullptr;
-        Slot& s = slots_[name];
-        if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
-        if (s.local_depth == depth_) return &s.local;
-        return nullptr;
-    }
+    // ---- the handlers, by family: one general rule per node kind and the
+    // specialised ones that hand over to it ----
 
-    // The binding a read of the name finds when a write replaces that same
-    // binding; nullptr otherwise.
-    Value* binding_read_and_written(Symbol name) {
-        if (name >= slot_count_) return nullptr;
-        Slot& s = slots_[name];
-        if (s.local_depth)
-            return s.local_depth == depth_ && !s.declared_global ? &s.local : nullptr;
-        return s.has_global && (s.declared_global || depth_ == 0) ? &s.global : nullptr;
-    }
-
-    // Statements.
-    // Whether a statement that ran code may now bind its result: an input
-    // Ctrl-C interrupted completes no binding, whatever value reached the
-    // statement, so every variable keeps the value it had (a try does not
-    // catch the interruption either). Statements that run no code bind as
-    // usual.
-    static bool completes_binding() { return !interrupt_requested; }
-    void execute_assign(const AssignStmt& stmt);
-    void finish_compound(const AssignStmt& stmt, Value current, Value operand);
-    void run_while(const WhileStmt& stmt);
-    void run_for(const ForStmt& stmt);
-    void run_for_range(const ForStmt& stmt, const RangeExpr& range);
-    void run_match(const MatchStmt& stmt);
-    void run_try(const TryStmt& stmt);
-    void execute_use(const UseStmt& stmt);
-
-    // Expressions.
+    // Reading operands, for every family.
     // A string literal's value or a defined variable's binding, read without
     // a copy; nullptr for anything that has to be evaluated.
     const Value* in_place(const Expr& expr) const {
@@ -399,10 +157,20 @@ class Interpreter {
             return &literal_text(static_cast<const StringExpr&>(expr)).value;
         return nullptr;
     }
-    // Arithmetic in machine numbers (numeric_fast_path.cpp), by the number
-    // handler resolving gave the node; None means the general path must
-    // evaluate the expression.
-    using NumberHandler = Numeric (*)(const Interpreter&, const Expr&);
+    // The one way an operand is read: in place when it is a literal or a
+    // bound name and nothing evaluated between this read and its use can
+    // rebind it, otherwise evaluated into holder. An Error operand is read
+    // like any other value; the caller ends with it (DREVEL_TRY).
+    const Value& operand(const Expr& expr, Value& holder, bool may_read_in_place) {
+        if (may_read_in_place && fast_paths_) {
+            if (const Value* v = in_place(expr)) return *v;
+        }
+        holder = evaluate(expr);
+        return holder;
+    }
+    // Arithmetic in machine numbers (arithmetic.cpp), by the number handler
+    // resolving gave the node; None means the general path must evaluate the
+    // expression.
     Numeric numeric_value(const Expr& expr) const {
         return reinterpret_cast<NumberHandler>(expr.number_handler)(*this, expr);
     }
@@ -417,56 +185,7 @@ class Interpreter {
             return Numeric::integer(static_cast<const NumberExpr&>(expr).value);
         return numeric_value(expr);
     }
-    static NodeHandler number_handler_for(const Expr& expr);
     static Numeric number_none(const Interpreter&, const Expr&);
-    static Numeric number_integer(const Interpreter&, const Expr& e);
-    static Numeric number_float(const Interpreter&, const Expr& e);
-    static Numeric number_name(const Interpreter& in, const Expr& e);
-    static Numeric number_element(const Interpreter& in, const Expr& e);
-    static Numeric number_negated(const Interpreter& in, const Expr& e);
-    static Numeric number_rule(const Interpreter& in, const Expr& e);
-    template <TokenKind Op> static Numeric number_binary(const Interpreter& in, const Expr& e);
-    // The same for arithmetic that keeps giving Floats, kept in
-    // floating-point registers from leaf to root. A float handler gives the
-    // node's Float exactly when the number handler would give that Float, and
-    // NaN otherwise (another kind, a failing row, or a NaN result), after
-    // which the number handler runs: the subtree runs no code, so trying
-    // twice is unseen.
-    using FloatHandler = double (*)(const Interpreter&, const Expr&);
-    static NodeHandler float_handler_for(const Expr& expr);
-    template <TokenKind Op> static double float_binary(const Interpreter& in, const Expr& e);
-    // An operand as a double; false when it was a Number, which counts only
-    // beside a Float.
-    bool float_operand(const Expr& expr, double& out) const;
-    [[gnu::noinline, gnu::cold]] static bool number_operand(const Interpreter& in, const Expr& expr,
-                                                            double& out);
-    // The one way an operand is read: in place when it is a literal or a
-    // bound name and nothing evaluated between this read and its use can
-    // rebind it, otherwise evaluated into holder. An Error operand is read
-    // like any other value; the caller ends with it (DREVEL_TRY).
-    const Value& operand(const Expr& expr, Value& holder, bool may_read_in_place) {
-        if (may_read_in_place && fast_paths_) {
-            if (const Value* v = in_place(expr)) return *v;
-        }
-        holder = evaluate(expr);
-        return holder;
-    }
-    // The truth of an if or while condition: 1 or 0, or -1 with the Error
-    // value in failure.
-    int condition_truth(const Expr& expr, Value& failure);
-    // The same for a comparison of numbers, without building a value; -1
-    // when the operands are not both numbers and the general rule must run.
-    [[gnu::always_inline]] int compared_truth(const Expr& expr) const {
-        if (!(expr.flags & kNumericTruth)) return -1;
-        auto& binary = static_cast<const BinaryOpExpr&>(expr);
-        Numeric l = operand_number(*binary.left);
-        if (l.kind == Numeric::None) return -1;
-        Numeric r = operand_number(*binary.right);
-        if (r.kind == Numeric::None) return -1;
-        return int(comparison_row(binary.op, l, r).i);
-    }
-    const bool fast_paths_ = fast_paths_enabled;
-
     static bool runs_no_code(const Expr& expr) {
         static_assert(
             ExprKind::Number < ExprKind::Identifier && ExprKind::Float < ExprKind::Identifier &&
@@ -477,6 +196,36 @@ class Interpreter {
             "the literal and name kinds come first");
         return expr.kind <= ExprKind::Identifier; // literals and names
     }
+    const bool fast_paths_ = fast_paths_enabled;
+
+    // Literals (literals.cpp).
+    static Value number_literal(Interpreter&, const Expr& e);
+    static Value float_literal(Interpreter&, const Expr& e);
+    static Value boolean_literal(Interpreter&, const Expr& e);
+    static Value string_literal(Interpreter&, const Expr& e);
+    static Numeric number_integer(const Interpreter&, const Expr& e);
+    static Numeric number_float(const Interpreter&, const Expr& e);
+
+    // Arithmetic (arithmetic.cpp).
+    static Value binary_general(Interpreter& in, const Expr& e);
+    static Value binary_numeric(Interpreter& in, const Expr& e);
+    template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
+    static Value unary_general(Interpreter& in, const Expr& e);
+    static Numeric number_negated(const Interpreter& in, const Expr& e);
+    template <TokenKind Op> static Numeric number_binary(const Interpreter& in, const Expr& e);
+    // The same for arithmetic that keeps giving Floats, kept in
+    // floating-point registers from leaf to root. A float handler gives the
+    // node's Float exactly when the number handler would give that Float, and
+    // NaN otherwise (another kind, a failing row, or a NaN result), after
+    // which the number handler runs: the subtree runs no code, so trying
+    // twice is unseen.
+    using FloatHandler = double (*)(const Interpreter&, const Expr&);
+    template <TokenKind Op> static double float_binary(const Interpreter& in, const Expr& e);
+    // An operand as a double; false when it was a Number, which counts only
+    // beside a Float.
+    bool float_operand(const Expr& expr, double& out) const;
+    [[gnu::noinline, gnu::cold]] static bool number_operand(const Interpreter& in, const Expr& expr,
+                                                            double& out);
     // The general rule of a binary operation. After the operation's try in
     // machine numbers failed (numbers_failed), its inner operations of the
     // same subtree go this way at once rather than try again.
@@ -485,19 +234,44 @@ class Interpreter {
     // The operator table applied to operands already evaluated; a target
     // released by the assignment around the operation is let go first.
     Value finish_binary(const BinaryOpExpr& expr, Value left, const Value& right);
-    Value evaluate_index(const IndexExpr& expr);
-    // The element a[j] or d["k"] names, when the name holds an array and j
-    // is a Number in range, or a dict holding the key; nullptr otherwise.
-    const Value* stored_element(const IndexExpr& index) const;
-    [[gnu::noinline]] const Value* nested_element(const IndexExpr& index) const;
-    // The element of an object already found that stored_element reads.
-    const Value* element_in(const Value* object, const IndexExpr& index) const;
-    // Evaluates and checks a range's bounds; an Error value (already
-    // reported) when they are unusable.
-    Value range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end);
-    Value index_value(const Value& object, const Value& index);
 
-    // Calls.
+    // Comparisons (comparison.cpp).
+    template <bool Equal> static Value text_equality(Interpreter& in, const Expr& e);
+
+    // Names (names.cpp).
+    static Value identifier_read(Interpreter& in, const Expr& e);
+    static Numeric number_name(const Interpreter& in, const Expr& e);
+    static void assign_general(Interpreter& in, const Stmt& s);
+    static void assign_numeric(Interpreter& in, const Stmt& s);
+    static void assign_push(Interpreter& in, const Stmt& s);
+    static void compound_general(Interpreter& in, const Stmt& s);
+    static void compound_numeric(Interpreter& in, const Stmt& s);
+    template <TokenKind Op> static void compound_number(Interpreter& in, const Stmt& s);
+    static void global_statement(Interpreter& in, const Stmt& s);
+    // Whether a statement that ran code may now bind its result: an input
+    // Ctrl-C interrupted completes no binding, whatever value reached the
+    // statement, so every variable keeps the value it had (a try does not
+    // catch the interruption either). Statements that run no code bind as
+    // usual.
+    static bool completes_binding() { return !interrupt_requested; }
+    void execute_assign(const AssignStmt& stmt);
+    void finish_compound(const AssignStmt& stmt, Value current, Value operand);
+    // Releases the target's old binding when the operation marked by its
+    // assignment is about to run, so the operand's buffer is not shared.
+    void release_pending_target(const Expr& operation) {
+        if (releasing_operation_ == &operation) {
+            releasing_operation_ = nullptr;
+            if (Value* old = binding_to_overwrite(releasing_symbol_)) *old = Value();
+        }
+    }
+
+    // Calls (calls.cpp).
+    static Value call_general(Interpreter& in, const Expr& e);
+    static Value call_builtin_any(Interpreter& in, const Expr& e);
+    template <size_t N> static Value call_builtin(Interpreter& in, const Expr& e);
+    template <size_t N> static Value call_user(Interpreter& in, const Expr& e);
+    static Numeric number_rule(const Interpreter& in, const Expr& e);
+    static void function_definition(Interpreter& in, const Stmt& s);
     Value call_qualified(const CallExpr& call, Value* args, size_t count);
     Value call_plain(const CallExpr& call, Value* args, size_t count);
     Value run_function(const FunctionBody& body, Value* args, size_t count);
@@ -512,23 +286,59 @@ class Interpreter {
     }
     Value call_builtin_value(const std::string& qualified, Value* args, size_t count);
 
-    // Releases the target's old binding when the operation marked by its
-    // assignment is about to run, so the operand's buffer is not shared.
-    void release_pending_target(const Expr& operation) {
-        if (releasing_operation_ == &operation) {
-            releasing_operation_ = nullptr;
-            if (Value* old = binding_to_overwrite(releasing_symbol_)) *old = Value();
-        }
-    }
+    // Members and elements (elements.cpp).
+    static Value array_literal(Interpreter& in, const Expr& e);
+    static Value dict_literal(Interpreter& in, const Expr& e);
+    static Value index_general(Interpreter& in, const Expr& e);
+    static Value index_numeric(Interpreter& in, const Expr& e);
+    static Value range_general(Interpreter& in, const Expr& e);
+    static Numeric number_element(const Interpreter& in, const Expr& e);
+    Value evaluate_index(const IndexExpr& expr);
+    // The element a[j] or d["k"] names, when the name holds an array and j
+    // is a Number in range, or a dict holding the key; nullptr otherwise.
+    const Value* stored_element(const IndexExpr& index) const;
+    [[gnu::noinline]] const Value* nested_element(const IndexExpr& index) const;
+    // The element of an object already found that stored_element reads.
+    const Value* element_in(const Value* object, const IndexExpr& index) const;
+    // Evaluates and checks a range's bounds; an Error value (already
+    // reported) when they are unusable.
+    Value range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end);
+    Value index_value(const Value& object, const Value& index);
 
-    std::vector<Slot> slots_;
-    uint32_t slot_count_ = 0;
-    // By open scopes, in the order they were hidden: the first hidden_count_
-    // records of a buffer that only grows.
-    std::vector<HiddenBinding> hidden_;
-    uint32_t hidden_count_ = 0;
-    [[gnu::noinline, gnu::cold]] void grow_hidden() { hidden_.resize(hidden_.size() * 2 + 64); }
-    uint32_t depth_ = 0; // open scopes
+    // Control (control.cpp).
+    static void if_statement(Interpreter& in, const Stmt& s);
+    static void while_statement(Interpreter& in, const Stmt& s);
+    static void for_general(Interpreter& in, const Stmt& s);
+    static void for_range(Interpreter& in, const Stmt& s);
+    static void match_statement(Interpreter& in, const Stmt& s);
+    static void match_literals(Interpreter& in, const Stmt& s);
+    static void try_statement(Interpreter& in, const Stmt& s);
+    static void return_statement(Interpreter& in, const Stmt& s);
+    static void return_literal(Interpreter& in, const Stmt& s);
+    static void break_statement(Interpreter& in, const Stmt& s);
+    static void continue_statement(Interpreter& in, const Stmt& s);
+    static void use_statement(Interpreter& in, const Stmt& s);
+    static void expression_statement(Interpreter& in, const Stmt& s);
+    void run_while(const WhileStmt& stmt);
+    void run_for(const ForStmt& stmt);
+    void run_for_range(const ForStmt& stmt, const RangeExpr& range);
+    void run_match(const MatchStmt& stmt);
+    void run_try(const TryStmt& stmt);
+    void execute_use(const UseStmt& stmt);
+    // The truth of an if or while condition: 1 or 0, or -1 with the Error
+    // value in failure.
+    int condition_truth(const Expr& expr, Value& failure);
+    // The same for a comparison of numbers, without building a value; -1
+    // when the operands are not both numbers and the general rule must run.
+    [[gnu::always_inline]] int compared_truth(const Expr& expr) const {
+        if (!(expr.flags & kNumericTruth)) return -1;
+        auto& binary = static_cast<const BinaryOpExpr&>(expr);
+        Numeric l = operand_number(*binary.left);
+        if (l.kind == Numeric::None) return -1;
+        Numeric r = operand_number(*binary.right);
+        if (r.kind == Numeric::None) return -1;
+        return int(comparison_row(binary.op, l, r).i);
+    }
 
     std::unordered_map<std::string, Exports> modules_;
     std::unordered_map<std::string, Exports> module_cache_;

@@ -1,5 +1,5 @@
 // The Number and Float rows of the binary operator table as small inline
-// primitives. The table itself (operators.cpp), the general evaluation and
+// primitives. The table itself (arithmetic.cpp), the general evaluation and
 // every fast path call these, so each rule exists once. A row that fails
 // (division or modulo by zero, an operator the row does not support) gives
 // Numeric::None here; the table writes its message.
@@ -100,20 +100,44 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
     return float_comparison(op, l.as_double(), r.as_double());
 }
 
+// Integer division and remainder: None for a zero divisor; the one quotient
+// that does not fit wraps to itself.
+[[gnu::always_inline]] inline Numeric integer_quotient(int64_t a, int64_t b) {
+    if (b == 0) return Numeric{};
+    return Numeric::integer(b == -1 ? wrapping_negation(a) : a / b);
+}
+[[gnu::always_inline]] inline Numeric integer_remainder(int64_t a, int64_t b) {
+    if (b == 0) return Numeric{};
+    return Numeric::integer(b == -1 ? 0 : a % b);
+}
+
+// The arithmetic operators, one row each: the token, its rule on two Numbers
+// and its rule on two doubles (each an expression of a and b giving a
+// Numeric, None where the row fails), and the message of that failure
+// (nullptr for none). The operator table, the fast paths and the
+// evaluator's handlers for arithmetic are all made from this list; the
+// token's row (lexer/token.h) gives its spelling and precedence.
+// clang-format off
+#define DREVEL_ARITHMETIC_OPERATORS(X)                                                             \
+    X(Plus, Numeric::integer(int64_t(uint64_t(a) + uint64_t(b))), Numeric::real(a + b), nullptr)   \
+    X(Minus, Numeric::integer(int64_t(uint64_t(a) - uint64_t(b))), Numeric::real(a - b), nullptr)  \
+    X(Star, Numeric::integer(int64_t(uint64_t(a) * uint64_t(b))), Numeric::real(a * b), nullptr)   \
+    X(Slash, integer_quotient(a, b), b == 0.0 ? Numeric{} : Numeric::real(a / b),                  \
+      "Division by zero")                                                                          \
+    X(Percent, integer_remainder(a, b), Numeric::real(std::fmod(a, b)), "Modulo by zero")          \
+    X(Power, Numeric::integer(wrapping_power(a, b)), Numeric::real(std::pow(a, b)), nullptr)
+// The comparisons, whose rows are integer_comparison and float_comparison.
+#define DREVEL_COMPARISON_OPERATORS(X)                                                             \
+    X(Less) X(Greater) X(LessEqual) X(GreaterEqual) X(Equal) X(NotEqual)
+// clang-format on
+
 // Two Numbers, without the row's failures.
 [[gnu::always_inline]] inline Numeric integer_row(TokenKind op, int64_t a, int64_t b) {
     switch (op) {
-    case TokenKind::Plus: return Numeric::integer(int64_t(uint64_t(a) + uint64_t(b)));
-    case TokenKind::Minus: return Numeric::integer(int64_t(uint64_t(a) - uint64_t(b)));
-    case TokenKind::Star: return Numeric::integer(int64_t(uint64_t(a) * uint64_t(b)));
-    case TokenKind::Slash:
-        if (b == 0) return Numeric{};
-        // The one quotient that does not fit wraps to itself.
-        return Numeric::integer(b == -1 ? wrapping_negation(a) : a / b);
-    case TokenKind::Percent:
-        if (b == 0) return Numeric{};
-        return Numeric::integer(b == -1 ? 0 : a % b);
-    case TokenKind::Power: return Numeric::integer(wrapping_power(a, b));
+#define DREVEL_INTEGER_RULE(name, integer, real, failure)                                          \
+    case TokenKind::name: return integer;
+        DREVEL_ARITHMETIC_OPERATORS(DREVEL_INTEGER_RULE)
+#undef DREVEL_INTEGER_RULE
     default: return integer_comparison(op, a, b);
     }
 }
@@ -122,15 +146,34 @@ template <typename T> [[gnu::always_inline]] inline Numeric ordering(TokenKind o
 // failures.
 [[gnu::always_inline]] inline Numeric float_row(TokenKind op, double a, double b) {
     switch (op) {
-    case TokenKind::Plus: return Numeric::real(a + b);
-    case TokenKind::Minus: return Numeric::real(a - b);
-    case TokenKind::Star: return Numeric::real(a * b);
-    case TokenKind::Slash:
-        if (b == 0.0) return Numeric{};
-        return Numeric::real(a / b);
-    case TokenKind::Percent: return Numeric::real(std::fmod(a, b));
-    case TokenKind::Power: return Numeric::real(std::pow(a, b));
+#define DREVEL_FLOAT_RULE(name, integer, real, failure)                                            \
+    case TokenKind::name: return real;
+        DREVEL_ARITHMETIC_OPERATORS(DREVEL_FLOAT_RULE)
+#undef DREVEL_FLOAT_RULE
     default: return float_comparison(op, a, b);
+    }
+}
+
+// The message of an arithmetic row that gives None; nullptr when the
+// operator is no arithmetic one or its rows do not fail.
+constexpr const char* arithmetic_failure(TokenKind op) {
+    switch (op) {
+#define DREVEL_ROW_FAILURE(name, integer, real, failure)                                           \
+    case TokenKind::name: return failure;
+        DREVEL_ARITHMETIC_OPERATORS(DREVEL_ROW_FAILURE)
+#undef DREVEL_ROW_FAILURE
+    default: return nullptr;
+    }
+}
+
+// Whether the operator has an arithmetic row.
+constexpr bool has_arithmetic_rows(TokenKind op) {
+    switch (op) {
+#define DREVEL_HAS_ROWS(name, ...) case TokenKind::name:
+        DREVEL_ARITHMETIC_OPERATORS(DREVEL_HAS_ROWS)
+#undef DREVEL_HAS_ROWS
+        return true;
+    default: return false;
     }
 }
 

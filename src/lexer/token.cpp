@@ -8,14 +8,14 @@ namespace drevel {
 
 namespace {
 
-#define DREVEL_TOKEN_NAME(name, keyword, symbol) #name,
+#define DREVEL_TOKEN_NAME(name, keyword, symbol, ...) #name,
 constexpr std::string_view kKindNames[] = {DREVEL_TOKEN_KINDS(DREVEL_TOKEN_NAME) "EOF"};
 #undef DREVEL_TOKEN_NAME
 static_assert(std::size(kKindNames) == kTokenKindCount);
 
 // Each kind's keyword and symbol, in kind order.
 constexpr std::string_view kColumns[][2] = {
-#define DREVEL_TOKEN_COLUMNS(name, keyword, symbol) {keyword, symbol},
+#define DREVEL_TOKEN_COLUMNS(name, keyword, symbol, ...) {keyword, symbol},
     DREVEL_TOKEN_KINDS(DREVEL_TOKEN_COLUMNS)
 #undef DREVEL_TOKEN_COLUMNS
 };

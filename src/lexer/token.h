@@ -11,7 +11,10 @@ namespace drevel {
 
 // Every token kind, once: its name (which doubles as the operator's name in
 // messages), its keyword and its symbol ("" for none). The enum and the
-// name, keyword and symbol tables are all made from this list.
+// name, keyword and symbol tables are all made from this list. A binary
+// operator's row goes on with its precedence level (a Level of
+// parser/operators.h) and, when it has one, its compound assignment token;
+// the parser's operator table is made from those rows.
 #define DREVEL_TOKEN_KINDS(X)                                                                      \
     X(Let, "let", "")                                                                              \
     X(Def, "def", "")                                                                              \
@@ -25,8 +28,8 @@ namespace drevel {
     X(Continue, "continue", "")                                                                    \
     X(True, "true", "")                                                                            \
     X(False, "false", "")                                                                          \
-    X(And, "and", "")                                                                              \
-    X(Or, "or", "")                                                                                \
+    X(And, "and", "", kAnd)                                                                        \
+    X(Or, "or", "", kOr)                                                                           \
     X(Not, "not", "!")                                                                             \
     X(Match, "match", "")                                                                          \
     X(Try, "try", "")                                                                              \
@@ -36,23 +39,23 @@ namespace drevel {
     X(Number, "", "")                                                                              \
     X(Float, "", "")                                                                               \
     X(String, "", "")                                                                              \
-    X(Plus, "", "+")                                                                               \
-    X(Minus, "", "-")                                                                              \
-    X(Star, "", "*")                                                                               \
-    X(Slash, "", "/")                                                                              \
-    X(Percent, "", "%")                                                                            \
-    X(Power, "", "**")                                                                             \
+    X(Plus, "", "+", kTerm, TokenKind::PlusAssign)                                                 \
+    X(Minus, "", "-", kTerm, TokenKind::MinusAssign)                                               \
+    X(Star, "", "*", kFactor, TokenKind::StarAssign)                                               \
+    X(Slash, "", "/", kFactor, TokenKind::SlashAssign)                                             \
+    X(Percent, "", "%", kFactor)                                                                   \
+    X(Power, "", "**", kPower)                                                                     \
     X(Assign, "", "=")                                                                             \
     X(PlusAssign, "", "+=")                                                                        \
     X(MinusAssign, "", "-=")                                                                       \
     X(StarAssign, "", "*=")                                                                        \
     X(SlashAssign, "", "/=")                                                                       \
-    X(Equal, "", "==")                                                                             \
-    X(NotEqual, "", "!=")                                                                          \
-    X(Less, "", "<")                                                                               \
-    X(Greater, "", ">")                                                                            \
-    X(LessEqual, "", "<=")                                                                         \
-    X(GreaterEqual, "", ">=")                                                                      \
+    X(Equal, "", "==", kEquality)                                                                  \
+    X(NotEqual, "", "!=", kEquality)                                                               \
+    X(Less, "", "<", kComparison)                                                                  \
+    X(Greater, "", ">", kComparison)                                                               \
+    X(LessEqual, "", "<=", kComparison)                                                            \
+    X(GreaterEqual, "", ">=", kComparison)                                                         \
     X(LParen, "", "(")                                                                             \
     X(RParen, "", ")")                                                                             \
     X(LBrace, "", "{")                                                                             \
@@ -69,7 +72,7 @@ namespace drevel {
     X(Use, "use", "")                                                                              \
     X(As, "as", "")
 
-#define DREVEL_TOKEN_ENUM(name, keyword, symbol) name,
+#define DREVEL_TOKEN_ENUM(name, keyword, symbol, ...) name,
 enum class TokenKind : uint8_t {
     DREVEL_TOKEN_KINDS(DREVEL_TOKEN_ENUM)
     // The end of the list; named "EOF".

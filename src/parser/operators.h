@@ -1,6 +1,7 @@
 // The binary operators, once: each one's precedence and its compound
-// assignment form. The parser reads its precedence climbing and its
-// assignment statements from this table.
+// assignment form, as their rows in the token list give them. The parser
+// reads its precedence climbing and its assignment statements from this
+// table.
 #pragma once
 
 #include "lexer/token.h"
@@ -18,22 +19,12 @@ struct BinaryOperator {
     TokenKind compound = TokenKind::EOF_; // its "op=" form, EOF_ for none
 };
 
+// The rows of the token list that carry a level, in the list's order.
+#define DREVEL_BINARY_OPERATOR_ROW(name, keyword, symbol, ...)                                     \
+    __VA_OPT__(BinaryOperator{TokenKind::name, __VA_ARGS__}, )
 inline constexpr BinaryOperator kBinaryOperators[] = {
-    {TokenKind::Or, kOr},
-    {TokenKind::And, kAnd},
-    {TokenKind::Equal, kEquality},
-    {TokenKind::NotEqual, kEquality},
-    {TokenKind::Less, kComparison},
-    {TokenKind::Greater, kComparison},
-    {TokenKind::LessEqual, kComparison},
-    {TokenKind::GreaterEqual, kComparison},
-    {TokenKind::Plus, kTerm, TokenKind::PlusAssign},
-    {TokenKind::Minus, kTerm, TokenKind::MinusAssign},
-    {TokenKind::Star, kFactor, TokenKind::StarAssign},
-    {TokenKind::Slash, kFactor, TokenKind::SlashAssign},
-    {TokenKind::Percent, kFactor},
-    {TokenKind::Power, kPower},
-};
+    DREVEL_TOKEN_KINDS(DREVEL_BINARY_OPERATOR_ROW)};
+#undef DREVEL_BINARY_OPERATOR_ROW
 
 // The level of a binary operator token, -1 for any other token.
 constexpr int binary_level(TokenKind kind) {

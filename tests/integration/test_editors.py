@@ -22,7 +22,7 @@ EDITORS = os.path.join(ROOT, "editors")
 def lexer_tables():
     """Keywords and symbol spellings as the token kinds' list defines them."""
     with open(os.path.join(ROOT, "src/lexer/token.h")) as f:
-        rows = re.findall(r'X\((\w+), "([^"]*)", "([^"]*)"\)', f.read())
+        rows = re.findall(r'X\((\w+), "([^"]*)", "([^"]*)"[,)]', f.read())
     keywords = [keyword for _, keyword, _ in rows if keyword]
     symbols = [symbol for _, _, symbol in rows if symbol]
     check(len(keywords) == 21, "21 keywords found in the lexer, got %d" % len(keywords))
