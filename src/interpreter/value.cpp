@@ -65,7 +65,8 @@ Value Value::inline_bytes(unsigned __int128 bytes, size_t size) noexcept {
 
 Value::TextObject* Value::new_text(ValueKind kind, std::string_view text, size_t capacity) {
     if (capacity > UINT32_MAX) throw std::length_error("text too long");
-    void* memory = ::operator new(sizeof(TextObject) + capacity);
+    // Short-lived texts come and go like small dicts: from the same pool.
+    void* memory = allocate_block(sizeof(TextObject) + capacity);
     auto* object = new (memory) TextObject(kind, uint32_t(text.size()), uint32_t(capacity));
     if (!text.empty()) std::memcpy(object->data(), text.data(), text.size());
     return object;
@@ -120,8 +121,9 @@ void Value::destroy_heap() noexcept {
     case ValueKind::Error:
     case ValueKind::BuiltinFunction: {
         auto* text = static_cast<TextObject*>(object);
+        size_t bytes = sizeof(TextObject) + text->capacity;
         text->~TextObject();
-        ::operator delete(text);
+        free_block(text, bytes);
         break;
     }
     case ValueKind::Array: delete static_cast<ArrayObject*>(object); break;

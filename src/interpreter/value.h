@@ -230,6 +230,8 @@ class Value {
         std::vector<Value> items;
         explicit ArrayObject(std::vector<Value> i)
             : HeapObject(ValueKind::Array), items(std::move(i)) {}
+        static void* operator new(size_t bytes) { return allocate_block(bytes); }
+        static void operator delete(void* p, size_t bytes) noexcept { free_block(p, bytes); }
     };
     struct DictObject : HeapObject {
         Dict map;
