@@ -170,6 +170,37 @@ template <TokenKind Op> Value Interpreter::binary_values(Interpreter& in, const 
     return in.finish_binary(expr, std::move(left), right);
 }
 
+// An operation whose left operand runs code (len(xs) - 1, f(x) == 0) and
+// whose right one is a name, a number or arithmetic over them: the left one
+// is evaluated, the right one read as a machine number, and two numbers meet
+// in the operator's row. Anything else takes the general rule's tail, the
+// right operand read as a value then: it runs no code, so reading it again
+// changes nothing.
+template <TokenKind Op> Value Interpreter::binary_left_value(Interpreter& in, const Expr& e) {
+    auto& expr = static_cast<const BinaryOpExpr&>(e);
+    Value left = in.evaluate(*expr.left);
+    DREVEL_TRY(left);
+    Numeric l = numeric_of(left);
+    if (l.kind != Numeric::None) {
+        Numeric r = in.operand_number(*expr.right);
+        if (r.kind != Numeric::None) {
+            Numeric n = numeric_row(Op, l, r);
+            if (n.kind != Numeric::None) return value_of(n);
+        }
+    }
+    Value right_value;
+    const Value& right = in.operand(*expr.right, right_value, true);
+    DREVEL_TRY(right);
+    return in.finish_binary(expr, std::move(left), right);
+}
+
+template <TokenKind Op> NodeHandler Interpreter::values_handler(const BinaryOpExpr& e) {
+    if (!runs_no_code(*e.right)) return handler(&binary_values<Op>);
+    if (!is_numeric_candidate(*e.left) && is_numeric_candidate(*e.right))
+        return handler(&binary_left_value<Op>);
+    return handler(&binary_general);
+}
+
 // ---- in machine numbers ----
 
 Numeric Interpreter::number_none(const Interpreter&, const Expr&) {
@@ -281,7 +312,7 @@ void Interpreter::choose_arithmetic(const Expr& expr) {
     switch (e.op) {
 #define DREVEL_ARITHMETIC_CHOICE(OP, ...)                                                          \
     case TokenKind::OP:                                                                            \
-        if (fast && !runs_no_code(*e.right)) chosen = handler(&binary_values<TokenKind::OP>);      \
+        if (fast) chosen = values_handler<TokenKind::OP>(e);                                       \
         number = number_handler(&number_binary<TokenKind::OP>);                                    \
         floating = handler(&float_binary<TokenKind::OP>);                                          \
         break;
@@ -295,7 +326,7 @@ void Interpreter::choose_arithmetic(const Expr& expr) {
 
 // The comparisons share the rows and the handlers made from them.
 #define DREVEL_COMPARISON_HANDLERS(OP)                                                             \
-    template Value Interpreter::binary_values<TokenKind::OP>(Interpreter&, const Expr&);           \
+    template NodeHandler Interpreter::values_handler<TokenKind::OP>(const BinaryOpExpr&);          \
     template Numeric Interpreter::number_binary<TokenKind::OP>(const Interpreter&, const Expr&);
 DREVEL_COMPARISON_OPERATORS(DREVEL_COMPARISON_HANDLERS)
 #undef DREVEL_COMPARISON_HANDLERS

@@ -37,7 +37,7 @@ void Interpreter::choose_comparison(const Expr& expr) {
 #define DREVEL_COMPARISON_CHOICE(OP)                                                               \
     case TokenKind::OP:                                                                            \
         compared = true;                                                                           \
-        if (fast && !runs_no_code(*e.right)) chosen = handler(&binary_values<TokenKind::OP>);      \
+        if (fast) chosen = values_handler<TokenKind::OP>(e);                                       \
         number = number_handler(&number_binary<TokenKind::OP>);                                    \
         break;
         DREVEL_COMPARISON_OPERATORS(DREVEL_COMPARISON_CHOICE)

@@ -210,6 +210,10 @@ class Interpreter : public Environment {
     static Value binary_general(Interpreter& in, const Expr& e);
     static Value binary_numeric(Interpreter& in, const Expr& e);
     template <TokenKind Op> static Value binary_values(Interpreter& in, const Expr& e);
+    template <TokenKind Op> static Value binary_left_value(Interpreter& in, const Expr& e);
+    // The handler of an operation whose operands are not both numbers
+    // resolving can prove: by which of them runs code.
+    template <TokenKind Op> static NodeHandler values_handler(const BinaryOpExpr& e);
     static Value unary_general(Interpreter& in, const Expr& e);
     static Numeric number_negated(const Interpreter& in, const Expr& e);
     template <TokenKind Op> static Numeric number_binary(const Interpreter& in, const Expr& e);
