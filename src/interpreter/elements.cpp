@@ -63,13 +63,15 @@ Value Interpreter::array_literal(Interpreter& in, const Expr& e) {
 Value Interpreter::dict_literal(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const DictExpr&>(e);
     const std::vector<DictKey>& keys = literal_keys(expr);
-    Dict map(expr.entries.size());
+    // Built where it stays: no code the entries run can reach it.
+    Value dict = Value::empty_dict(expr.entries.size());
+    Dict& map = dict.mutable_entries();
     for (size_t i = 0; i < expr.entries.size(); ++i) {
         Value v = in.evaluate(*expr.entries[i].second);
         DREVEL_TRY(v);
         map.insert_or_assign(keys[i].get(), std::move(v));
     }
-    return Value::dict(std::move(map));
+    return dict;
 }
 
 Value Interpreter::range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end) {

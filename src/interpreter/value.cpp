@@ -93,6 +93,10 @@ Value Value::dict(Dict entries) {
     return heap(ValueKind::Dict, new DictObject(std::move(entries)));
 }
 
+Value Value::empty_dict(size_t expected) {
+    return heap(ValueKind::Dict, new DictObject(expected));
+}
+
 Value Value::function(FunctionBody* body) {
     return heap(ValueKind::Function, body);
 }

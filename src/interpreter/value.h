@@ -148,6 +148,9 @@ class Value {
     static Value builtin_function(std::string_view qualified_name);
     static Value array(std::vector<Value> items);
     static Value dict(Dict entries);
+    // A new dict made where it stays, with room for `expected` keys; the
+    // maker fills it through mutable_entries() before anyone else holds it.
+    static Value empty_dict(size_t expected);
     static Value function(FunctionBody* body); // takes one new reference
     static Value color(uint8_t r, uint8_t g, uint8_t b) noexcept {
         return Value(ValueKind::Color, int64_t(r) | (int64_t(g) << 8) | (int64_t(b) << 16));
@@ -236,6 +239,7 @@ class Value {
     struct DictObject : HeapObject {
         Dict map;
         explicit DictObject(Dict&& m) : HeapObject(ValueKind::Dict), map(std::move(m)) {}
+        explicit DictObject(size_t expected) : HeapObject(ValueKind::Dict), map(expected) {}
         static void* operator new(size_t bytes) { return allocate_block(bytes); }
         static void operator delete(void* p, size_t bytes) noexcept { free_block(p, bytes); }
     };
