@@ -244,7 +244,7 @@ bool Interpreter::number_operand(const Interpreter& in, const Expr& expr, double
 
 [[gnu::always_inline]] inline bool Interpreter::float_operand(const Expr& expr, double& out) const {
     if (expr.kind == ExprKind::Identifier) {
-        const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
+        const Value* v = find(read_name(static_cast<const IdentifierExpr&>(expr)));
         if (v && v->kind() == ValueKind::Number) {
             out = double(v->as_number());
             return false;

@@ -55,7 +55,7 @@ bool fast_paths_enabled = true;
 
 void Interpreter::function_definition(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const FunctionStmt&>(s);
-    in.set_variable(stmt.symbol, *static_cast<const Value*>(stmt.value.get()));
+    in.set_variable(bound_name(stmt), *static_cast<const Value*>(stmt.value.get()));
 }
 
 // ---- the general rule ----
@@ -256,6 +256,7 @@ inline Value Interpreter::run_function(const FunctionBody& body, Value* args, si
     if (depth_ >= max_call_depth || stack_runs_short(body.nesting * kStackPerLevel))
         return depth_exceeded();
     if (out_of_steps()) return take_return_value();
+    if (body.frame_size) return run_in_frame(body, args, count);
     uint32_t scope = push_scope();
     size_t bound = std::min(count, size_t(body.arity));
     for (size_t i = 0; i < bound; ++i)
@@ -313,6 +314,8 @@ NodeHandler Interpreter::choose_call(const Stmt& stmt) {
         s.value.set(new Value(Value::function(new FunctionBody(s.function))),
                     [](void* p) { delete static_cast<Value*>(p); });
     }
+    lay_out_frame(*static_cast<const Value*>(s.value.get())->function_ref(),
+                  fast_paths_ && !extra_debug);
     return handler(&function_definition);
 }
 

@@ -13,7 +13,7 @@ namespace drevel {
 template <bool Equal> Value Interpreter::text_equality(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const BinaryOpExpr&>(e);
     const Value* left = expr.left->kind == ExprKind::Identifier
-                            ? in.find(static_cast<const IdentifierExpr&>(*expr.left).symbol)
+                            ? in.find(read_name(static_cast<const IdentifierExpr&>(*expr.left)))
                             : in.stored_element(static_cast<const IndexExpr&>(*expr.left));
     if (left && left->kind() == ValueKind::String) {
         const Value& right = literal_text(static_cast<const StringExpr&>(*expr.right)).value;

@@ -148,7 +148,7 @@ void Interpreter::run_for(const ForStmt& stmt) {
         const std::vector<Value>& items = iterable.items();
         for (const Value& item : items) {
             if (out_of_steps()) break;
-            copy_to_variable(stmt.symbol, item);
+            copy_to_variable(bound_name(stmt), item);
             if (!run_loop_pass(stmt.body)) break;
         }
         pending_ &= uint8_t(~kBreak);
@@ -183,7 +183,7 @@ void Interpreter::run_for_range(const ForStmt& stmt, const RangeExpr& range) {
     if (start < end) charge_steps(uint64_t(end) - uint64_t(start)); // as building the range would
     for (int64_t i = start; i < end; ++i) {
         if (out_of_steps()) break;
-        set_numeric(stmt.symbol, Numeric::integer(i));
+        set_numeric(bound_name(stmt), Numeric::integer(i));
         if (!run_loop_pass(stmt.body)) break;
     }
     pending_ &= uint8_t(~kBreak);
@@ -242,7 +242,7 @@ void Interpreter::run_try(const TryStmt& stmt) {
     execute_block(stmt.body);
     if ((pending_ & kReturn) && return_value_.is_error() && completes_binding()) {
         Value caught = take_return_value();
-        set_variable(stmt.symbol, Value::string(caught.text()));
+        set_variable(bound_name(stmt), Value::string(caught.text()));
         execute_block(stmt.catch_body);
     }
 }

@@ -112,7 +112,7 @@ Value Interpreter::evaluate_index(const IndexExpr& expr) {
         // m.x on an imported module reads its export x, unless a variable
         // holds the name m.
         auto& name = static_cast<const IdentifierExpr&>(*expr.object);
-        if (!find(name.symbol) && modules_.count(name.name))
+        if (!find_visible(read_name(name)) && modules_.count(name.name))
             return get_variable(name.name + "." +
                                 static_cast<const StringExpr&>(*expr.index).value);
     }
@@ -172,7 +172,7 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
 const Value* Interpreter::stored_element(const IndexExpr& index) const {
     if (index.object->kind != ExprKind::Identifier) [[unlikely]]
         return nested_element(index);
-    return element_in(find(static_cast<const IdentifierExpr&>(*index.object).symbol), index);
+    return element_in(find(read_name(static_cast<const IdentifierExpr&>(*index.object))), index);
 }
 
 const Value* Interpreter::nested_element(const IndexExpr& index) const {

@@ -2,7 +2,9 @@
 // by reference count so that it outlives the tree it was parsed in.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "interpreter/value.h"
 #include "parser/ast.h"
@@ -20,6 +22,15 @@ struct FunctionBody : HeapObject {
     const Block& body;
     const uint32_t nesting;
     const uint32_t arity;
+    // Laid out when the definition is resolved (frame_slots.cpp), when the
+    // body keeps its names to itself: the frame names of its parameters, then
+    // of every other name it binds, and the names they stand for. Empty
+    // when the body reads and writes the names themselves.
+    std::vector<Symbol> frame;
+    std::vector<Symbol> frame_of;
+    uint32_t frame_size = 0; // frame.size(), read by every call
+    // The declarations of the interpreter whose frame cells were last set up.
+    mutable uint64_t globals_stamp = 0;
 };
 
 // One more reference to a function body for as long as the holder lives, so

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "interpreter/frame_slots.h"
 #include "interpreter/function_body.h"
 #include "interpreter/interrupt.h"
 #include "interpreter/log.h"
@@ -152,7 +153,7 @@ class Interpreter : public Environment {
     // a copy; nullptr for anything that has to be evaluated.
     const Value* in_place(const Expr& expr) const {
         if (expr.kind == ExprKind::Identifier)
-            return find(static_cast<const IdentifierExpr&>(expr).symbol);
+            return find(read_name(static_cast<const IdentifierExpr&>(expr)));
         if (expr.kind == ExprKind::String)
             return &literal_text(static_cast<const StringExpr&>(expr)).value;
         return nullptr;
@@ -178,7 +179,7 @@ class Interpreter : public Environment {
     // are read here without a call.
     [[gnu::always_inline]] Numeric operand_number(const Expr& expr) const {
         if (expr.kind == ExprKind::Identifier) {
-            const Value* v = find(static_cast<const IdentifierExpr&>(expr).symbol);
+            const Value* v = find(read_name(static_cast<const IdentifierExpr&>(expr)));
             return v ? numeric_of(*v) : Numeric{};
         }
         if (expr.kind == ExprKind::Number)
@@ -244,6 +245,7 @@ class Interpreter : public Environment {
 
     // Names (names.cpp).
     static Value identifier_read(Interpreter& in, const Expr& e);
+    [[gnu::cold, gnu::noinline]] Value read_unbound(const IdentifierExpr& expr) const;
     static Numeric number_name(const Interpreter& in, const Expr& e);
     static void assign_general(Interpreter& in, const Stmt& s);
     static void assign_numeric(Interpreter& in, const Stmt& s);
@@ -289,6 +291,10 @@ class Interpreter : public Environment {
         return nullptr;
     }
     Value call_builtin_value(const std::string& qualified, Value* args, size_t count);
+
+    // Frame cells (frame_slots.cpp).
+    void set_up_frame_cells(const FunctionBody& function);
+    Value run_in_frame(const FunctionBody& function, Value* args, size_t count);
 
     // Members and elements (elements.cpp).
     static Value array_literal(Interpreter& in, const Expr& e);
@@ -386,7 +392,7 @@ class Interpreter : public Environment {
       public:
         ReleasingTarget(Interpreter& in, const AssignStmt& stmt) : in_(in) {
             in.releasing_operation_ = static_cast<const Expr*>(stmt.bound);
-            in.releasing_symbol_ = stmt.symbol;
+            in.releasing_symbol_ = bound_name(stmt);
         }
         ~ReleasingTarget() { in_.releasing_operation_ = nullptr; }
         ReleasingTarget(const ReleasingTarget&) = delete;

@@ -92,12 +92,19 @@ const Expr* releasing_operation(const AssignStmt& stmt) {
 
 Value Interpreter::identifier_read(Interpreter& in, const Expr& e) {
     auto& expr = static_cast<const IdentifierExpr&>(e);
-    if (const Value* v = in.find(expr.symbol)) return *v;
+    if (const Value* v = in.find(read_name(expr))) return *v;
+    return in.read_unbound(expr);
+}
+
+// A name with no binding in its cell: a frame name its call has not bound
+// reads the name's own binding; anything else is undefined.
+Value Interpreter::read_unbound(const IdentifierExpr& expr) const {
+    if (const Value* v = find_visible(read_name(expr))) return *v;
     return undefined_variable(expr.name);
 }
 
 Numeric Interpreter::number_name(const Interpreter& in, const Expr& e) {
-    const Value* v = in.find(static_cast<const IdentifierExpr&>(e).symbol);
+    const Value* v = in.find(read_name(static_cast<const IdentifierExpr&>(e)));
     return v ? numeric_of(*v) : Numeric{};
 }
 
@@ -115,14 +122,14 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
     }
     if (!completes_binding()) return;
     if (result.is_error()) report_assignment(stmt, result);
-    set_variable(stmt.symbol, std::move(result));
+    set_variable(bound_name(stmt), std::move(result));
 }
 
 // Arithmetic that works out in machine numbers is stored directly.
 void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
     Numeric n = in.numeric_value(*stmt.value);
-    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+    if (n.kind != Numeric::None) return in.set_numeric(bound_name(stmt), n);
     in.execute_assign(stmt);
 }
 
@@ -132,11 +139,11 @@ void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
 // append, and any value that needs evaluating, goes the general way.
 void Interpreter::assign_push(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
-    Value* target = in.binding_read_and_written(stmt.symbol);
+    Value* target = in.binding_read_and_written(bound_name(stmt));
     if (!target || target->kind() != ValueKind::Array) return in.execute_assign(stmt);
     const Expr& pushed = *static_cast<const CallExpr&>(*stmt.value).args[1];
     if (pushed.kind == ExprKind::Identifier) {
-        const Value* found = in.find(static_cast<const IdentifierExpr&>(pushed).symbol);
+        const Value* found = in.find(read_name(static_cast<const IdentifierExpr&>(pushed)));
         if (!found || found->is_error()) return in.execute_assign(stmt);
         Value item = *found; // taken before the array may be copied: it can be the array
         target->mutable_items().push_back(std::move(item));
@@ -155,14 +162,14 @@ void Interpreter::finish_compound(const AssignStmt& stmt, Value current, Value o
     if (!completes_binding()) return; // before the target is let go below
     if (operand.is_error()) report_assignment(stmt, operand);
     if (stmt.bound) { // the operation may reuse the target's buffer
-        if (Value* old = binding_to_overwrite(stmt.symbol)) *old = Value();
+        if (Value* old = binding_to_overwrite(bound_name(stmt))) *old = Value();
     }
-    set_variable(stmt.symbol, binary_operation(std::move(current), stmt.binary_op, operand));
+    set_variable(bound_name(stmt), binary_operation(std::move(current), stmt.binary_op, operand));
 }
 
 void Interpreter::compound_general(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
-    Value current = in.get_variable(stmt.symbol);
+    Value current = in.get_variable(bound_name(stmt));
     in.finish_compound(stmt, std::move(current), in.evaluate(*stmt.value));
 }
 
@@ -170,20 +177,20 @@ void Interpreter::compound_general(Interpreter& in, const Stmt& s) {
 // as the general rule reads it first; a row that fails hands both over to it.
 void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
-    const Value* found = in.find(stmt.symbol);
+    const Value* found = in.find(bound_name(stmt));
     Numeric l = found ? numeric_of(*found) : Numeric{};
     if (l.kind == Numeric::None) return compound_general(in, s);
     if (stmt.flags & kNumericOperand) {
         Numeric r = in.operand_number(*stmt.value);
         Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-        if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+        if (n.kind != Numeric::None) return in.set_numeric(bound_name(stmt), n);
         return in.finish_compound(stmt, value_of(l), in.evaluate(*stmt.value));
     }
     Value operand = in.evaluate(*stmt.value);
     if (!completes_binding()) return;
     Numeric r = numeric_of(operand);
     Numeric n = r.kind != Numeric::None ? numeric_row(stmt.binary_op, l, r) : Numeric{};
-    if (n.kind != Numeric::None) return in.set_numeric(stmt.symbol, n);
+    if (n.kind != Numeric::None) return in.set_numeric(bound_name(stmt), n);
     in.finish_compound(stmt, value_of(l), std::move(operand));
 }
 
@@ -191,7 +198,7 @@ void Interpreter::compound_numeric(Interpreter& in, const Stmt& s) {
 // resolved. When the binding read is the one written, it changes in place.
 template <TokenKind Op> void Interpreter::compound_number(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
-    if (Value* target = in.binding_read_and_written(stmt.symbol)) {
+    if (Value* target = in.binding_read_and_written(bound_name(stmt))) {
         Numeric l = numeric_of(*target);
         if (l.kind != Numeric::None) {
             Numeric r = in.operand_number(*stmt.value);
@@ -212,6 +219,8 @@ void Interpreter::global_statement(Interpreter& in, const Stmt& s) {
 // ---- the choice ----
 
 void Interpreter::choose_name(const Expr& expr) {
+    auto& identifier = static_cast<const IdentifierExpr&>(expr);
+    set_read_name(identifier, identifier.symbol); // until a frame names it
     settle(expr, kNumeric, handler(&identifier_read), number_handler(&number_name));
 }
 

@@ -66,6 +66,8 @@ void Interpreter::resolve_stmt(const Stmt& stmt) {
         [this](const Block& block) { resolve_block(block); },
         [this](const FunctionStmt& definition) { resolve_block(definition.function->body); });
     stmt.handler = choose(stmt);
+    // Until the frame of the function around it names it.
+    if (const Symbol* name = bound_symbol(stmt)) set_bound_name(stmt, *name);
 }
 
 NodeHandler Interpreter::choose(const Stmt& stmt) {

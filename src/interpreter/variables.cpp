@@ -1,5 +1,7 @@
 #include "interpreter/variables.h"
 
+#include "interpreter/frame_slots.h"
+
 namespace drevel {
 
 Environment::~Environment() {
@@ -9,17 +11,29 @@ Environment::~Environment() {
 }
 
 Value Environment::get_variable(Symbol name) const {
-    const Value* v = find(name);
+    const Value* v = find_visible(name);
     return v ? *v : Value();
 }
 
 bool Environment::variable_exists(Symbol name) const {
-    return find(name) != nullptr;
+    return find_visible(name) != nullptr;
+}
+
+const Value* Environment::find_visible(Symbol name) const {
+    const Value* found = find(name);
+    if (!found && is_frame_name(name)) found = find(real_name(name));
+    return found;
 }
 
 void Environment::bind_variable(Symbol name, Value value) {
     Slot& s = slot(name);
+    if (s.frame && !s.declared_global) { // a frame cell hides nothing
+        s.local = std::move(value);
+        s.local_depth = depth_;
+        return;
+    }
     if (s.declared_global || depth_ == 0) {
+        if (s.frame) return bind_variable(real_name(name), std::move(value));
         s.global = std::move(value);
         s.has_global = true;
         return;
@@ -32,7 +46,14 @@ void Environment::bind_variable(Symbol name, Value value) {
 }
 
 void Environment::declare_global(Symbol name) {
-    slot(name).declared_global = true;
+    Slot& s = slot(name);
+    if (!s.declared_global) globals_stamp_ = next_globals_stamp();
+    s.declared_global = true;
+}
+
+uint64_t Environment::next_globals_stamp() {
+    static thread_local constinit uint64_t last = 0;
+    return ++last;
 }
 
 } // namespace drevel

@@ -84,7 +84,8 @@ class Environment {
         Value local;
         uint32_t local_depth = 0; // the scope that bound local; 0 when there is none
         bool has_global = false;
-        bool declared_global = false;
+        bool declared_global = false; // of a frame cell: its name is declared global
+        bool frame = false;           // the cell of a frame name (frame_slots.h)
         Value global;
     };
     // A binding a newer scope hid, given back when that scope closes. The
@@ -105,6 +106,15 @@ class Environment {
         value.forget();
         s.local_depth = depth_;
     }
+
+    // find, and for a frame name its call has not bound, the name's own
+    // binding (a caller's, or a global), as the scope rule reads it.
+    const Value* find_visible(Symbol name) const;
+    // Changes with every name this environment declares global; unique in
+    // the thread, so a function can remember for whose declarations its
+    // frame cells were set up.
+    static uint64_t next_globals_stamp();
+    uint64_t globals_stamp_ = next_globals_stamp();
 
     const Value* find(Symbol name) const {
         if (name >= slot_count_) return nullptr; // a name no code here has bound

@@ -75,6 +75,9 @@ struct BuiltinEntry {
     // code meanwhile: in x = f(x, ...) the binding of x is let go once the
     // arguments are evaluated, so an unshared collection changes in place.
     bool changes_first = false;
+    // It may call a function of the script (a callback, a request handler):
+    // a body calling it cannot keep its names to itself.
+    bool runs_script = false;
 };
 
 // Calls one row with its arity rule.

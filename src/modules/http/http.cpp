@@ -124,7 +124,8 @@ Value send(Value* args, size_t, NativeContext&) {
 
 constexpr BuiltinEntry kFunctions[] = {
     {"page", page, {2, "page requires a path and content"}},
-    {"serve", serve, {1, "serve requires a port number", 1, 2}},
+    // Runs the request handlers.
+    {"serve", serve, {1, "serve requires a port number", 1, 2}, nullptr, false, true},
     {"template", template_text, {1, "template requires a filepath"}},
     {"json", json, {1, "json requires an argument"}},
     {"status", status, {1, "status requires a status code", 1, 2}},

@@ -13,6 +13,8 @@ using namespace stdlib;
 
 // In place: x = std.set(x, ...) and its kin change x's own collection.
 constexpr bool kChangesFirst = true;
+// Calls the function it is given.
+constexpr bool kRunsScript = true;
 
 constexpr BuiltinEntry kFunctions[] = {
     // Dicts and arrays.
@@ -39,9 +41,14 @@ constexpr BuiltinEntry kFunctions[] = {
     {"index_of", index_of, {2, "index_of requires an array or a text and a value"}},
     {"join", join, {2, "join requires an array and a separator"}},
     {"sort", sort, {1, "sort requires an array"}, nullptr, kChangesFirst},
-    {"sort_by", sort_by, {2, "sort_by requires an array and a key function"}},
-    {"map", map, {2, "map requires an array and a function"}},
-    {"filter", filter, {2, "filter requires an array and a function"}},
+    {"sort_by",
+     sort_by,
+     {2, "sort_by requires an array and a key function"},
+     nullptr,
+     false,
+     kRunsScript},
+    {"map", map, {2, "map requires an array and a function"}, nullptr, false, kRunsScript},
+    {"filter", filter, {2, "filter requires an array and a function"}, nullptr, false, kRunsScript},
     // Texts.
     {"length", length, {1, "length requires a text"}},
     {"chars", chars, {1, "chars requires a text"}},

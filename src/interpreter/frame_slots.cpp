@@ -1,0 +1,200 @@
+// Frame slots: which bodies keep their names to themselves, how their nodes
+// name the slots, and the call that runs such a body.
+#include "interpreter/frame_slots.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "interpreter/builtins/registry.h"
+#include "interpreter/interpreter.h"
+#include "parser/tree_walk.h"
+
+namespace drevel {
+
+namespace {
+
+// Whether evaluating the expression itself (not its operands) may run script
+// code: a call that is not a builtin, or one of a native function that calls
+// back. A dotted call reaches a script module's function unless it names a
+// native function, whose row resolving found.
+bool may_run_script(const Expr& expr) {
+    if (expr.kind != ExprKind::Call) return false;
+    auto* row = static_cast<const BuiltinEntry*>(expr.bound);
+    return !row || row->runs_script;
+}
+
+// Every statement of a body and of the blocks it runs, not those of the
+// functions it defines (they run in calls of their own); each statement
+// before the ones it holds.
+template <class Visit> void for_each_statement(const Block& body, Visit&& visit) {
+    std::vector<const Block*> pending{&body};
+    while (!pending.empty()) {
+        const Block& block = *pending.back();
+        pending.pop_back();
+        for (const StmtPtr& stmt : block) {
+            visit(*stmt);
+            for_each_child(
+                *stmt, [](const Expr&) {}, [&](const Block& inner) { pending.push_back(&inner); },
+                [](const FunctionStmt&) {});
+        }
+    }
+}
+
+template <class Visit> void for_each_statement_expression(const Stmt& stmt, Visit&& visit) {
+    for_each_child(
+        stmt, [&](const Expr& root) { for_each_expression(root, visit); }, [](const Block&) {},
+        [](const FunctionStmt&) {});
+}
+
+// The real names of a body's frame, parameters first, when the body runs
+// no other script code; empty when it may run script code, binds more names
+// than a frame holds, or names a parameter twice.
+std::vector<Symbol> names_kept_to_itself(const FunctionBody& function) {
+    std::vector<Symbol> names;
+    auto add = [&](Symbol name) {
+        if (std::find(names.begin(), names.end(), name) != names.end()) return false;
+        names.push_back(name);
+        return true;
+    };
+    for (Symbol param : function.param_symbols)
+        if (!add(param)) return {};
+    bool runs_script = false;
+    for_each_statement(function.body, [&](const Stmt& stmt) {
+        if (stmt.kind == StmtKind::Use || stmt.kind == StmtKind::Global) runs_script = true;
+        if (const Symbol* name = bound_symbol(stmt)) add(*name);
+        for_each_statement_expression(stmt, [&](const Expr& expr) {
+            runs_script = runs_script || may_run_script(expr);
+            return !runs_script;
+        });
+    });
+    if (runs_script || names.size() > kMaxFrameNames) return {};
+    return names;
+}
+
+// Each frame name's real name, by symbol; kNoName for the symbols that are
+// not frame names.
+constexpr Symbol kNoName = UINT32_MAX;
+std::vector<Symbol>& real_names() {
+    static std::vector<Symbol> names;
+    return names;
+}
+
+// A frame name of its own for one name of one body. Its text cannot be an
+// identifier, so no script can name it.
+Symbol new_frame_name(Symbol real) {
+    static uint64_t made = 0;
+    Symbol name = intern("frame " + std::to_string(++made) + " " + symbol_name(real));
+    std::vector<Symbol>& reals = real_names();
+    if (reals.size() <= name) reals.resize(name + 1, kNoName);
+    reals[name] = real;
+    return name;
+}
+
+} // namespace
+
+const Symbol* bound_symbol(const Stmt& stmt) {
+    switch (stmt.kind) {
+    case StmtKind::Let:
+    case StmtKind::Assign:
+    case StmtKind::CompoundAssign: return &static_cast<const AssignStmt&>(stmt).symbol;
+    case StmtKind::Function: return &static_cast<const FunctionStmt&>(stmt).symbol;
+    case StmtKind::For: return &static_cast<const ForStmt&>(stmt).symbol;
+    case StmtKind::Try: return &static_cast<const TryStmt&>(stmt).symbol;
+    default: return nullptr;
+    }
+}
+
+bool is_frame_name(Symbol name) {
+    const std::vector<Symbol>& reals = real_names();
+    return name < reals.size() && reals[name] != kNoName;
+}
+
+Symbol real_name(Symbol name) {
+    return is_frame_name(name) ? real_names()[name] : name;
+}
+
+void lay_out_frame(FunctionBody& function, bool allowed) {
+    std::vector<Symbol> names = allowed ? names_kept_to_itself(function) : std::vector<Symbol>{};
+    if (names != function.frame_of) { // a new frame, or none
+        function.frame.clear();
+        for (Symbol name : names)
+            function.frame.push_back(new_frame_name(name));
+        function.frame_of = std::move(names);
+        function.globals_stamp = 0;
+        // The frame's cells lie side by side, its names being interned in a
+        // row.
+        for (size_t k = 1; k < function.frame.size(); ++k)
+            if (function.frame[k] != function.frame[0] + k)
+                throw std::logic_error("frame names interned apart");
+    }
+    const std::vector<Symbol>& frame = function.frame;
+    function.frame_size = uint32_t(frame.size());
+    auto frame_name = [&](Symbol name) {
+        auto found = std::find(function.frame_of.begin(), function.frame_of.end(), name);
+        return found == function.frame_of.end() ? name
+                                                : frame[size_t(found - function.frame_of.begin())];
+    };
+    if (frame.empty()) return; // resolving gave the nodes their own names
+    for_each_statement(function.body, [&](const Stmt& stmt) {
+        if (const Symbol* name = bound_symbol(stmt)) set_bound_name(stmt, frame_name(*name));
+        for_each_statement_expression(stmt, [&](const Expr& expr) {
+            if (expr.kind == ExprKind::Identifier) {
+                auto& identifier = static_cast<const IdentifierExpr&>(expr);
+                set_read_name(identifier, frame_name(identifier.symbol));
+            }
+            return true;
+        });
+    });
+}
+
+// Marks the body's frame cells as such and as declared global where their
+// names are, once per state of this interpreter's declarations.
+void Interpreter::set_up_frame_cells(const FunctionBody& function) {
+    for (size_t k = 0; k < function.frame.size(); ++k) {
+        Slot& cell = slot(function.frame[k]);
+        Symbol name = function.frame_of[k];
+        cell.frame = true;
+        cell.declared_global = name < slot_count_ && slots_[name].declared_global;
+    }
+    function.globals_stamp = globals_stamp_;
+}
+
+// A call of a body with a frame: the arguments go into the empty cells of
+// the first frame names, the body runs, and the cells are emptied again. No
+// binding is hidden or given back.
+Value Interpreter::run_in_frame(const FunctionBody& function, Value* args, size_t count) {
+    if (function.globals_stamp != globals_stamp_) [[unlikely]]
+        set_up_frame_cells(function);
+    const Symbol first = function.frame[0];
+    const uint32_t size = function.frame_size;
+    uint32_t scope = push_scope();
+    const uint32_t bound = uint32_t(std::min(count, size_t(function.arity)));
+    Slot* cells = slots_.data() + first;
+    for (uint32_t i = 0; i < bound; ++i) {
+        if (cells[i].declared_global) [[unlikely]] {
+            bind_variable(first + i, std::move(args[i]));
+            continue;
+        }
+        cells[i].local.adopt(args[i].words());
+        args[i].forget();
+        cells[i].local_depth = depth_;
+    }
+    execute_block(function.body);
+    Value result = (pending_ & kReturn) ? take_return_value() : Value();
+    cells = slots_.data() + first; // the body may have grown the cells
+    for (uint32_t k = 0; k < size; ++k) {
+        if (cells[k].local_depth) {
+            Value::from_words(cells[k].local.words()); // dropped
+            cells[k].local.forget();
+            cells[k].local_depth = 0;
+        }
+    }
+    pop_scope(scope); // the call bound nothing else
+    if (stack_to_give_back) [[unlikely]]
+        give_back_stack(depth_ != 0);
+    return result;
+}
+
+} // namespace drevel

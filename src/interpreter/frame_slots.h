@@ -1,0 +1,75 @@
+// Frame cells: the names of a function that runs no other script code get
+// cells of their own, which no other function can name.
+//
+// Scopes are dynamic: any function a body calls may read the body's locals,
+// so a call binds each local in its name's cell, keeping the binding it
+// hides, and gives that back on return. A body that calls no script code at
+// all (no user function, no plain call that is not a builtin, no native
+// function that calls back, no `use`, no `global`) keeps its names to itself
+// while it runs, which resolving proves from the body alone. Such a body
+// gets a frame: a frame name for each of its parameters, then for every
+// other name it binds, interned beside the symbols, and its nodes read and
+// write the frame names instead. The body cannot run again before its call
+// returns, so a frame name's cell is empty when the call starts: binding it
+// hides nothing, and the call empties its cells when it returns. A frame
+// name the call has not bound yet reads the name's own binding (a caller's,
+// or a global), as the scope rule would; one whose name is declared global
+// is written through the name's global.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "parser/ast.h"
+
+namespace drevel {
+
+struct FunctionBody;
+
+// The most names a frame holds; a body binding more keeps the usual cells.
+inline constexpr uint32_t kMaxFrameNames = 64;
+
+// Whether the symbol is a frame name, and the name it stands for (the
+// symbol itself when it is none).
+bool is_frame_name(Symbol name);
+Symbol real_name(Symbol name);
+
+// A name kept in a node's pointer-sized word: read as the word's low half,
+// which loads as a symbol does.
+static_assert(std::endian::native == std::endian::little);
+inline Symbol name_word(const void* word) {
+    Symbol name;
+    std::memcpy(&name, word, sizeof name);
+    return name;
+}
+
+// The symbol a statement binds in the running call's scope (a let, an
+// assignment, a definition, a loop or catch variable); nullptr for the
+// statements that bind none there.
+const Symbol* bound_symbol(const Stmt& stmt);
+// The name such a statement binds, kept in its node's number-handler word
+// when the tree is resolved (statements have no number handler): its
+// symbol, or its frame name.
+inline Symbol bound_name(const Stmt& stmt) {
+    return name_word(&stmt.number_handler);
+}
+inline void set_bound_name(const Stmt& stmt, Symbol name) {
+    stmt.number_handler = reinterpret_cast<NodeHandler>(uintptr_t(name));
+}
+// The name an identifier reads, kept in its node's pointer word when the
+// tree is resolved: its symbol, or its frame name.
+inline Symbol read_name(const IdentifierExpr& expr) {
+    return name_word(&expr.bound);
+}
+inline void set_read_name(const IdentifierExpr& expr, Symbol name) {
+    expr.bound = reinterpret_cast<const void*>(uintptr_t(name));
+}
+
+// Lays out the frame of a resolved function body when frames are allowed
+// (fast paths on, no traces) and it runs no other script code, and marks its
+// nodes with their frame names; leaves the body on the names' cells
+// otherwise. Runs after resolving gave the identifiers their symbols.
+void lay_out_frame(FunctionBody& body, bool allowed);
+
+} // namespace drevel
