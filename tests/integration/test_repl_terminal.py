@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The REPL on a terminal (a pseudo-terminal here): characters beyond ASCII,
-Ctrl-C while an input runs, while input() waits, at the prompt and at the
-continuation prompt, history saved line by line, Tab
+Ctrl-C while an input runs (inside a function too), while input() waits, at
+the prompt and at the continuation prompt, history saved line by line, Tab
 completion; and Ctrl-C still ending a script run.
 
 Usage: test_repl_terminal.py DREVEL
@@ -52,6 +52,12 @@ class Terminal:
         self.seen = self.seen[self.seen.index(text.encode()) + len(text.encode()):]
         return True
 
+    def enter(self, lines):
+        """Sends each line and waits for the prompt after it."""
+        for line in lines:
+            self.send(line + b"\r")
+            self.expect(">>> ", "prompt after " + line.decode())
+
     def finish(self):
         """Status of the process, killed if it does not end by itself."""
         end = time.monotonic() + DEADLINE
@@ -77,9 +83,7 @@ def test_session(drevel, home):
     t.expect(">>> ", "first prompt")
     t.send('print("héllo")\r'.encode())
     check(t.expect("héllo\r\n>>> ", "non-ASCII input prints"), "non-ASCII text kept")
-    for line in [b'let kept = "yes"', b"def spin() { let i = 0 while true { i += 1 } }"]:
-        t.send(line + b"\r")
-        t.expect(">>> ", "prompt after " + line.decode())
+    t.enter([b'let kept = "yes"', b"def spin() { let i = 0 while true { i += 1 } }"])
     t.send(b"spin()\r")
     time.sleep(0.5)
     t.send(b"\x03")
@@ -177,9 +181,7 @@ def test_std_callbacks(drevel, home):
     ends the REPL with its status."""
     t = Terminal([drevel], home)
     t.expect(">>> ", "first prompt")
-    for line in [b"use std", b"def slow(x) { let i = 0 while true { i += 1 } return x }"]:
-        t.send(line + b"\r")
-        t.expect(">>> ", "prompt after " + line.decode())
+    t.enter([b"use std", b"def slow(x) { let i = 0 while true { i += 1 } return x }"])
     t.send(b"let sorted = std.sort_by([2, 1], slow)\r")
     time.sleep(0.5)
     t.send(b"\x03")
@@ -207,9 +209,7 @@ def test_interrupt_completes_no_binding(drevel, home):
         b"def spin() { let i = 0 while true { i += 1 } }",
         b"def late() { spin() return 5 }",
     ]
-    for line in setup:
-        t.send(line + b"\r")
-        t.expect(">>> ", "prompt after " + line.decode())
+    t.enter(setup)
     interrupted = [
         b"keep = spin()",
         b"let keep = spin()",
@@ -232,6 +232,29 @@ def test_interrupt_completes_no_binding(drevel, home):
     t.expect("Undefined variable 'fresh'", "an interrupted let makes no variable")
     t.send(b"exit\r")
     t.expect("Goodbye!", "exit after the binding checks")
+    t.finish()
+
+
+def test_interrupted_function_leaves_nothing_bound(drevel, home):
+    """A function that calls nothing else, cut short by Ctrl-C after binding a
+    name, leaves no binding behind: its next call reads the name from the
+    program, and the program's own variable is untouched."""
+    t = Terminal([drevel], home)
+    t.expect(">>> ", "prompt for the interrupted function")
+    setup = [
+        b'let mark = "program"',
+        b"def probe(spin) { let before = mark mark = before + \" seen\" while spin { } return mark }",
+    ]
+    t.enter(setup)
+    t.send(b"let got = probe(true)\r")
+    time.sleep(0.3)
+    t.send(b"\x03")
+    t.expect("Interrupted\r\n>>> ", "Ctrl-C stops the function")
+    t.send(b'mark = "changed" print(probe(false), mark)\r')
+    check(t.expect("changed seen\r\nchanged\r\n>>> ", "the next call starts afresh"),
+          "an interrupted call leaves no binding of its own")
+    t.send(b"exit\r")
+    t.expect("Goodbye!", "exit after the interrupted function")
     t.finish()
 
 
@@ -260,6 +283,7 @@ def main():
         test_plain_lines_on_a_terminal(drevel, home)
         test_std_callbacks(drevel, home)
         test_interrupt_completes_no_binding(drevel, home)
+        test_interrupted_function_leaves_nothing_bound(drevel, home)
         test_script_ends_on_ctrl_c(drevel, work)
     if failures:
         sys.exit("%d failure(s)" % len(failures))
