@@ -31,7 +31,7 @@ class Environment {
     void set_variable(Symbol name, Value value) {
         // Overwriting an existing binding of the current scope (or a global
         // at top level) is the common case.
-        if (Value* target = binding_to_overwrite(name)) {
+        if (Value* target = binding_to_write(name)) {
             *target = std::move(value);
             return;
         }
@@ -40,7 +40,7 @@ class Environment {
     // set_variable of a value that stays where it is: the binding takes a
     // copy in place, with no temporary to move through.
     void copy_to_variable(Symbol name, const Value& value) {
-        if (Value* target = binding_to_overwrite(name)) [[likely]] {
+        if (Value* target = binding_to_write(name)) [[likely]] {
             *target = value;
             return;
         }
@@ -48,7 +48,7 @@ class Environment {
     }
     // set_variable of a machine number, written into the binding in place.
     void set_numeric(Symbol name, Numeric n) {
-        if (Value* target = binding_to_overwrite(name)) return store_number(*target, n);
+        if (Value* target = binding_to_write(name)) return store_number(*target, n);
         bind_variable(name, value_of(n));
     }
     static void store_number(Value& target, Numeric n) {
@@ -151,6 +151,20 @@ class Environment {
         Slot& s = slots_[name];
         if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
         if (s.local_depth == depth_) return &s.local;
+        return nullptr;
+    }
+
+    // binding_to_overwrite, or the empty cell of a frame name, bound now to
+    // take the value about to be written: it hides nothing.
+    Value* binding_to_write(Symbol name) {
+        if (name >= slot_count_) return nullptr;
+        Slot& s = slots_[name];
+        if (s.declared_global || depth_ == 0) return s.has_global ? &s.global : nullptr;
+        if (s.local_depth == depth_) return &s.local;
+        if (s.frame) {
+            s.local_depth = depth_;
+            return &s.local;
+        }
         return nullptr;
     }
 
