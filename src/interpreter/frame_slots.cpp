@@ -73,26 +73,19 @@ std::vector<Symbol> names_kept_to_itself(const FunctionBody& function) {
     return names;
 }
 
-// Each frame name's real name, by symbol; kNoName for the symbols that are
-// not frame names.
-constexpr Symbol kNoName = UINT32_MAX;
-std::vector<Symbol>& real_names() {
-    static std::vector<Symbol> names;
-    return names;
-}
-
-// A frame name of its own for one name of one body. Its text cannot be an
-// identifier, so no script can name it.
-Symbol new_frame_name(Symbol real) {
-    static uint64_t made = 0;
-    Symbol name = intern("frame " + std::to_string(++made) + " " + symbol_name(real));
-    std::vector<Symbol>& reals = real_names();
-    if (reals.size() <= name) reals.resize(name + 1, kNoName);
-    reals[name] = real;
-    return name;
-}
-
 } // namespace
+
+Symbol first_frame_name() {
+    // Interned in a row once, so the cells of a frame lie side by side.
+    static const Symbol first = [] {
+        Symbol first = intern("frame 0");
+        for (uint32_t k = 1; k < kMaxFrameNames; ++k)
+            if (intern("frame " + std::to_string(k)) != first + k)
+                throw std::logic_error("frame names interned apart");
+        return first;
+    }();
+    return first;
+}
 
 const Symbol* bound_symbol(const Stmt& stmt) {
     switch (stmt.kind) {
@@ -106,37 +99,17 @@ const Symbol* bound_symbol(const Stmt& stmt) {
     }
 }
 
-bool is_frame_name(Symbol name) {
-    const std::vector<Symbol>& reals = real_names();
-    return name < reals.size() && reals[name] != kNoName;
-}
-
-Symbol real_name(Symbol name) {
-    return is_frame_name(name) ? real_names()[name] : name;
-}
-
 void lay_out_frame(FunctionBody& function, bool allowed) {
-    std::vector<Symbol> names = allowed ? names_kept_to_itself(function) : std::vector<Symbol>{};
-    if (names != function.frame_of) { // a new frame, or none
-        function.frame.clear();
-        for (Symbol name : names)
-            function.frame.push_back(new_frame_name(name));
-        function.frame_of = std::move(names);
-        function.globals_stamp = 0;
-        // The frame's cells lie side by side, its names being interned in a
-        // row.
-        for (size_t k = 1; k < function.frame.size(); ++k)
-            if (function.frame[k] != function.frame[0] + k)
-                throw std::logic_error("frame names interned apart");
-    }
-    const std::vector<Symbol>& frame = function.frame;
-    function.frame_size = uint32_t(frame.size());
+    function.frame_of = allowed ? names_kept_to_itself(function) : std::vector<Symbol>{};
+    function.frame_size = uint32_t(function.frame_of.size());
+    function.globals_stamp = 0;
+    if (function.frame_of.empty()) return; // resolving gave the nodes their own names
+    const std::vector<Symbol>& names = function.frame_of;
+    const Symbol first = first_frame_name();
     auto frame_name = [&](Symbol name) {
-        auto found = std::find(function.frame_of.begin(), function.frame_of.end(), name);
-        return found == function.frame_of.end() ? name
-                                                : frame[size_t(found - function.frame_of.begin())];
+        auto found = std::find(names.begin(), names.end(), name);
+        return found == names.end() ? name : first + Symbol(found - names.begin());
     };
-    if (frame.empty()) return; // resolving gave the nodes their own names
     for_each_statement(function.body, [&](const Stmt& stmt) {
         if (const Symbol* name = bound_symbol(stmt)) set_bound_name(stmt, frame_name(*name));
         for_each_statement_expression(stmt, [&](const Expr& expr) {
@@ -149,27 +122,33 @@ void lay_out_frame(FunctionBody& function, bool allowed) {
     });
 }
 
-// Marks the body's frame cells as such and as declared global where their
-// names are, once per state of this interpreter's declarations.
+// Gives the frame cells the body's names: marked as frame cells, as
+// declared global where the names are, and standing for them when read
+// unbound. Done again when another body ran in them or this interpreter
+// declared a global since.
 void Interpreter::set_up_frame_cells(const FunctionBody& function) {
-    for (size_t k = 0; k < function.frame.size(); ++k) {
-        Slot& cell = slot(function.frame[k]);
+    slot(first_frame_ + kMaxFrameNames - 1); // the cells exist
+    Slot* cells = slots_.data() + first_frame_;
+    for (uint32_t k = 0; k < function.frame_size; ++k) {
         Symbol name = function.frame_of[k];
-        cell.frame = true;
-        cell.declared_global = name < slot_count_ && slots_[name].declared_global;
+        cells[k].frame = true;
+        cells[k].declared_global = name < slot_count_ && slots_[name].declared_global;
     }
+    frame_owner_ = &function;
+    frame_real_names_ = function.frame_of.data();
     function.globals_stamp = globals_stamp_;
 }
 
 // A call of a body with a frame: the arguments go into the empty cells of
 // the first frame names, the body runs, and the cells are emptied again. No
-// binding is hidden or given back.
+// binding is hidden or given back, and as the body calls nothing, no stack
+// is left to give back (its caller does that as the chain unwinds).
 Value Interpreter::run_in_frame(const FunctionBody& function, Value* args, size_t count) {
-    if (function.globals_stamp != globals_stamp_) [[unlikely]]
+    if (frame_owner_ != &function || function.globals_stamp != globals_stamp_) [[unlikely]]
         set_up_frame_cells(function);
-    const Symbol first = function.frame[0];
+    const Symbol first = first_frame_;
     const uint32_t size = function.frame_size;
-    uint32_t scope = push_scope();
+    ++depth_; // the call's scope, in which it binds nothing but its cells
     const uint32_t bound = uint32_t(std::min(count, size_t(function.arity)));
     Slot* cells = slots_.data() + first;
     for (uint32_t i = 0; i < bound; ++i) {
@@ -191,9 +170,7 @@ Value Interpreter::run_in_frame(const FunctionBody& function, Value* args, size_
             cells[k].local_depth = 0;
         }
     }
-    pop_scope(scope); // the call bound nothing else
-    if (stack_to_give_back) [[unlikely]]
-        give_back_stack(depth_ != 0);
+    --depth_;
     return result;
 }
 

@@ -1,5 +1,5 @@
-// Frame cells: the names of a function that runs no other script code get
-// cells of their own, which no other function can name.
+// Frame cells: the names of a function that runs no other script code are
+// read and written in cells no other function names.
 //
 // Scopes are dynamic: any function a body calls may read the body's locals,
 // so a call binds each local in its name's cell, keeping the binding it
@@ -7,14 +7,15 @@
 // all (no user function, no plain call that is not a builtin, no native
 // function that calls back, no `use`, no `global`) keeps its names to itself
 // while it runs, which resolving proves from the body alone. Such a body
-// gets a frame: a frame name for each of its parameters, then for every
-// other name it binds, interned beside the symbols, and its nodes read and
-// write the frame names instead. The body cannot run again before its call
-// returns, so a frame name's cell is empty when the call starts: binding it
-// hides nothing, and the call empties its cells when it returns. A frame
-// name the call has not bound yet reads the name's own binding (a caller's,
-// or a global), as the scope rule would; one whose name is declared global
-// is written through the name's global.
+// gets a frame: its parameters, then every other name it binds, each in the
+// position of a frame name ("frame 0", "frame 1", ... : texts no script can
+// name), and its nodes read and write the frame names instead. No other
+// such body runs before its call returns (none calls another), so the frame
+// names' cells are empty when the call starts: binding one hides nothing,
+// and the call empties them when it returns. A frame name the call has not
+// bound yet reads its name's own binding (a caller's, or a global), as the
+// scope rule would; one whose name is declared global is written through
+// the name's global.
 #pragma once
 
 #include <bit>
@@ -30,10 +31,12 @@ struct FunctionBody;
 // The most names a frame holds; a body binding more keeps the usual cells.
 inline constexpr uint32_t kMaxFrameNames = 64;
 
-// Whether the symbol is a frame name, and the name it stands for (the
-// symbol itself when it is none).
-bool is_frame_name(Symbol name);
-Symbol real_name(Symbol name);
+// The first of the frame names, interned in a row: frame name k is
+// first_frame_name() + k.
+Symbol first_frame_name();
+inline bool is_frame_name(Symbol name) {
+    return name - first_frame_name() < kMaxFrameNames;
+}
 
 // A name kept in a node's pointer-sized word: read as the word's low half,
 // which loads as a symbol does.

@@ -23,13 +23,13 @@ struct FunctionBody : HeapObject {
     const uint32_t nesting;
     const uint32_t arity;
     // Laid out when the definition is resolved (frame_slots.cpp), when the
-    // body keeps its names to itself: the frame names of its parameters, then
-    // of every other name it binds, and the names they stand for. Empty
+    // body keeps its names to itself: its parameters, then every other name
+    // it binds, in the order of the frame names that stand for them. Empty
     // when the body reads and writes the names themselves.
-    std::vector<Symbol> frame;
     std::vector<Symbol> frame_of;
-    uint32_t frame_size = 0; // frame.size(), read by every call
-    // The declarations of the interpreter whose frame cells were last set up.
+    uint32_t frame_size = 0; // frame_of.size(), read by every call
+    // The declarations of the interpreter that last set up the frame cells
+    // for this body.
     mutable uint64_t globals_stamp = 0;
 };
 

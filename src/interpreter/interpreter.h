@@ -294,6 +294,7 @@ class Interpreter : public Environment {
 
     // Frame cells (frame_slots.cpp).
     void set_up_frame_cells(const FunctionBody& function);
+    const FunctionBody* frame_owner_ = nullptr; // whose names the frame cells were set up for
     Value run_in_frame(const FunctionBody& function, Value* args, size_t count);
 
     // Members and elements (elements.cpp).

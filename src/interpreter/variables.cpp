@@ -1,7 +1,5 @@
 #include "interpreter/variables.h"
 
-#include "interpreter/frame_slots.h"
-
 namespace drevel {
 
 Environment::~Environment() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "interpreter/frame_slots.h"
 #include "interpreter/operator_rules.h"
 #include "interpreter/value.h"
 #include "parser/ast.h"
@@ -115,6 +116,13 @@ class Environment {
     // frame cells were set up.
     static uint64_t next_globals_stamp();
     uint64_t globals_stamp_ = next_globals_stamp();
+    // The names the frame names stand for: those of the function whose frame
+    // cells were set up last, the one running when a frame name is read.
+    const Symbol first_frame_ = first_frame_name();
+    const Symbol* frame_real_names_ = nullptr;
+    Symbol real_name(Symbol name) const {
+        return name - first_frame_ < kMaxFrameNames ? frame_real_names_[name - first_frame_] : name;
+    }
 
     const Value* find(Symbol name) const {
         if (name >= slot_count_) return nullptr; // a name no code here has bound
