@@ -100,7 +100,7 @@ class Environment {
     // Both values are relocated word by word: the hidden one into its
     // record, the new one into the cell, leaving `value` empty.
     void bind_local(Slot& s, Symbol name, Value& value) {
-        if (hidden_count_ == hidden_.size()) [[unlikely]]
+        if (hidden_count_ == hidden_capacity_) [[unlikely]]
             grow_hidden();
         hidden_[hidden_count_++] = HiddenBinding{s.local.words(), name, s.local_depth};
         s.local.adopt(value.words());
@@ -192,7 +192,11 @@ class Environment {
     // records of a buffer that only grows.
     std::vector<HiddenBinding> hidden_;
     uint32_t hidden_count_ = 0;
-    [[gnu::noinline, gnu::cold]] void grow_hidden() { hidden_.resize(hidden_.size() * 2 + 64); }
+    uint32_t hidden_capacity_ = 0; // hidden_.size(), without working it out per binding
+    [[gnu::noinline, gnu::cold]] void grow_hidden() {
+        hidden_.resize(hidden_.size() * 2 + 64);
+        hidden_capacity_ = uint32_t(hidden_.size());
+    }
     uint32_t depth_ = 0; // open scopes
 };
 
