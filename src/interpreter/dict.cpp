@@ -522,9 +522,18 @@ Value* Dict::find_mutable(std::string_view text) noexcept {
 }
 
 void Dict::insert_or_assign(const KeyText* key, Value value) {
-    if (!table_ && size_ < capacity_ && !(layout_ && (layout_->filter & key_bit(key)))) {
-        // A key surely new to a small dict with room, as while a literal is
-        // built: the layout one key longer is usually the first child.
+    if (!table_ && size_ < capacity_) {
+        // A small dict with room, as while a literal is built. A key the
+        // filter cannot rule out is looked for among the few keys first.
+        if (layout_ && (layout_->filter & key_bit(key))) {
+            for (uint32_t i = 0; i < size_; ++i) {
+                if (keys_[i] == key) {
+                    values_[i] = std::move(value);
+                    return;
+                }
+            }
+        }
+        // A new key: the layout one key longer is usually the first child.
         DictLayout* from = layout_ ? layout_ : &root_layout();
         DictLayout* next = !from->children.empty() && from->children[0].first == key
                                ? from->children[0].second

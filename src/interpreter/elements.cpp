@@ -152,9 +152,16 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
 [[gnu::always_inline]] inline const Value* Interpreter::element_in(const Value* object,
                                                                    const IndexExpr& index) const {
     if (!object) return nullptr;
-    if (object->kind() == ValueKind::Dict && index.index->kind == ExprKind::String) {
-        auto& key = static_cast<const StringExpr&>(*index.index);
-        return object->entries().find(literal_text(key).key.get(), index.key_slot);
+    if (object->kind() == ValueKind::Dict) {
+        if (index.index->kind == ExprKind::String) {
+            auto& key = static_cast<const StringExpr&>(*index.index);
+            return object->entries().find(literal_text(key).key.get(), index.key_slot);
+        }
+        // A key held by a name (d[word]), looked up as the rule looks up a text.
+        if (index.index->kind != ExprKind::Identifier) return nullptr;
+        const Value* key = find(read_name(static_cast<const IdentifierExpr&>(*index.index)));
+        if (!key || key->kind() != ValueKind::String) return nullptr;
+        return object->entries().find(key->text(), key->text_key_hash());
     } else if (object->kind() == ValueKind::Array) {
         // A Number index only: every other kind is refused by the rule.
         Numeric i = operand_number(*index.index);

@@ -249,6 +249,7 @@ class Interpreter : public Environment {
     static Numeric number_name(const Interpreter& in, const Expr& e);
     static void assign_general(Interpreter& in, const Stmt& s);
     static void assign_numeric(Interpreter& in, const Stmt& s);
+    static void assign_stored(Interpreter& in, const Stmt& s);
     static void assign_push(Interpreter& in, const Stmt& s);
     static void compound_general(Interpreter& in, const Stmt& s);
     static void compound_numeric(Interpreter& in, const Stmt& s);

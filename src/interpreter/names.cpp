@@ -125,6 +125,24 @@ void Interpreter::execute_assign(const AssignStmt& stmt) {
     set_variable(bound_name(stmt), std::move(result));
 }
 
+// x = y, x = "text", x = d.k, x = a[i]: a value that lies somewhere (a
+// binding, a literal's ready value, a stored element), read without running
+// code, is copied into the binding. The copy is taken before the write, which
+// may free what held it (a = a[0]). Anything not found there (an unbound name,
+// a missing key, an index out of range) or an Error takes the general rule,
+// which reports it.
+void Interpreter::assign_stored(Interpreter& in, const Stmt& s) {
+    auto& stmt = static_cast<const AssignStmt&>(s);
+    const Expr& value = *stmt.value;
+    const Value* found = value.kind == ExprKind::Index
+                             ? in.stored_element(static_cast<const IndexExpr&>(value))
+                             : in.in_place(value);
+    if (!found || found->is_error()) [[unlikely]]
+        return in.execute_assign(stmt);
+    Value copy = *found;
+    in.set_variable(bound_name(stmt), std::move(copy));
+}
+
 // Arithmetic that works out in machine numbers is stored directly.
 void Interpreter::assign_numeric(Interpreter& in, const Stmt& s) {
     auto& stmt = static_cast<const AssignStmt&>(s);
@@ -233,7 +251,8 @@ NodeHandler Interpreter::choose_name(const Stmt& stmt) {
     auto& s = static_cast<const AssignStmt&>(stmt);
     const Expr& value = *s.value;
     uint32_t flags = 0;
-    if ((value.kind == ExprKind::BinaryOp || value.kind == ExprKind::Call) &&
+    if ((value.kind == ExprKind::BinaryOp || value.kind == ExprKind::Call ||
+         value.kind == ExprKind::Number || value.kind == ExprKind::Float) &&
         is_numeric_candidate(value))
         flags |= kNumericValue;
     if (is_numeric_candidate(value)) flags |= kNumericOperand;
@@ -254,7 +273,11 @@ NodeHandler Interpreter::choose_name(const Stmt& stmt) {
     if (const Expr* pushed = fast && !extra_debug ? pushed_onto_itself(s) : nullptr;
         pushed && (pushed->kind == ExprKind::Identifier || is_numeric_candidate(*pushed)))
         return handler(&assign_push);
-    return fast && (flags & kNumericValue) ? handler(&assign_numeric) : handler(&assign_general);
+    if (!fast) return handler(&assign_general);
+    if (flags & kNumericValue) return handler(&assign_numeric);
+    const bool stored = value.kind == ExprKind::Identifier || value.kind == ExprKind::String ||
+                        (value.kind == ExprKind::Index && is_numeric_candidate(value));
+    return stored ? handler(&assign_stored) : handler(&assign_general);
 }
 
 } // namespace drevel

@@ -14,7 +14,7 @@ namespace drevel {
 // The node's flags.
 enum NodeFlag : uint32_t {
     kNumeric = 1,        // arithmetic over names and numbers: it runs no code
-    kNumericValue = 2,   // an assignment whose value is such arithmetic or a number rule
+    kNumericValue = 2,   // an assignment whose value is a number, such arithmetic or a number rule
     kNumericOperand = 4, // an assignment whose value runs no code and may be a number
     kNumericRule = 8,    // arithmetic or a comparison over such operands
     kNumericTruth = 16,  // a comparison of such operands, tried in machine numbers
