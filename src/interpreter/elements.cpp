@@ -157,11 +157,8 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
             auto& key = static_cast<const StringExpr&>(*index.index);
             return object->entries().find(literal_text(key).key.get(), index.key_slot);
         }
-        // A key held by a name (d[word]), looked up as the rule looks up a text.
         if (index.index->kind != ExprKind::Identifier) return nullptr;
-        const Value* key = find(read_name(static_cast<const IdentifierExpr&>(*index.index)));
-        if (!key || key->kind() != ValueKind::String) return nullptr;
-        return object->entries().find(key->text(), key->text_key_hash());
+        return entry_by_name(*object, static_cast<const IdentifierExpr&>(*index.index));
     } else if (object->kind() == ValueKind::Array) {
         // A Number index only: every other kind is refused by the rule.
         Numeric i = operand_number(*index.index);
@@ -169,6 +166,14 @@ Value Interpreter::index_value(const Value& object, const Value& index) {
             return &object->items()[size_t(i.i)];
     }
     return nullptr;
+}
+
+// A dict's entry under the text a name holds (d[word]), looked up as the rule
+// looks up a text. Out of line: the common reads keep their registers.
+const Value* Interpreter::entry_by_name(const Value& dict, const IdentifierExpr& name) const {
+    const Value* key = find(read_name(name));
+    if (!key || key->kind() != ValueKind::String) return nullptr;
+    return dict.entries().find(key->text(), key->text_key_hash());
 }
 
 // The object is a name or itself a stored element (grid[r][c]), and the index

@@ -312,6 +312,8 @@ class Interpreter : public Environment {
     [[gnu::noinline]] const Value* nested_element(const IndexExpr& index) const;
     // The element of an object already found that stored_element reads.
     const Value* element_in(const Value* object, const IndexExpr& index) const;
+    [[gnu::noinline]] const Value* entry_by_name(const Value& dict,
+                                                 const IdentifierExpr& name) const;
     // Evaluates and checks a range's bounds; an Error value (already
     // reported) when they are unusable.
     Value range_bounds(const RangeExpr& expr, int64_t& start, int64_t& end);
