@@ -85,7 +85,7 @@ bool same_value(const Value& a, const Value& b) {
     }
     if (a.kind() != b.kind()) return false;
     switch (a.kind()) {
-    case ValueKind::String: return a.text() == b.text();
+    case ValueKind::String: return a.same_text(b);
     case ValueKind::Boolean: return a.as_boolean() == b.as_boolean();
     case ValueKind::Null: return true;
     default: return false;
