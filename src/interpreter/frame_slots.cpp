@@ -95,8 +95,17 @@ const Symbol* bound_symbol(const Stmt& stmt) {
     case StmtKind::Function: return &static_cast<const FunctionStmt&>(stmt).symbol;
     case StmtKind::For: return &static_cast<const ForStmt&>(stmt).symbol;
     case StmtKind::Try: return &static_cast<const TryStmt&>(stmt).symbol;
-    default: return nullptr;
+    case StmtKind::If:
+    case StmtKind::While:
+    case StmtKind::Match:
+    case StmtKind::Return:
+    case StmtKind::Break:
+    case StmtKind::Continue:
+    case StmtKind::Global: // a body with one gets no frame
+    case StmtKind::Use:    // the same
+    case StmtKind::Expr: return nullptr;
     }
+    return nullptr;
 }
 
 void lay_out_frame(FunctionBody& function, bool allowed) {
@@ -165,8 +174,7 @@ Value Interpreter::run_in_frame(const FunctionBody& function, Value* args, size_
     cells = slots_.data() + first; // the body may have grown the cells
     for (uint32_t k = 0; k < size; ++k) {
         if (cells[k].local_depth) {
-            Value::from_words(cells[k].local.words()); // dropped
-            cells[k].local.forget();
+            cells[k].local = Value();
             cells[k].local_depth = 0;
         }
     }

@@ -58,6 +58,14 @@ class Terminal:
             self.send(line + b"\r")
             self.expect(">>> ", "prompt after " + line.decode())
 
+    def interrupt(self, line, what, wait=0.3):
+        """Sends a line that keeps running, then Ctrl-C, and waits for the
+        report and the prompt after it."""
+        self.send(line + b"\r")
+        time.sleep(wait)
+        self.send(b"\x03")
+        return self.expect("Interrupted\r\n>>> ", what)
+
     def finish(self):
         """Status of the process, killed if it does not end by itself."""
         end = time.monotonic() + DEADLINE
@@ -84,11 +92,7 @@ def test_session(drevel, home):
     t.send('print("héllo")\r'.encode())
     check(t.expect("héllo\r\n>>> ", "non-ASCII input prints"), "non-ASCII text kept")
     t.enter([b'let kept = "yes"', b"def spin() { let i = 0 while true { i += 1 } }"])
-    t.send(b"spin()\r")
-    time.sleep(0.5)
-    t.send(b"\x03")
-    t.expect("Interrupted\r\n", "Ctrl-C stops a running loop")
-    t.expect(">>> ", "prompt after the interrupt")
+    t.interrupt(b"spin()", "Ctrl-C stops a running loop", wait=0.5)
     t.send(b"print(kept)\r")
     t.expect("yes\r\n>>> ", "state kept after the interrupt")
     t.send(b'print("typed but discarded')
@@ -182,11 +186,7 @@ def test_std_callbacks(drevel, home):
     t = Terminal([drevel], home)
     t.expect(">>> ", "first prompt")
     t.enter([b"use std", b"def slow(x) { let i = 0 while true { i += 1 } return x }"])
-    t.send(b"let sorted = std.sort_by([2, 1], slow)\r")
-    time.sleep(0.5)
-    t.send(b"\x03")
-    t.expect("Interrupted\r\n", "Ctrl-C stops a key function")
-    t.expect(">>> ", "prompt after the interrupted sort")
+    t.interrupt(b"let sorted = std.sort_by([2, 1], slow)", "Ctrl-C stops a key function", wait=0.5)
     t.send(b"print(std.sor\t([3, 1, 2]))\r")
     t.expect("[1, 2, 3]\r\n>>> ", "Tab completes a std function; sorting works after the interrupt")
     t.send(b'print("bye") std.exit(4)\r')
@@ -221,10 +221,7 @@ def test_interrupt_completes_no_binding(drevel, home):
         b"try { spin() } catch e { caught = e }",
     ]
     for line in interrupted:
-        t.send(line + b"\r")
-        time.sleep(0.3)
-        t.send(b"\x03")
-        t.expect("Interrupted\r\n>>> ", "Ctrl-C stops " + line.decode())
+        t.interrupt(line, "Ctrl-C stops " + line.decode())
         t.send(b"print(keep, n, caught)\r")
         check(t.expect("[1, 2, 3]\r\n1\r\nno\r\n>>> ", "after " + line.decode()),
               "no binding completed by " + line.decode())
@@ -246,10 +243,7 @@ def test_interrupted_function_leaves_nothing_bound(drevel, home):
         b"def probe(spin) { let before = mark mark = before + \" seen\" while spin { } return mark }",
     ]
     t.enter(setup)
-    t.send(b"let got = probe(true)\r")
-    time.sleep(0.3)
-    t.send(b"\x03")
-    t.expect("Interrupted\r\n>>> ", "Ctrl-C stops the function")
+    t.interrupt(b"let got = probe(true)", "Ctrl-C stops the function")
     t.send(b'mark = "changed" print(probe(false), mark)\r')
     check(t.expect("changed seen\r\nchanged\r\n>>> ", "the next call starts afresh"),
           "an interrupted call leaves no binding of its own")
